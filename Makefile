@@ -1,0 +1,47 @@
+# qrtool: `make run` and `make test` do all the set-up on a fresh Debian 12 machine.
+BUILD ?= build
+JOBS ?= 2
+CMAKE_FLAGS ?=
+
+.PHONY: all deps configure build run demo test sanitize bench fuzz install clean
+
+all: build
+
+deps:
+	@bash scripts/install-deps.sh
+
+configure: deps
+	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS) >/dev/null
+
+build: configure
+	@cmake --build $(BUILD) -j$(JOBS)
+
+# Encodes a Chinese sample with Hanzi compression and prints the symbol.
+demo: build
+	@$(BUILD)/cli/qrtool encode --hanzi --terminal --output $(BUILD)/demo.jpg "二维码生成分析工具 qrtool"
+
+run: demo
+
+test: build
+	@cd $(BUILD) && ctest --output-on-failure -j$(JOBS) --timeout 600
+
+# The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer.
+sanitize: deps
+	@cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQRTOOL_SANITIZE=ON -DQRTOOL_BENCH=OFF >/dev/null
+	@cmake --build build-asan -j$(JOBS)
+	@cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j$(JOBS) --timeout 900
+
+bench: deps
+	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQRTOOL_TESTS=OFF >/dev/null
+	@cmake --build build-bench -j$(JOBS)
+	@for b in build-bench/bench/bench_*; do echo "== $$b"; $$b; done
+
+fuzz: deps
+	@CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQRTOOL_FUZZ=ON -DQRTOOL_GUI=OFF -DQRTOOL_TESTS=OFF -DQRTOOL_BENCH=OFF >/dev/null
+	@cmake --build build-fuzz -j$(JOBS)
+
+install: build
+	@cmake --install $(BUILD)
+
+clean:
+	@rm -rf $(BUILD) build-asan build-bench build-fuzz

@@ -1,0 +1,1 @@
+// Placeholder; the sender is built with the data interface.
