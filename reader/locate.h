@@ -1,0 +1,35 @@
+// The locating half of the QR stage: triple search over finder centres, the
+// configuration test (affine map, RANSAC edge lines, edge walks, alignment
+// pattern, homography), version and format reading, sampling, and the
+// re-thresholding retry. It calls DecodeSampledCode (decode_stages.h).
+#pragma once
+#include <cstdint>
+
+#include "encoder/qr_standard.h"
+#include "reader/finder.h"
+#include "reader/reader_types.h"
+
+namespace qrread {
+
+struct IsaacState;     // reader/isaac.h
+struct LocateScratch;  // reader/locate_scratch.h: fixed-size work areas of this half
+
+// Everything the QR stage hands over for one image.
+struct LocateContext {
+  const uint8_t* grey;      // the caller's image, width x height
+  int32_t width;
+  int32_t height;
+  uint8_t* binary;          // binarised image (255 dark, 0 light), re-thresholded in place
+  const qrstd::Gf256* gf;   // field tables of this call
+  ReaderPools* pools;
+  CodeData* codes;          // decoded-code list, capacity kMaxCodes
+  int32_t codeCount;
+  IsaacState* rng;          // seeded empty at the start of every call
+  LocateScratch* scratch;   // placed in the arena's decode block
+};
+
+// Runs the triple search over `centres` (sorted, at least 3) and appends every
+// decoded code to ctx->codes. Never allocates.
+void SearchCodes(LocateContext* ctx, FinderCentre* centres, int32_t count);
+
+}  // namespace qrread
