@@ -1,0 +1,56 @@
+// ReaderArena: all work memory of one qr_read_symbols call, two blocks taken
+// from the heap at the start of the call and released before it returns.
+// Every object of the call has a fixed place inside them.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "encoder/qr_standard.h"
+#include "reader/edge_scanner.h"
+#include "reader/finder.h"
+#include "reader/reader_types.h"
+#include "reader/width_decoder.h"
+
+namespace qrread {
+
+struct IsaacState;
+struct LocateScratch;
+
+constexpr size_t kMainBlockBytes = 1510988;
+constexpr size_t kDecodeBlockBytes = 401204;
+constexpr int kMaxImageWidth = 1280;
+constexpr int kMaxImageHeight = 1024;
+
+// Views into the two blocks. The arena record itself sits at the start of
+// the main block.
+struct ReaderArena {
+  uint8_t* mainBlock;
+  uint8_t* decodeBlock;
+
+  // Main block.
+  ReaderPools pools;             // symbols, sets and text buffer (main block),
+                                 // entries and segment buffers (decode block)
+  EdgeScanner scanner;
+  ScanSink sink;
+  SymbolSet* results;            // the image's result set, taken from the pool
+  qrstd::Gf256* gf;              // built per call
+  uint8_t* binary;               // 1280 x 1024; clustering scratch before that
+  uint32_t* columnSums;          // 1280
+
+  // Decode block.
+  FinderLine* lines[2];          // 1280 horizontal, 1280 vertical
+  CodeData* codes;               // kMaxCodes
+  FinderCentre* centres;         // kMaxFinderCentres
+  EdgePoint* edgePoints;         // kMaxEdgePoints
+  IsaacState* rng;
+  LocateScratch* scratch;
+};
+
+// Takes the two blocks, places every object and zeroes the pool counters.
+// Returns null when either block cannot be had (nothing stays allocated).
+ReaderArena* ArenaOpen();
+
+// Releases both blocks; null is ignored.
+void ArenaClose(ReaderArena* arena);
+
+}  // namespace qrread

@@ -1,0 +1,43 @@
+// Binarisation of the grey image for the locating stages, and the local
+// re-thresholding of a code's box used when a located code fails to decode.
+// Binarised pixels are 255 (dark) or 0 (light), one byte each, row-major with
+// the image's width.
+#pragma once
+#include <cstdint>
+
+namespace qrread {
+
+// Exponent a (4..8) of the binarisation window side 2^a for an image extent of
+// `extent` pixels: the smallest a with 2^a >= (extent + 7) >> 3, 8 when none.
+int BinarizeWindowLog2(int extent);
+
+// Binarises `grey` (width x height, 1..1280 x 1..1024) into `binary` with a
+// sliding box mean: a pixel is dark when grey + 3 lies below the mean of its
+// window. `columnSums` must hold `width` words. Does nothing when width or
+// height is below 1.
+void Binarize(const uint8_t* grey, int width, int height, uint8_t* binary,
+              uint32_t* columnSums);
+
+// State of the re-thresholding of one box (one per retried rotation).
+struct RethresholdState {
+  int32_t x0, x1, y0, y1;        // box in whole pixels, upper bounds exclusive
+  uint32_t histogram[256];       // grey levels inside the box
+  int32_t pixelCount;            // pixels counted into the histogram
+  int32_t threshold;             // current threshold: dark when grey < threshold
+  int32_t step;                  // last threshold step (<= 0)
+  int32_t firstThreshold;        // the median threshold of the first call
+  int32_t stepBudget;            // half the box area >> 6
+  int32_t built;                 // 0 until the histogram is built
+};
+
+// Clears `state` and sets its box (clamped to the image by Rethreshold).
+void RethresholdInit(RethresholdState* state, int x0, int x1, int y0, int y1);
+
+// Rewrites the box of `binary` from `grey` with the state's next threshold:
+// the median of the box on the first call, lower ones on later calls.
+// Returns 0 when the box was rewritten, -1 when the threshold cannot move (or
+// the box is empty); the box is then left as it was.
+int Rethreshold(const uint8_t* grey, int width, int height, uint8_t* binary,
+                RethresholdState* state);
+
+}  // namespace qrread

@@ -1,0 +1,30 @@
+// Clustering of finder lines into finder patterns and their centres with the
+// edge points the locating stages fit lines to.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "reader/finder.h"
+
+namespace qrread {
+
+// Upper bounds for one image: a centre needs a horizontal cluster of three
+// lines; each line gives at most two edge points.
+constexpr int kMaxFinderCentres = 1280 / 3;
+constexpr int kMaxEdgePoints = 4 * 1280;
+
+// Scratch bytes LocateCentres needs for `lineCount` lines in total.
+size_t LocateCentresScratchBytes(int32_t lineCount);
+
+// Clusters the horizontal lines (in the order found) and the vertical lines
+// (sorted here by x, then y, in place), pairs crossing clusters into centres
+// and writes them sorted (most edge points first, then by y, then by x) to
+// `centres`, their edge points to `edgePoints`. `scratch` must hold
+// LocateCentresScratchBytes(nh + nv) bytes. Stops adding centres when
+// `maxCentres` or the edge point capacity would be exceeded. Returns the
+// number of centres written.
+int32_t LocateCentres(const FinderLine* hlines, int32_t nh, FinderLine* vlines, int32_t nv,
+                      uint8_t* scratch, FinderCentre* centres, int32_t maxCentres,
+                      EdgePoint* edgePoints, int32_t maxEdgePoints);
+
+}  // namespace qrread

@@ -1,0 +1,50 @@
+// The width decoder with the QR finder-line test (dark-light-dark-light-dark
+// in the ratio 1:1:3:1:1), and the recording of hits as FinderLine records in
+// image coordinates for row and column passes.
+#pragma once
+#include <cstdint>
+
+#include "reader/finder.h"
+
+namespace qrread {
+
+struct EdgeScanner;
+
+struct WidthDecoder {
+  uint32_t widths[16];   // ring of the last element widths (1/32 px)
+  uint32_t index;        // running element index: even = light, odd = dark
+  uint32_t sum5;         // the five widths before the newest one
+  // Edge offsets (1/32 px, counted back from the newest edge) of the last hit.
+  uint32_t trail, end, start, lead;
+};
+
+// Where the scan sends its widths: the decoder, the two line lists and the
+// current line's place in the image.
+struct ScanSink {
+  WidthDecoder decoder;
+  FinderLine* lines[2];   // 0 horizontal (row passes), 1 vertical (column passes)
+  int32_t count[2];
+  int32_t capacity;       // per list; further lines are dropped
+  int32_t vertical;       // the current pass: 0 rows, 1 columns
+  int32_t lineIndex;      // row or column number
+  int32_t lineStart;      // 0 forward, width or height (pixels) backward
+  int32_t direction;      // +1 forward, -1 backward
+};
+
+// Clears widths, index and sums.
+void WidthDecoderReset(WidthDecoder* decoder);
+
+// Takes the next width. Returns 1 when the finder-line test passes on it (the
+// decoder's offsets then describe the hit), else 0.
+int WidthDecoderPush(WidthDecoder* decoder, uint32_t width);
+
+// Turns the decoder's last hit into a FinderLine in image coordinates (quarter
+// pixels) using the scanner's edge positions; a backward line is mirrored so
+// that its position is the smaller end of the run.
+FinderLine MakeFinderLine(const ScanSink& sink, const EdgeScanner& scanner);
+
+// Passes one width through the decoder and records a hit into the current
+// list (dropped when the list is full).
+void ScanSinkWidth(ScanSink* sink, const EdgeScanner& scanner, uint32_t width);
+
+}  // namespace qrread
