@@ -1,0 +1,251 @@
+// SaveSymbolPicture: geometry, pixels read back through libjpeg, file handling.
+#include "generation/symbol_picture.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <csetjmp>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <jpeglib.h>
+
+#include "app/module_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string TempDir() {
+  fs::create_directories(QRTOOL_TEST_TMP);
+  return QRTOOL_TEST_TMP;
+}
+
+// A square symbol of n modules with a fixed-seed pattern of dark modules,
+// set straight into the packed matrix (seven modules per byte).
+std::unique_ptr<QrSymbol> PatternSymbol(int n, unsigned seed) {
+  auto symbol = std::make_unique<QrSymbol>();
+  symbol->rows = symbol->width = n;
+  std::mt19937 random(seed);
+  for (int r = 0; r < n; ++r) {
+    for (int c = 0; c < n; ++c) {
+      if (random() & 1) symbol->modules[r][c / 7] |= static_cast<uint8_t>(1u << (c % 7));
+    }
+  }
+  return symbol;
+}
+
+bool Dark(const QrSymbol& symbol, int r, int c) {
+  return (symbol.modules[r][c / 7] >> (c % 7)) & 1;
+}
+
+struct Picture {
+  bool ok = false;
+  int width = 0, height = 0, components = 0;
+  J_COLOR_SPACE colorSpace = JCS_UNKNOWN;
+  bool progressive = false;
+  int maxQuant = 0;
+  std::vector<uint8_t> pixels;
+};
+
+struct TestErrorManager {
+  jpeg_error_mgr base;
+  std::jmp_buf back;
+};
+
+void TestJumpBack(j_common_ptr cinfo) {
+  std::longjmp(reinterpret_cast<TestErrorManager*>(cinfo->err)->back, 1);
+}
+
+// Decodes `path` into `out`; out->ok stays false when libjpeg cannot read it.
+void ReadPicture(const std::string& path, Picture* out) {
+  FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return;
+  jpeg_decompress_struct cinfo;
+  TestErrorManager error;
+  cinfo.err = jpeg_std_error(&error.base);
+  error.base.error_exit = TestJumpBack;
+  if (setjmp(error.back) != 0) {
+    jpeg_destroy_decompress(&cinfo);
+    std::fclose(file);
+    return;
+  }
+  jpeg_create_decompress(&cinfo);
+  jpeg_stdio_src(&cinfo, file);
+  jpeg_read_header(&cinfo, TRUE);
+  out->colorSpace = cinfo.jpeg_color_space;
+  out->components = cinfo.num_components;
+  out->progressive = cinfo.progressive_mode;
+  for (int i = 0; i < NUM_QUANT_TBLS; ++i) {
+    if (cinfo.quant_tbl_ptrs[i] == nullptr) continue;
+    for (int k = 0; k < DCTSIZE2; ++k) {
+      out->maxQuant = std::max<int>(out->maxQuant, cinfo.quant_tbl_ptrs[i]->quantval[k]);
+    }
+  }
+  jpeg_start_decompress(&cinfo);
+  out->width = static_cast<int>(cinfo.output_width);
+  out->height = static_cast<int>(cinfo.output_height);
+  out->pixels.resize(static_cast<size_t>(out->width) * out->height);
+  while (cinfo.output_scanline < cinfo.output_height) {
+    JSAMPROW row = out->pixels.data() + static_cast<size_t>(cinfo.output_scanline) * out->width;
+    jpeg_read_scanlines(&cinfo, &row, 1);
+  }
+  jpeg_finish_decompress(&cinfo);
+  jpeg_destroy_decompress(&cinfo);
+  std::fclose(file);
+  out->ok = true;
+}
+
+std::string FileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Every pixel of every module block, and the whole quiet zone, must land on
+// the right side of mid-grey.
+void ExpectPixelsMatch(const QrSymbol& symbol, int scale, const Picture& picture) {
+  int n = symbol.width, q = n / 10;
+  int wrong = 0;
+  for (int y = 0; y < picture.height; ++y) {
+    for (int x = 0; x < picture.width; ++x) {
+      int r = y / scale - q, c = x / scale - q;
+      bool dark = r >= 0 && r < n && c >= 0 && c < n && Dark(symbol, r, c);
+      uint8_t v = picture.pixels[static_cast<size_t>(y) * picture.width + x];
+      if (dark != (v < 128) && ++wrong <= 5) {
+        ADD_FAILURE() << "pixel (" << x << ", " << y << ") = " << int(v) << ", module (" << r
+                      << ", " << c << ") is " << (dark ? "dark" : "light");
+      }
+    }
+  }
+  EXPECT_EQ(wrong, 0);
+}
+
+struct SizeCase {
+  int modules, scale, side;
+};
+
+class PictureSize : public ::testing::TestWithParam<SizeCase> {};
+
+TEST_P(PictureSize, WidthHeightAndPixelsFollowTheMatrix) {
+  const SizeCase& p = GetParam();
+  auto symbol = PatternSymbol(p.modules, 1000u + p.modules * 31u + p.scale);
+  std::string path = TempDir() + "/size_" + std::to_string(p.modules) + "_" +
+                     std::to_string(p.scale) + ".jpg";
+  g_nPictureSide = -1;
+  ASSERT_EQ(SaveSymbolPicture(symbol.get(), p.scale, path.c_str()), 1);
+  EXPECT_EQ(g_nPictureSide, p.side);
+  Picture picture;
+  ReadPicture(path, &picture);
+  ASSERT_TRUE(picture.ok);
+  EXPECT_EQ(picture.width, p.side);
+  EXPECT_EQ(picture.height, p.side);
+  ExpectPixelsMatch(*symbol, p.scale, picture);
+}
+
+// Quiet zone N div 10: 21 -> 2, 29 -> 2, 33 -> 3, 57 -> 5, 177 -> 17.
+INSTANTIATE_TEST_SUITE_P(Geometry, PictureSize,
+                         ::testing::Values(SizeCase{21, 1, 25}, SizeCase{21, 5, 125},
+                                           SizeCase{25, 5, 145}, SizeCase{29, 2, 66},
+                                           SizeCase{33, 3, 117}, SizeCase{57, 5, 335},
+                                           SizeCase{101, 7, 847}, SizeCase{177, 1, 211},
+                                           SizeCase{177, 20, 4220}));
+
+TEST(SymbolPicture, GreyBaselineHighQualityJfif) {
+  auto symbol = PatternSymbol(25, 7);
+  std::string path = TempDir() + "/format.jpg";
+  ASSERT_EQ(SaveSymbolPicture(symbol.get(), 4, path.c_str()), 1);
+  Picture picture;
+  ReadPicture(path, &picture);
+  ASSERT_TRUE(picture.ok);
+  EXPECT_EQ(picture.components, 1);
+  EXPECT_EQ(picture.colorSpace, JCS_GRAYSCALE);
+  EXPECT_FALSE(picture.progressive);
+  // Quality 98 scales the standard tables to 4 %: no step above 5.
+  EXPECT_GE(picture.maxQuant, 1);
+  EXPECT_LE(picture.maxQuant, 5);
+  std::string bytes = FileBytes(path);
+  EXPECT_NE(bytes.find("\xFF\xC0", 0, 2), std::string::npos) << "no baseline frame header";
+  EXPECT_EQ(bytes.find("\xFF\xC2", 0, 2), std::string::npos) << "progressive frame header";
+  EXPECT_EQ(bytes.substr(6, 4), "JFIF");
+}
+
+TEST(SymbolPicture, ReplacesAnExistingFileCompletely) {
+  std::string path = TempDir() + "/replace.jpg";
+  auto large = PatternSymbol(177, 1);
+  auto small = PatternSymbol(21, 2);
+  ASSERT_EQ(SaveSymbolPicture(large.get(), 10, path.c_str()), 1);
+  auto largeSize = fs::file_size(path);
+  ASSERT_EQ(SaveSymbolPicture(small.get(), 1, path.c_str()), 1);
+  EXPECT_LT(fs::file_size(path), largeSize);
+  Picture picture;
+  ReadPicture(path, &picture);
+  ASSERT_TRUE(picture.ok);
+  EXPECT_EQ(picture.width, 25);
+  ExpectPixelsMatch(*small, 1, picture);
+}
+
+TEST(SymbolPicture, NullPathWritesTheWorkingPicture) {
+  std::string dir = TempDir() + "/module_dir";
+  fs::create_directories(dir);
+  fs::remove(dir + "/qr.jpg");
+  SetModuleDirectory(dir.c_str());
+  auto symbol = PatternSymbol(21, 3);
+  ASSERT_EQ(SaveSymbolPicture(symbol.get(), 5, nullptr), 1);
+  Picture picture;
+  ReadPicture(dir + "/qr.jpg", &picture);
+  ASSERT_TRUE(picture.ok);
+  EXPECT_EQ(picture.width, 125);
+}
+
+TEST(SymbolPicture, FailedWritesReportZeroAndLeaveNoFile) {
+  auto symbol = PatternSymbol(21, 4);
+  ASSERT_EQ(SaveSymbolPicture(symbol.get(), 5, (TempDir() + "/ok.jpg").c_str()), 1);
+  ASSERT_EQ(g_nPictureSide, 125);
+
+  std::string missingDir = TempDir() + "/no_such_dir/a.jpg";
+  EXPECT_EQ(SaveSymbolPicture(symbol.get(), 5, missingDir.c_str()), 0);
+  EXPECT_FALSE(fs::exists(missingDir));
+
+  std::string directory = TempDir() + "/a_directory";
+  fs::create_directories(directory);
+  EXPECT_EQ(SaveSymbolPicture(symbol.get(), 5, directory.c_str()), 0);
+  EXPECT_TRUE(fs::is_directory(directory));
+
+  EXPECT_EQ(g_nPictureSide, 125) << "a failed call must not report a picture";
+}
+
+TEST(SymbolPicture, FullDeviceIsAFailureAndTheDeviceStays) {
+  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  auto symbol = PatternSymbol(57, 5);
+  EXPECT_EQ(SaveSymbolPicture(symbol.get(), 5, "/dev/full"), 0);
+  EXPECT_TRUE(fs::is_character_file("/dev/full"));
+}
+
+TEST(SymbolPicture, OutOfRangeArgumentsWriteNothing) {
+  std::string path = TempDir() + "/invalid.jpg";
+  fs::remove(path);
+  auto symbol = PatternSymbol(21, 6);
+  EXPECT_EQ(SaveSymbolPicture(symbol.get(), 0, path.c_str()), 0);
+  EXPECT_EQ(SaveSymbolPicture(symbol.get(), 21, path.c_str()), 0);
+  EXPECT_EQ(SaveSymbolPicture(nullptr, 5, path.c_str()), 0);
+  symbol->width = 25;  // not square
+  EXPECT_EQ(SaveSymbolPicture(symbol.get(), 5, path.c_str()), 0);
+  auto tooSmall = PatternSymbol(17, 6);
+  EXPECT_EQ(SaveSymbolPicture(tooSmall.get(), 5, path.c_str()), 0);
+  auto unencoded = std::make_unique<QrSymbol>();  // rows and width still 0
+  EXPECT_EQ(SaveSymbolPicture(unencoded.get(), 5, path.c_str()), 0);
+  EXPECT_FALSE(fs::exists(path));
+  // The boundaries themselves are accepted.
+  auto largest = PatternSymbol(177, 6);
+  EXPECT_EQ(SaveSymbolPicture(largest.get(), 1, path.c_str()), 1);
+  auto smallest = PatternSymbol(21, 6);
+  EXPECT_EQ(SaveSymbolPicture(smallest.get(), 20, path.c_str()), 1);
+}
+
+}  // namespace
