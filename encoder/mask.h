@@ -1,0 +1,31 @@
+// Data masks and the penalty score that picks one. Internal to the encoder.
+#pragma once
+#include <cstdint>
+
+// True when data mask `mask` (0..7) inverts the module at (row, column).
+constexpr bool qr_mask_condition(int32_t mask, int32_t row, int32_t column) {
+  const int32_t i = row, j = column;
+  switch (mask) {
+    case 0: return (i + j) % 2 == 0;
+    case 1: return i % 2 == 0;
+    case 2: return j % 3 == 0;
+    case 3: return (i + j) % 3 == 0;
+    case 4: return (i / 2 + j / 3) % 2 == 0;
+    case 5: return (i * j) % 2 + (i * j) % 3 == 0;
+    case 6: return ((i * j) % 2 + (i * j) % 3) % 2 == 0;
+    case 7: return ((i + j) % 2 + (i * j) % 3) % 2 == 0;
+    default: return false;
+  }
+}
+
+// Penalty of one candidate: `scoring` is size x size cells (size 21..177) whose
+// bit `mask` (0..7) is the module under that mask (1 dark). The sum of: 3 + n for
+// each run of n > 5 equal modules in a row or column; 40 for each window of 7
+// modules in a row or column reading dark-light-dark-dark-dark-light-dark; and
+// 10 * (|p - 50| div 5) with p the percentage of dark modules (rounded down).
+int32_t qr_mask_penalty(const uint8_t* scoring, int32_t size, int32_t mask);
+
+// Scores all eight masks over the data cells of the work matrix (see matrix.h),
+// applies the one with the lowest penalty (the lowest number among equals) and
+// returns its number 0..7.
+int32_t qr_select_mask(uint8_t* matrix, int32_t size);
