@@ -21,6 +21,18 @@ constexpr size_t kDecodeBlockBytes = 401204;
 constexpr int kMaxImageWidth = 1280;
 constexpr int kMaxImageHeight = 1024;
 
+constexpr uint32_t kFormatY800 = 0x30303859;  // "Y800" little-endian
+constexpr uint32_t kFormatGrey = 0x59455247;  // "GREY", the same format
+
+// The image being scanned: the caller's pixels, never written.
+struct ReaderImage {
+  uint32_t format;
+  int32_t width, height;
+  int32_t crop[4];             // x, y, width, height: always the whole image
+  const uint8_t* pixels;
+  SymbolSet* results;          // taken from the pool by the scan
+};
+
 // Views into the two blocks. The arena record itself sits at the start of
 // the main block.
 struct ReaderArena {
@@ -30,9 +42,9 @@ struct ReaderArena {
   // Main block.
   ReaderPools pools;             // symbols, sets and text buffer (main block),
                                  // entries and segment buffers (decode block)
+  ReaderImage image;
   EdgeScanner scanner;
   ScanSink sink;
-  SymbolSet* results;            // the image's result set, taken from the pool
   qrstd::Gf256* gf;              // built per call
   uint8_t* binary;               // 1280 x 1024; clustering scratch before that
   uint32_t* columnSums;          // 1280

@@ -1,6 +1,6 @@
 // The edge scanner: turns the pixels of one scan line into element widths
 // (1/32 pixel) for the width decoder. Integer only; runs on every pixel of
-// every row and column.
+// every row and column, so the common path is inline.
 #pragma once
 #include <cstdint>
 
@@ -25,8 +25,36 @@ constexpr int32_t kEdgeMinThreshold = 4;
 // dropped).
 void EdgeScannerInit(EdgeScanner* scanner, ScanSink* sink);
 
+// The edge candidate step for a pixel with a second-derivative zero crossing
+// and |d1| >= kEdgeMinThreshold (a, b: the newest two second derivatives).
+void EdgeScannerCandidate(EdgeScanner* scanner, int32_t d1, int32_t a, int32_t b);
+
 // Feeds the next pixel value (0..255) of the line.
-void EdgeScannerPixel(EdgeScanner* scanner, int32_t value);
+inline void EdgeScannerPixel(EdgeScanner* scanner, int32_t value) {
+  const int32_t x = scanner->x++;
+  int32_t* ring = scanner->ring;
+  if (x == 0) {
+    ring[0] = ring[1] = ring[2] = ring[3] = value;
+    return;
+  }
+  const int32_t s1 = ring[(x - 1) & 3];
+  const int32_t s0 = s1 + (((value - s1) * 25) >> 5);
+  ring[x & 3] = s0;
+  const int32_t s2 = ring[(x - 2) & 3];
+  const int32_t s3 = ring[(x - 3) & 3];
+  const int32_t a = s0 - 2 * s1 + s2;
+  const int32_t b = s1 - 2 * s2 + s3;
+  // Only a zero crossing of the second derivative can be an edge.
+  if ((a > 0 && b >= 0) || (a < 0 && b <= 0)) return;
+  int32_t d1 = s1 - s2;
+  const int32_t d2 = s2 - s3;
+  const int32_t ad1 = d1 < 0 ? -d1 : d1;
+  const int32_t ad2 = d2 < 0 ? -d2 : d2;
+  if (ad1 < ad2 && ((d1 >= 0) == (d2 >= 0))) d1 = d2;
+  if (d1 >= kEdgeMinThreshold || d1 <= -kEdgeMinThreshold) {
+    EdgeScannerCandidate(scanner, d1, a, b);
+  }
+}
 
 // Closes the line: the pending edge, a virtual edge at the line end and (when
 // the last edge fell in the last pixel) one more reach the sink; a second

@@ -13,8 +13,13 @@ namespace qrread {
 constexpr int kMaxFinderCentres = 1280 / 3;
 constexpr int kMaxEdgePoints = 4 * 1280;
 
-// Scratch bytes LocateCentres needs for `lineCount` lines in total.
-size_t LocateCentresScratchBytes(int32_t lineCount);
+// Scratch bytes LocateCentres needs for `lineCount` lines in total: per line
+// a reference and a mark, per possible cluster (a third of the lines) a record
+// of 8 bytes and a mark, plus alignment.
+constexpr size_t LocateCentresScratchBytes(int32_t lineCount) {
+  const size_t n = static_cast<size_t>(lineCount);
+  return 2 * (8 * (n / 3 + 1) + 4 * n + n + (n / 3 + 1) + 8) + 8;
+}
 
 // Clusters the horizontal lines (in the order found) and the vertical lines
 // (sorted here by x, then y, in place), pairs crossing clusters into centres

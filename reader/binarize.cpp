@@ -1,0 +1,134 @@
+#include "reader/binarize.h"
+
+#include <cstring>
+
+namespace qrread {
+
+int BinarizeWindowLog2(int extent) {
+  const int need = (extent + 7) >> 3;
+  for (int a = 4; a <= 8; ++a) {
+    if ((1 << a) >= need) return a;
+  }
+  return 8;
+}
+
+namespace {
+
+inline int Clamp(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
+
+// Column sums over rows -half .. half - 1, rows outside the image replaced by
+// the nearest row.
+void InitColumnSums(const uint8_t* grey, int width, int height, int half, uint32_t* sums) {
+  for (int x = 0; x < width; ++x) sums[x] = static_cast<uint32_t>(grey[x]) * half;
+  for (int r = 0; r < half; ++r) {
+    const uint8_t* row = grey + static_cast<size_t>(Clamp(r, 0, height - 1)) * width;
+    for (int x = 0; x < width; ++x) sums[x] += row[x];
+  }
+}
+
+void BinarizeRow(const uint8_t* grey, uint8_t* out, int width, const uint32_t* sums,
+                 int logA, int shift) {
+  const int half = 1 << (logA - 1);
+  uint32_t m = sums[0] * static_cast<uint32_t>(half);
+  for (int c = 0; c < half; ++c) m += sums[Clamp(c, 0, width - 1)];
+  const int last = width - 1;
+  for (int x = 0; x < width; ++x) {
+    out[x] = ((static_cast<uint32_t>(grey[x]) + 3u) << shift) < m ? 255 : 0;
+    m += sums[x + half < last ? x + half : last];
+    m -= sums[x - half > 0 ? x - half : 0];
+  }
+}
+
+}  // namespace
+
+void Binarize(const uint8_t* grey, int width, int height, uint8_t* binary,
+              uint32_t* columnSums) {
+  if (width < 1 || height < 1) return;
+  const int logA = BinarizeWindowLog2(width);
+  const int logB = BinarizeWindowLog2(height);
+  const int halfB = 1 << (logB - 1);
+  InitColumnSums(grey, width, height, halfB, columnSums);
+  const size_t stride = static_cast<size_t>(width);
+  for (int y = 0; y < height; ++y) {
+    BinarizeRow(grey + y * stride, binary + y * stride, width, columnSums, logA, logA + logB);
+    const uint8_t* remove = grey + static_cast<size_t>(y - halfB > 0 ? y - halfB : 0) * stride;
+    const uint8_t* add =
+        grey + static_cast<size_t>(y + halfB < height - 1 ? y + halfB : height - 1) * stride;
+    for (int x = 0; x < width; ++x) columnSums[x] += static_cast<uint32_t>(add[x]) - remove[x];
+  }
+}
+
+void RethresholdInit(RethresholdState* state, int x0, int x1, int y0, int y1) {
+  std::memset(state, 0, sizeof(*state));
+  state->x0 = x0;
+  state->x1 = x1;
+  state->y0 = y0;
+  state->y1 = y1;
+}
+
+namespace {
+
+void BuildHistogram(const uint8_t* grey, int width, RethresholdState* s) {
+  std::memset(s->histogram, 0, sizeof(s->histogram));
+  for (int y = s->y0; y < s->y1; ++y) {
+    const uint8_t* row = grey + static_cast<size_t>(y) * width;
+    for (int x = s->x0; x < s->x1; ++x) ++s->histogram[row[x]];
+  }
+  s->pixelCount = (s->x1 - s->x0) * (s->y1 - s->y0);
+  const uint32_t half = static_cast<uint32_t>(s->pixelCount) / 2;
+  uint32_t sum = 0;
+  int level = 0;
+  for (; level < 255; ++level) {
+    sum += s->histogram[level];
+    if (sum >= half) break;
+  }
+  s->threshold = level;
+  s->firstThreshold = level;
+  s->stepBudget = static_cast<int32_t>(half >> 6);
+  s->built = 1;
+}
+
+// Moves the threshold down for a later attempt; false when it cannot move.
+bool LowerThreshold(RethresholdState* s) {
+  const uint32_t budget = static_cast<uint32_t>(s->stepBudget);
+  uint32_t sum = 0;
+  int level = s->threshold - 1;
+  for (; level > 0; --level) {
+    sum += s->histogram[level];
+    if (sum > budget || (sum > 0 && s->threshold - level > 20)) {
+      s->step = level - s->threshold;
+      break;
+    }
+  }
+  if (level < 0) level = 0;
+  // The stopping level is counted again, as the walk resumes from it.
+  for (; level >= 0; --level) sum += s->histogram[level];
+  if (sum < static_cast<uint32_t>(s->pixelCount) >> 5) return false;
+  s->threshold += s->step;
+  return s->step != 0;
+}
+
+}  // namespace
+
+int Rethreshold(const uint8_t* grey, int width, int height, uint8_t* binary,
+                RethresholdState* s) {
+  s->x0 = Clamp(s->x0, 0, width);
+  s->x1 = Clamp(s->x1, 0, width);
+  s->y0 = Clamp(s->y0, 0, height);
+  s->y1 = Clamp(s->y1, 0, height);
+  if (s->x1 <= s->x0 || s->y1 <= s->y0) return -1;
+  if (s->built == 0) {
+    BuildHistogram(grey, width, s);
+  } else if (!LowerThreshold(s)) {
+    return -1;
+  }
+  if (s->threshold < 1) s->threshold = 1;
+  const uint8_t thr = static_cast<uint8_t>(s->threshold > 255 ? 255 : s->threshold);
+  for (int y = s->y0; y < s->y1; ++y) {
+    const size_t row = static_cast<size_t>(y) * width;
+    for (int x = s->x0; x < s->x1; ++x) binary[row + x] = grey[row + x] < thr ? 255 : 0;
+  }
+  return 0;
+}
+
+}  // namespace qrread

@@ -1,0 +1,203 @@
+// qr_read_symbols: the arena, the row and column scan, the QR stage and the
+// result records.
+#include <cstring>
+
+#include "reader/arena.h"
+#include "reader/binarize.h"
+#include "reader/decode_stages.h"
+#include "reader/edge_scanner.h"
+#include "reader/finder_centres.h"
+#include "reader/isaac.h"
+#include "reader/locate.h"
+#include "reader/qr_reader.h"
+#include "reader/width_decoder.h"
+
+namespace qrread {
+
+namespace {
+
+constexpr int kMinLinesPerDirection = 9;
+constexpr uint32_t kMaxReportedLength = 5120;
+
+// Scans `lines` lines of `length` pixels (line i at pixels + i * length),
+// alternating direction, into the sink's current list.
+void ScanLines(ReaderArena* arena, const uint8_t* pixels, int32_t lines, int32_t length) {
+  EdgeScanner* scanner = &arena->scanner;
+  ScanSink* sink = &arena->sink;
+  for (int32_t i = 0; i < lines; ++i) {
+    const uint8_t* p = pixels + static_cast<size_t>(i) * length;
+    sink->lineIndex = i;
+    if ((i & 1) == 0) {
+      sink->lineStart = 0;
+      sink->direction = 1;
+      for (int32_t k = 0; k < length; ++k) EdgeScannerPixel(scanner, p[k]);
+    } else {
+      sink->lineStart = length;
+      sink->direction = -1;
+      for (int32_t k = length - 1; k >= 0; --k) EdgeScannerPixel(scanner, p[k]);
+    }
+    EdgeScannerFlush(scanner);
+    EdgeScannerFlush(scanner);
+    EdgeScannerNewLine(scanner);
+  }
+}
+
+// Columns become rows of `out` (height bytes each), so the column passes read
+// memory in order. Tiled to stay in cache.
+void Transpose(const uint8_t* grey, int32_t width, int32_t height, uint8_t* out) {
+  constexpr int32_t kTile = 32;
+  for (int32_t y0 = 0; y0 < height; y0 += kTile) {
+    const int32_t y1 = y0 + kTile < height ? y0 + kTile : height;
+    for (int32_t x0 = 0; x0 < width; x0 += kTile) {
+      const int32_t x1 = x0 + kTile < width ? x0 + kTile : width;
+      for (int32_t y = y0; y < y1; ++y) {
+        const uint8_t* row = grey + static_cast<size_t>(y) * width;
+        for (int32_t x = x0; x < x1; ++x) out[static_cast<size_t>(x) * height + y] = row[x];
+      }
+    }
+  }
+}
+
+// Row passes give horizontal lines, column passes vertical ones. The column
+// copy lives in the binarised image's bytes, which are free until the QR stage.
+void ScanImage(ReaderArena* arena) {
+  const ReaderImage& image = arena->image;
+  ScanSink* sink = &arena->sink;
+  std::memset(sink, 0, sizeof(*sink));
+  sink->lines[0] = arena->lines[0];
+  sink->lines[1] = arena->lines[1];
+  sink->capacity = kMaxFinderLines;
+  EdgeScannerInit(&arena->scanner, sink);
+  EdgeScannerNewLine(&arena->scanner);
+
+  sink->vertical = 0;
+  ScanLines(arena, image.pixels, image.height, image.width);
+  Transpose(image.pixels, image.width, image.height, arena->binary);
+  sink->vertical = 1;
+  ScanLines(arena, arena->binary, image.width, image.height);
+}
+
+// Locates, samples and decodes the codes found by the scan and adds their
+// symbols to the image's result set.
+void RunQrStage(ReaderArena* arena) {
+  ScanSink& sink = arena->sink;
+  if (sink.count[0] < kMinLinesPerDirection || sink.count[1] < kMinLinesPerDirection) return;
+  const int32_t ncentres = LocateCentres(arena->lines[0], sink.count[0], arena->lines[1],
+                                         sink.count[1], arena->binary, arena->centres,
+                                         kMaxFinderCentres, arena->edgePoints, kMaxEdgePoints);
+  if (ncentres < 3) return;
+  const ReaderImage& image = arena->image;
+  Binarize(image.pixels, image.width, image.height, arena->binary, arena->columnSums);
+
+  qrstd::Gf256Init(arena->gf);
+  IsaacInit(arena->rng, nullptr, 0);
+  LocateContext ctx{};
+  ctx.grey = image.pixels;
+  ctx.width = image.width;
+  ctx.height = image.height;
+  ctx.binary = arena->binary;
+  ctx.gf = arena->gf;
+  ctx.pools = &arena->pools;
+  ctx.codes = arena->codes;
+  ctx.codeCount = 0;
+  ctx.rng = arena->rng;
+  ctx.scratch = arena->scratch;
+  SearchCodes(&ctx, arena->centres, ncentres);
+
+  int32_t count = ctx.codeCount;
+  if (count > kMaxCodes) count = kMaxCodes;
+  if (count <= 0) return;
+  // A negative result means the pools ran out: the symbols added so far stay.
+  BuildTexts(arena->codes, count, &arena->pools, image.results);
+  for (int32_t i = 0; i < count; ++i) ReleaseCode(&arena->codes[i], &arena->pools);
+}
+
+// Returns the number of symbols in the result set.
+int32_t Scan(ReaderArena* arena) {
+  ReaderImage& image = arena->image;
+  if (image.format != kFormatY800 && image.format != kFormatGrey) return 0;
+  image.results = TakeSymbolSet(&arena->pools);
+  if (image.results == nullptr) return 0;
+  ScanImage(arena);
+  RunQrStage(arena);
+  return image.results->count;
+}
+
+void WriteRecord(const ReaderSymbol& symbol, DecodeResult* record) {
+  record->type = static_cast<uint32_t>(symbol.type);
+  std::memcpy(record->data, symbol.data, symbol.dataLength);
+  record->data[symbol.dataLength] = 0;
+  record->length = symbol.dataLength;
+  record->version = symbol.version;
+  record->ecLevel = symbol.ecLevel;
+}
+
+int32_t WriteRecords(const SymbolSet* set, DecodeResult* results, int32_t maxResults) {
+  int32_t written = 0;
+  if (set == nullptr || results == nullptr) return 0;
+  for (const ReaderSymbol* s = set->head; s != nullptr; s = s->next) {
+    if (s->type == kSymbolPartial) continue;
+    if (written >= maxResults) break;
+    // The data field holds 4096 bytes; longer texts would not fit a record.
+    if (s->dataLength >= kMaxReportedLength || s->dataLength > s->dataCapacity) continue;
+    WriteRecord(*s, &results[written++]);
+  }
+  return written;
+}
+
+}  // namespace
+
+}  // namespace qrread
+
+int32_t qr_read_symbols(const uint8_t* grey, int32_t width, int32_t height,
+                        DecodeResult* results, int32_t maxResults) {
+  using namespace qrread;
+  ReaderArena* arena = ArenaOpen();
+  if (arena == nullptr) return QR_READ_NO_MEMORY;
+  if (width > QR_READ_MAX_WIDTH || height > QR_READ_MAX_HEIGHT) {
+    ArenaClose(arena);
+    return QR_READ_TOO_LARGE;
+  }
+  // Nothing to read in an empty or missing picture.
+  if (grey == nullptr || width < 1 || height < 1) {
+    ArenaClose(arena);
+    return 0;
+  }
+  ReaderImage& image = arena->image;
+  image.format = kFormatY800;
+  image.width = width;
+  image.height = height;
+  image.crop[0] = 0;
+  image.crop[1] = 0;
+  image.crop[2] = width;
+  image.crop[3] = height;
+  image.pixels = grey;
+  image.results = nullptr;
+  Scan(arena);
+  const int32_t count = WriteRecords(image.results, results, maxResults);
+  ArenaClose(arena);
+  return count;
+}
+
+const char* symbol_type_name(int32_t code) {
+  switch (code) {
+    case 2: return "EAN-2";
+    case 5: return "EAN-5";
+    case 8: return "EAN-8";
+    case 9: return "UPC-E";
+    case 10: return "ISBN-10";
+    case 12: return "UPC-A";
+    case 13: return "EAN-13";
+    case 14: return "ISBN-13";
+    case 15: return "COMPOSITE";
+    case 25: return "I2/5";
+    case 34: return "DataBar";
+    case 35: return "DataBar-Exp";
+    case 39: return "CODE-39";
+    case 57: return "PDF417";
+    case 64: return "QR-Code";
+    case 93: return "CODE-93";
+    case 128: return "CODE-128";
+    default: return "UNKNOWN";
+  }
+}

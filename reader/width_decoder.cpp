@@ -1,0 +1,75 @@
+#include "reader/width_decoder.h"
+
+#include <cstring>
+
+#include "reader/edge_scanner.h"
+
+namespace qrread {
+
+namespace {
+
+// Pair ratio of two adjacent elements against the five-element sum: 0 for
+// two modules, 2 for four modules out of seven; 4 and up is invalid (a
+// negative intermediate wraps to a large value).
+inline uint32_t PairClass(uint32_t pair, uint32_t sum5) {
+  return static_cast<uint8_t>(((pair * 14u + 1u) / sum5 - 3u) / 2u);
+}
+
+}  // namespace
+
+void WidthDecoderReset(WidthDecoder* decoder) { std::memset(decoder, 0, sizeof(*decoder)); }
+
+int WidthDecoderPush(WidthDecoder* d, uint32_t width) {
+  const uint32_t i = d->index;
+  uint32_t* w = d->widths;
+  w[i & 15] = width;
+  // The five widths before the newest one.
+  d->sum5 += w[(i - 1) & 15] - w[(i - 6) & 15];
+  d->index = i + 1;
+  const uint32_t s = d->sum5;
+  if ((i & 1) != 0 || s < 7) return 0;
+  const uint32_t w0 = width;
+  const uint32_t w1 = w[(i - 1) & 15], w2 = w[(i - 2) & 15], w3 = w[(i - 3) & 15];
+  const uint32_t w4 = w[(i - 4) & 15], w5 = w[(i - 5) & 15];
+  if (PairClass(w1 + w2, s) != 0 || PairClass(w2 + w3, s) != 2 ||
+      PairClass(w3 + w4, s) != 2 || PairClass(w4 + w5, s) != 0) {
+    return 0;
+  }
+  d->trail = w0 + (w1 + 1) / 2;
+  d->end = w0 + w1 + w2;
+  d->start = d->end + w3;
+  d->lead = d->start + w4 + (w5 + 1) / 2;
+  return 1;
+}
+
+FinderLine MakeFinderLine(const ScanSink& sink, const EdgeScanner& scanner) {
+  const WidthDecoder& d = sink.decoder;
+  const int32_t u = EdgeScannerEdgePosition(&scanner, d.start);
+  const int32_t pEnd = EdgeScannerEdgePosition(&scanner, d.end);
+  FinderLine line;
+  int32_t lead = u - EdgeScannerEdgePosition(&scanner, d.lead);
+  int32_t trail = EdgeScannerEdgePosition(&scanner, d.trail) - pEnd;
+  line.len = pEnd - u;
+  int32_t along = sink.lineStart * 4 + sink.direction * u;
+  if (sink.direction < 0) {
+    along -= line.len;
+    const int32_t t = lead;
+    lead = trail;
+    trail = t;
+  }
+  line.boffs = lead;
+  line.eoffs = trail;
+  const int32_t across = sink.lineIndex * 4 + 2;
+  line.pos[sink.vertical] = along;
+  line.pos[1 - sink.vertical] = across;
+  return line;
+}
+
+void ScanSinkWidth(ScanSink* sink, const EdgeScanner& scanner, uint32_t width) {
+  if (WidthDecoderPush(&sink->decoder, width) == 0) return;
+  const int dir = sink->vertical;
+  if (sink->count[dir] >= sink->capacity) return;
+  sink->lines[dir][sink->count[dir]++] = MakeFinderLine(*sink, scanner);
+}
+
+}  // namespace qrread
