@@ -1,8 +1,268 @@
+// qrtool listen: receives the data interface's datagrams and prints their texts.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <map>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "capture/text_codec.h"
 #include "cli/cli_util.h"
 #include "cli/commands.h"
 
-// Placeholder until the command is built.
-int RunListen(int, char**) {
-  cli::Error("'listen' is not available in this build");
-  return cli::kExitUsage;
+namespace {
+
+constexpr const char* kUsage =
+    "usage: qrtool listen [--port 9981] [--bind 0.0.0.0] [--count N] [--timeout S] [--raw]\n"
+    "\n"
+    "Receives datagrams sent by the desktop program's data interface (or by\n"
+    "'qrtool send') and prints each text on its own line, GBK shown as UTF-8.\n"
+    "Pieces of a long text are joined; a long text whose last piece is a full\n"
+    "1200 bytes is printed after a second without further pieces.\n"
+    "\n"
+    "  --port P     UDP port to listen on (0: any free port; the port is reported)\n"
+    "  --bind ADDR  local IPv4 address to listen on (default 0.0.0.0, all)\n"
+    "  --count N    stop after N texts (default: run until interrupted)\n"
+    "  --timeout S  stop after S seconds (default: no limit)\n"
+    "  --raw        print the received bytes as they are\n"
+    "\n"
+    "Exit status: 0 when at least one text was received, 1 when none was.\n";
+
+constexpr size_t kPieceSize = 1200;
+constexpr size_t kHeaderSize = 7;
+constexpr auto kPieceIdle = std::chrono::milliseconds(1000);
+
+using Clock = std::chrono::steady_clock;
+
+uint32_t Le32(const unsigned char* p) {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+struct Options {
+  int port = 9981;
+  std::string bind = "0.0.0.0";
+  long count = 0;    // 0: no limit
+  long timeout = 0;  // seconds, 0: no limit
+  bool raw = false;
+};
+
+// Joins the pieces of long texts, per sender, and hands out complete texts.
+class Assembler {
+ public:
+  using Source = std::pair<uint32_t, uint16_t>;
+  enum class Kind { Text, Piece, Unknown };
+
+  // Classifies one datagram and returns the texts it completes (in order).
+  std::vector<std::string> Take(const Source& from, const unsigned char* d, size_t size,
+                                Clock::time_point now, Kind* kind) {
+    std::vector<std::string> done;
+    if (size >= kHeaderSize && d[0] == 0x42 && d[1] == 0x01 && d[2] == 0x01 &&
+        Le32(d + 3) == size - kHeaderSize) {
+      *kind = Kind::Text;
+      // A short text after a long one that ended on a full piece closes that one.
+      Flush(from, &done);
+      done.emplace_back(reinterpret_cast<const char*>(d + kHeaderSize), size - kHeaderSize);
+      return done;
+    }
+    if (size >= kHeaderSize && Le32(d) == size - kHeaderSize && size - kHeaderSize <= kPieceSize &&
+        d[size - 1] == 0 && d[size - 2] == 0 && d[size - 3] == 0) {
+      *kind = Kind::Piece;
+      size_t n = size - kHeaderSize;
+      Pending& p = pending_[from];
+      p.text.append(reinterpret_cast<const char*>(d + 4), n);
+      p.last = now;
+      if (n < kPieceSize) Flush(from, &done);
+      return done;
+    }
+    *kind = Kind::Unknown;
+    return done;
+  }
+
+  // Texts whose senders have been quiet for `idle` (or all, with `all`).
+  std::vector<std::string> Expire(Clock::time_point now, bool all) {
+    std::vector<std::string> done;
+    for (auto it = pending_.begin(); it != pending_.end();) {
+      if (all || now - it->second.last >= kPieceIdle) {
+        done.push_back(std::move(it->second.text));
+        it = pending_.erase(it);
+      } else {
+        ++it;
+      }
+    }
+    return done;
+  }
+
+  // The earliest moment a pending text expires, if any.
+  std::optional<Clock::time_point> NextExpiry() const {
+    std::optional<Clock::time_point> next;
+    for (const auto& [source, p] : pending_) {
+      Clock::time_point t = p.last + kPieceIdle;
+      if (!next || t < *next) next = t;
+    }
+    return next;
+  }
+
+ private:
+  struct Pending {
+    std::string text;
+    Clock::time_point last;
+  };
+
+  void Flush(const Source& from, std::vector<std::string>* done) {
+    auto it = pending_.find(from);
+    if (it == pending_.end()) return;
+    done->push_back(std::move(it->second.text));
+    pending_.erase(it);
+  }
+
+  std::map<Source, Pending> pending_;
+};
+
+// Nullopt to go on, else the exit status to stop with.
+std::optional<int> ParseOptions(int argc, char** argv, Options* o) {
+  for (int i = 0; i < argc; ++i) {
+    std::string_view arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      std::cout << kUsage;
+      return cli::kExitOk;
+    }
+    if (arg == "--raw") {
+      o->raw = true;
+      continue;
+    }
+    std::string name, value;
+    bool missing = false;
+    for (const char* option : {"port", "count", "timeout", "bind"}) {
+      if (cli::TakeOption(argc, argv, &i, option, &value, &missing)) {
+        name = option;
+        break;
+      }
+    }
+    if (name.empty() || missing) {
+      cli::Error(missing ? "option '" + std::string(arg) + "' needs a value"
+                         : "unknown argument '" + std::string(arg) + "'");
+      std::cerr << kUsage;
+      return cli::kExitUsage;
+    }
+    bool good = true;
+    if (name == "bind") {
+      in_addr a{};
+      good = inet_pton(AF_INET, value.c_str(), &a) == 1;
+      if (good) o->bind = value;
+    } else {
+      long max = name == "port" ? 65535 : name == "count" ? 1000000000L : 86400L * 365;
+      std::optional<long> number = cli::ParseInt(value, name == "port" ? 0 : 1, max);
+      good = number.has_value();
+      if (good && name == "port") o->port = static_cast<int>(*number);
+      if (good && name == "count") o->count = *number;
+      if (good && name == "timeout") o->timeout = *number;
+    }
+    if (!good) {
+      cli::Error("bad value '" + value + "' for --" + name);
+      return cli::kExitUsage;
+    }
+  }
+  return std::nullopt;
+}
+
+int OpenSocket(const Options& o, std::string* where) {
+  int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
+  if (fd < 0) return -1;
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(static_cast<uint16_t>(o.port));
+  inet_pton(AF_INET, o.bind.c_str(), &addr.sin_addr);
+  if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+    int e = errno;
+    close(fd);
+    errno = e;
+    return -1;
+  }
+  socklen_t len = sizeof addr;
+  getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+  *where = o.bind + ":" + std::to_string(ntohs(addr.sin_port));
+  return fd;
+}
+
+void Print(const std::string& text, bool raw) {
+  if (raw) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+  } else {
+    std::string utf8;
+    textcodec::GbkToUtf8(text, &utf8);
+    std::fwrite(utf8.data(), 1, utf8.size(), stdout);
+  }
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+int RunListen(int argc, char** argv) {
+  Options o;
+  if (std::optional<int> status = ParseOptions(argc, argv, &o)) return *status;
+  std::string where = o.bind + ":" + std::to_string(o.port);
+  int fd = OpenSocket(o, &where);
+  if (fd < 0) {
+    cli::Error("cannot listen on " + where + ": " + std::strerror(errno));
+    return cli::kExitUsage;
+  }
+  cli::Error("listening on " + where);
+
+  Assembler assembler;
+  long received = 0;
+  std::optional<Clock::time_point> deadline;
+  if (o.timeout > 0) deadline = Clock::now() + std::chrono::seconds(o.timeout);
+  auto deliver = [&](const std::vector<std::string>& texts) {
+    for (const std::string& t : texts) {
+      if (o.count > 0 && received >= o.count) return;
+      Print(t, o.raw);
+      ++received;
+    }
+  };
+  unsigned char buffer[65536];
+  while (o.count == 0 || received < o.count) {
+    Clock::time_point now = Clock::now();
+    if (deadline && now >= *deadline) break;
+    std::optional<Clock::time_point> wake = assembler.NextExpiry();
+    if (deadline && (!wake || *deadline < *wake)) wake = deadline;
+    int waitMs = -1;
+    if (wake) {
+      auto ms = std::chrono::ceil<std::chrono::milliseconds>(*wake - now).count();
+      waitMs = static_cast<int>(ms < 0 ? 0 : ms);
+    }
+    pollfd p{fd, POLLIN, 0};
+    int ready = poll(&p, 1, waitMs);
+    if (ready < 0 && errno != EINTR) break;
+    if (ready <= 0) {
+      deliver(assembler.Expire(Clock::now(), false));
+      continue;
+    }
+    sockaddr_in from{};
+    socklen_t fromLen = sizeof from;
+    ssize_t n = recvfrom(fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &fromLen);
+    if (n < 0) continue;
+    Assembler::Kind kind;
+    Assembler::Source source{from.sin_addr.s_addr, from.sin_port};
+    deliver(assembler.Take(source, buffer, static_cast<size_t>(n), Clock::now(), &kind));
+    if (kind == Assembler::Kind::Unknown) {
+      cli::Error("ignored a datagram of " + std::to_string(n) +
+                 " bytes that is not in the data interface's format");
+    }
+  }
+  // What is still pending when time runs out is printed as it stands.
+  deliver(assembler.Expire(Clock::now(), true));
+  close(fd);
+  return received > 0 ? cli::kExitOk : cli::kExitNothing;
 }
