@@ -1,0 +1,110 @@
+// Format information (BCH(15,5)) and version information (BCH(18,6)).
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <random>
+
+#include "encoder/qr_standard.h"
+#include "reader/decode_stages.h"
+
+namespace {
+
+using qrread::Bch15Correct;
+using qrread::DecodeFormatInfo;
+using qrread::DecodeVersionInfo;
+
+uint32_t CodeWord(int value) { return qrstd::kFormatWords[value] ^ 0x5412u; }
+
+// Every word with up to 3 flipped bits comes back to its code word, and the
+// count of corrected bits is reported.
+TEST(Bch15, CorrectsUpToThreeErrorsExhaustively) {
+  for (int value = 0; value < 32; ++value) {
+    for (uint32_t flips = 0; flips < (1u << 15); ++flips) {
+      int weight = std::popcount(flips);
+      if (weight > 3) continue;
+      uint32_t word = CodeWord(value) ^ flips;
+      ASSERT_EQ(Bch15Correct(&word), weight) << value << " " << flips;
+      ASSERT_EQ(word, CodeWord(value));
+    }
+  }
+}
+
+// Four errors: either the word lies within 3 of another code word (then that
+// one is taken, as a nearest-word search would) or it is reported as 4 and
+// left unchanged.
+TEST(Bch15, FourErrorsAgreeWithNearestWordSearch) {
+  for (int value = 0; value < 32; value += 3) {
+    for (uint32_t flips = 0; flips < (1u << 15); ++flips) {
+      if (std::popcount(flips) != 4) continue;
+      const uint32_t received = CodeWord(value) ^ flips;
+      int nearest = -1;
+      for (int v = 0; v < 32; ++v) {
+        if (std::popcount(CodeWord(v) ^ received) <= 3) nearest = v;
+      }
+      uint32_t word = received;
+      int errors = Bch15Correct(&word);
+      if (nearest < 0) {
+        ASSERT_EQ(errors, 4);
+        ASSERT_EQ(word, received);
+      } else {
+        ASSERT_EQ(word, CodeWord(nearest));
+        ASSERT_EQ(errors, std::popcount(CodeWord(nearest) ^ received));
+      }
+    }
+  }
+}
+
+TEST(FormatInfo, EqualCopiesWithErrorsDecode) {
+  for (int value = 0; value < 32; ++value) {
+    uint32_t sampled = qrstd::kFormatWords[value];
+    EXPECT_EQ(DecodeFormatInfo(sampled, sampled), value);
+    EXPECT_EQ(DecodeFormatInfo(sampled ^ 0x4011, sampled ^ 0x4011), value);  // 3 errors
+    EXPECT_EQ(DecodeFormatInfo(sampled ^ 0x4111, sampled ^ 0x4111), -1);    // 4 in both
+  }
+}
+
+TEST(FormatInfo, ValueFoundInMoreCandidatesWins) {
+  // Copy 1 reads value 0 cleanly; copy 2 is value 8 with one wrong bit in its
+  // high half. The halves disagree, so four candidates are tried: value 0
+  // (copy 1 whole) once, value 8 (copy 2's low half with either high half)
+  // twice; the more frequent one wins although it needed more corrections.
+  uint32_t copy1 = qrstd::kFormatWords[0];
+  uint32_t copy2 = qrstd::kFormatWords[8] ^ 0x0400;
+  EXPECT_EQ(DecodeFormatInfo(copy1, copy2), 8);
+}
+
+TEST(FormatInfo, CleanCandidateBeatsDamagedOneOfEqualCount) {
+  // One half of one copy has 4 wrong bits: two candidates, each found once;
+  // the one without errors wins, whichever copy holds it.
+  for (int value = 0; value < 32; ++value) {
+    uint32_t good = qrstd::kFormatWords[value];
+    EXPECT_EQ(DecodeFormatInfo(good ^ 0x000F, good), value) << value;
+    EXPECT_EQ(DecodeFormatInfo(good, good ^ 0x7800), value) << value;
+  }
+}
+
+TEST(VersionInfo, ThreeErrorsCorrectedFourRejected) {
+  std::mt19937 rng(20240611);
+  for (int version = 7; version <= 40; ++version) {
+    const uint32_t word = qrstd::kVersionWords[version - 7];
+    EXPECT_EQ(DecodeVersionInfo(word), version);
+    for (int trial = 0; trial < 50; ++trial) {
+      uint32_t flips = 0;
+      while (std::popcount(flips) < 3) flips |= 1u << (rng() % 18);
+      EXPECT_EQ(DecodeVersionInfo(word ^ flips), version) << version << " " << flips;
+      while (std::popcount(flips) < 4) flips |= 1u << (rng() % 18);
+      EXPECT_EQ(DecodeVersionInfo(word ^ flips), -1) << version << " " << flips;
+    }
+  }
+}
+
+TEST(VersionInfo, WrongVersionBitsFoundByTableSearch) {
+  // Errors in the top six bits name another (or no) version; the table search
+  // still finds the right one.
+  const uint32_t word = qrstd::kVersionWords[20 - 7];
+  EXPECT_EQ(DecodeVersionInfo(word ^ (0x7u << 15)), 20);
+  EXPECT_EQ(DecodeVersionInfo(0), -1);
+  EXPECT_EQ(DecodeVersionInfo(0x3FFFF), -1);
+}
+
+}  // namespace

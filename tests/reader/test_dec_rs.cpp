@@ -1,0 +1,105 @@
+// Reed-Solomon block correction and the closed-form locator roots.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <set>
+
+#include "dec_test_util.h"
+#include "reader/rs_decode.h"
+
+namespace {
+
+const qrstd::Gf256& Gf() { return qrstd::Gf256Tables(); }
+
+// Flips `errors` distinct codewords of `block` with non-zero patterns.
+void Corrupt(std::vector<uint8_t>* block, int errors, std::mt19937* rng) {
+  std::set<int> where;
+  while (static_cast<int>(where.size()) < errors) where.insert(static_cast<int>((*rng)() % block->size()));
+  for (int i : where) (*block)[i] ^= static_cast<uint8_t>(1 + (*rng)() % 255);
+}
+
+// Every block shape of the QR tables: up to parity / 2 errors are corrected
+// and counted; one more is never "corrected" back to the original.
+TEST(RsCorrectBlock, CorrectsUpToHalfTheParityAndNoMore) {
+  std::mt19937 rng(1234);
+  std::set<std::pair<int, int>> shapes;
+  for (int v = 1; v <= 40; ++v) {
+    for (int l = 0; l < 4; ++l) {
+      int n = qrstd::TotalCodewords(v) / qrstd::BlockCount(v, l);
+      shapes.insert({n, qrstd::EcCodewordsPerBlock(v, l)});
+      shapes.insert({n + 1, qrstd::EcCodewordsPerBlock(v, l)});
+    }
+  }
+  for (auto [n, parity] : shapes) {
+    std::vector<uint8_t> data(static_cast<size_t>(n - parity));
+    for (auto& b : data) b = static_cast<uint8_t>(rng());
+    const std::vector<uint8_t> clean = dectest::RsEncode(data, parity);
+    for (int errors = 0; errors <= parity / 2; ++errors) {
+      std::vector<uint8_t> block = clean;
+      Corrupt(&block, errors, &rng);
+      ASSERT_EQ(qrread::RsCorrectBlock(Gf(), block.data(), n, parity), errors)
+          << n << "/" << parity << " errors " << errors;
+      ASSERT_EQ(block, clean);
+    }
+    int misses = 0;
+    for (int trial = 0; trial < 8; ++trial) {
+      std::vector<uint8_t> block = clean;
+      Corrupt(&block, parity / 2 + 1, &rng);
+      const std::vector<uint8_t> received = block;
+      int r = qrread::RsCorrectBlock(Gf(), block.data(), n, parity);
+      ASSERT_NE(block, clean) << n << "/" << parity;
+      if (r < 0) {
+        ASSERT_EQ(block, received);  // a failed block is left as it was
+        ++misses;
+      }
+    }
+    EXPECT_GE(misses, 6) << n << "/" << parity;  // miscorrection is rare
+  }
+}
+
+TEST(RsCorrectBlock, RejectsBadShapes) {
+  uint8_t block[30] = {};
+  EXPECT_EQ(qrread::RsCorrectBlock(Gf(), block, 10, 0), -1);
+  EXPECT_EQ(qrread::RsCorrectBlock(Gf(), block, 10, 10), -1);
+  EXPECT_EQ(qrread::RsCorrectBlock(Gf(), block, 30, 31), -1);
+  EXPECT_EQ(qrread::RsCorrectBlock(Gf(), block, 30, 7), 0);  // all zero is a code word
+}
+
+// Polynomials with chosen roots alpha^-e: the closed forms (degrees 1-4) find
+// exactly the roots the exhaustive search finds, and only exponents below n.
+TEST(RsLocatorRoots, ClosedFormsMatchSearch) {
+  const qrstd::Gf256& gf = Gf();
+  std::mt19937 rng(99);
+  for (int trial = 0; trial < 20000; ++trial) {
+    int degree = 1 + static_cast<int>(rng() % 4);
+    int n = 20 + static_cast<int>(rng() % 236);
+    uint8_t poly[5] = {1, 0, 0, 0, 0};
+    if (trial % 3 == 0) {
+      // Random coefficients: roots anywhere, repeated or missing.
+      for (int i = 0; i <= degree; ++i) poly[i] = static_cast<uint8_t>(rng());
+      if (poly[degree] == 0) poly[degree] = 1;
+    } else {
+      // A product of (1 + alpha^e x) factors, possibly with a repeated one.
+      int len = 0;
+      for (int f = 0; f < degree; ++f) {
+        uint8_t x = gf.exp[rng() % 255];
+        uint8_t next[5] = {0, 0, 0, 0, 0};
+        for (int i = 0; i <= len; ++i) {
+          next[i] ^= poly[i];
+          next[i + 1] ^= qrstd::GfMul(gf, poly[i], x);
+        }
+        std::copy(next, next + 5, poly);
+        ++len;
+      }
+    }
+    std::vector<int> a(4), b(4);
+    a.resize(static_cast<size_t>(qrread::RsLocatorRoots(gf, poly, degree, n, a.data())));
+    b.resize(static_cast<size_t>(qrread::RsLocatorRootsBySearch(gf, poly, degree, n, b.data())));
+    std::sort(a.begin(), a.end());
+    std::sort(b.begin(), b.end());
+    ASSERT_EQ(a, b) << "trial " << trial << " degree " << degree;
+  }
+}
+
+}  // namespace
