@@ -4,7 +4,6 @@
 #include <cstring>
 #include <new>
 
-#include "reader/binarize.h"
 #include "reader/finder_centres.h"
 #include "reader/isaac.h"
 #include "reader/locate_scratch.h"
@@ -51,8 +50,6 @@ static_assert(DecodeLayout::end <= kDecodeBlockBytes, "decode block too small fo
 static_assert(static_cast<size_t>(kMaxImageWidth) * kMaxImageHeight >=
                   LocateCentresScratchBytes(2 * kMaxFinderLines),
               "clustering scratch does not fit");
-static_assert(sizeof(RethresholdState) <= kRethresholdStateBytes,
-              "re-threshold state larger than its place in the locating scratch");
 static_assert(alignof(std::max_align_t) >= 8, "blocks must be 8-byte aligned");
 
 template <typename T>

@@ -10,6 +10,7 @@
 #include "reader/isaac.h"
 #include "reader/locate.h"
 #include "reader/qr_reader.h"
+#include "reader/reader_entry.h"
 #include "reader/width_decoder.h"
 
 namespace qrread {
@@ -58,6 +59,8 @@ void Transpose(const uint8_t* grey, int32_t width, int32_t height, uint8_t* out)
   }
 }
 
+}  // namespace
+
 // Row passes give horizontal lines, column passes vertical ones. The column
 // copy lives in the binarised image's bytes, which are free until the QR stage.
 void ScanImage(ReaderArena* arena) {
@@ -76,6 +79,8 @@ void ScanImage(ReaderArena* arena) {
   sink->vertical = 1;
   ScanLines(arena, arena->binary, image.width, image.height);
 }
+
+namespace {
 
 // Locates, samples and decodes the codes found by the scan and adds their
 // symbols to the image's result set.
@@ -132,6 +137,8 @@ void WriteRecord(const ReaderSymbol& symbol, DecodeResult* record) {
   record->ecLevel = symbol.ecLevel;
 }
 
+}  // namespace
+
 int32_t WriteRecords(const SymbolSet* set, DecodeResult* results, int32_t maxResults) {
   int32_t written = 0;
   if (set == nullptr || results == nullptr) return 0;
@@ -144,8 +151,6 @@ int32_t WriteRecords(const SymbolSet* set, DecodeResult* results, int32_t maxRes
   }
   return written;
 }
-
-}  // namespace
 
 }  // namespace qrread
 

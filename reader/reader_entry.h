@@ -1,0 +1,20 @@
+// Internal stages of qr_read_symbols, reachable for tests.
+#pragma once
+#include <cstdint>
+
+#include "reader/arena.h"
+#include "reader/qr_reader.h"
+
+namespace qrread {
+
+// Scans every row (horizontal lines) and then every column (vertical lines)
+// of arena->image, alternating direction, into arena->sink's two lists.
+// Uses the binarised image's bytes for a transposed copy.
+void ScanImage(ReaderArena* arena);
+
+// Writes the symbols of `set` from its head into results[0 .. maxResults-1],
+// skipping PARTIAL symbols and symbols of 5120 bytes or more. Returns the
+// number of records written; records not written are untouched.
+int32_t WriteRecords(const SymbolSet* set, DecodeResult* results, int32_t maxResults);
+
+}  // namespace qrread
