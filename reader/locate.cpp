@@ -1,0 +1,289 @@
+// The locating driver: the search over triples of finder centres and, for
+// one triple, the configuration test with its rotations and the
+// re-thresholding retry.
+#include "reader/locate.h"
+
+#include "reader/binarize.h"
+#include "reader/decode_stages.h"
+#include "reader/edge_walk.h"
+#include "reader/finder_role.h"
+#include "reader/homography.h"
+#include "reader/locate_scratch.h"
+#include "reader/sampling.h"
+
+namespace qrread {
+
+namespace {
+
+constexpr int kMinFailureBudget = 8192;
+constexpr int kRetryAttempts = 4;
+constexpr int kVersionSlack = 3;
+constexpr int32_t kFree = 0, kMarked = 1, kInside = 2;
+
+enum class Outcome {
+  kDecoded,
+  kRejected,       // affine stage
+  kFitFailed,
+  kVersionFailed,
+  kFormatFailed,
+  kEcFailed,
+  kParseFailed,
+};
+
+struct Rotation {
+  FinderRole roles[3];  // UL, UR, DL
+  AffineMap aff;
+  OutlineFit fit;
+  int32_t outline[4][2];  // latest known outline, quarter pixels
+  bool hasOutline;
+};
+
+int Abs(int a) { return a < 0 ? -a : a; }
+
+int64_t Cross(const int32_t a[2], const int32_t b[2], const int32_t c[2]) {
+  return (int64_t(b[0]) - a[0]) * (int64_t(c[1]) - a[1]) -
+         (int64_t(b[1]) - a[1]) * (int64_t(c[0]) - a[0]);
+}
+
+int64_t Dist2(const int32_t a[2], const int32_t b[2]) {
+  int64_t dx = int64_t(a[0]) - b[0], dy = int64_t(a[1]) - b[1];
+  return dx * dx + dy * dy;
+}
+
+// Places the three finders in the affine domain and checks that their module
+// size and version estimates agree.
+int AffineStage(const LocateContext& ctx, Rotation* rot) {
+  FinderRole& ul = rot->roles[0];
+  FinderRole& ur = rot->roles[1];
+  FinderRole& dl = rot->roles[2];
+  int bits = AffineBits(ctx.width, ctx.height);
+  if (AffineInit(&rot->aff, ul.centre->pos, ur.centre->pos, dl.centre->pos, bits) < 0) return -1;
+  DomainMap map{&rot->aff, nullptr};
+  int32_t side = int32_t(1) << bits;
+  FinderRole* order[3] = {&ur, &dl, &ul};
+  for (FinderRole* f : order) {
+    PlaceFinder(f, map);
+    if (EstimateModuleSize(f, side, side) < 0) return -1;
+  }
+  if (Abs(ur.eversion[1] - dl.eversion[0]) > kVersionSlack ||
+      Abs(ul.eversion[1] - ur.eversion[1]) > kVersionSlack ||
+      Abs(ul.eversion[0] - dl.eversion[0]) > kVersionSlack) {
+    return -1;
+  }
+  return 0;
+}
+
+// Re-estimates the finders in the homography's domain and settles the
+// version: from the estimates for small codes, else from the version
+// information blocks. Returns 1..40 or -1.
+int VersionStage(const BinaryImage& im, Rotation* rot) {
+  FinderRole& ul = rot->roles[0];
+  FinderRole& ur = rot->roles[1];
+  FinderRole& dl = rot->roles[2];
+  const ProjMap& hom = rot->fit.hom;
+  DomainMap map{nullptr, &hom};
+  for (FinderRole& f : rot->roles) ToDomain(map, f.centre->pos[0], f.centre->pos[1], f.o);
+  ClassifyEdges(&ur, map);
+  ClassifyEdges(&dl, map);
+  int32_t widthU = ur.o[0] - ul.o[0];
+  if (EstimateModuleSize(&ur, widthU, widthU) < 0) return -1;
+  int32_t widthV = dl.o[1] - ul.o[1];
+  if (EstimateModuleSize(&dl, widthV, widthV) < 0) return -1;
+  int urVersion = ur.eversion[1], dlVersion = dl.eversion[0];
+  int version;
+  if (urVersion == dlVersion && urVersion < 7) {
+    version = urVersion;
+  } else {
+    if (Abs(urVersion - dlVersion) > kVersionSlack) return -1;
+    int urRead = -1, dlRead = -1;
+    if (urVersion >= 7 - kVersionSlack) {
+      urRead = ReadVersionInfo(ur, hom, im, 0);
+      if (urRead >= 0 && Abs(urRead - urVersion) > kVersionSlack) urRead = -1;
+    }
+    if (dlVersion >= 7 - kVersionSlack) {
+      dlRead = ReadVersionInfo(dl, hom, im, 1);
+      if (dlRead >= 0 && Abs(dlRead - dlVersion) > kVersionSlack) dlRead = -1;
+    }
+    if (urRead >= 0 && dlRead >= 0 && urRead != dlRead) return -1;
+    version = urRead >= 0 ? urRead : dlRead;
+    if (version < 0) return -1;
+  }
+  ClassifyEdges(&ul, map);
+  if (EstimateModuleSize(&ul, ur.o[0] - ul.o[0], dl.o[1] - ul.o[1]) < 0) return -1;
+  if (Abs(ul.eversion[1] - ur.eversion[1]) > 1 || Abs(ul.eversion[0] - dl.eversion[0]) > 1) {
+    return -1;
+  }
+  return version;
+}
+
+// One rotation from the affine stage to the decode.
+Outcome RunRotation(LocateContext* ctx, Rotation* rot, CodeData* code) {
+  BinaryImage im{ctx->binary, ctx->width, ctx->height};
+  if (AffineStage(*ctx, rot) < 0) return Outcome::kRejected;
+  if (FitHomography(&rot->roles[0], &rot->roles[1], &rot->roles[2], rot->aff, im, ctx->rng,
+                    ctx->scratch, &rot->fit) < 0) {
+    return Outcome::kFitFailed;
+  }
+  for (int k = 0; k < 4; k++) {
+    rot->outline[k][0] = rot->fit.corners[k][0];
+    rot->outline[k][1] = rot->fit.corners[k][1];
+  }
+  rot->hasOutline = true;
+  int version = VersionStage(im, rot);
+  if (version < 0) return Outcome::kVersionFailed;
+  int format = ReadFormatInfo(rot->roles[0], rot->roles[1], rot->roles[2], rot->fit.hom, im);
+  if (format < 0) return Outcome::kFormatFailed;
+  const int32_t finders[3][2] = {
+      {rot->roles[0].centre->pos[0], rot->roles[0].centre->pos[1]},
+      {rot->roles[1].centre->pos[0], rot->roles[1].centre->pos[1]},
+      {rot->roles[2].centre->pos[0], rot->roles[2].centre->pos[1]}};
+  if (SampleCode(version, finders, rot->fit.corners, im, ctx->scratch, rot->outline) < 0) {
+    return Outcome::kEcFailed;
+  }
+  for (int k = 0; k < 4; k++) {
+    code->corners[k][0] = rot->outline[k][0];
+    code->corners[k][1] = rot->outline[k][1];
+  }
+  int rc = DecodeSampledCode(code, ctx->pools, *ctx->gf, version, format, ctx->scratch->samples,
+                             ctx->scratch->codewords);
+  if (rc == 0) return Outcome::kDecoded;
+  return rc == -2 ? Outcome::kParseFailed : Outcome::kEcFailed;
+}
+
+void StartRetry(const LocateContext& ctx, const Rotation& rot, RethresholdState* state) {
+  int32_t x0 = rot.outline[0][0], x1 = x0, y0 = rot.outline[0][1], y1 = y0;
+  for (int k = 1; k < 4; k++) {
+    if (rot.outline[k][0] < x0) x0 = rot.outline[k][0];
+    if (rot.outline[k][0] > x1) x1 = rot.outline[k][0];
+    if (rot.outline[k][1] < y0) y0 = rot.outline[k][1];
+    if (rot.outline[k][1] > y1) y1 = rot.outline[k][1];
+  }
+  auto clamp = [](int32_t v, int32_t hi) { return v < 0 ? 0 : (v > hi ? hi : v); };
+  RethresholdInit(state, clamp(x0 >> 2, ctx.width), clamp((x1 >> 2) + 1, ctx.width),
+                  clamp(y0 >> 2, ctx.height), clamp((y1 >> 2) + 1, ctx.height));
+}
+
+// Up to four re-thresholded attempts on one rotation. Returns 1 decoded,
+// -2 data stream unparseable, 0 nothing found.
+int RetryRotation(LocateContext* ctx, Rotation* rot, RethresholdState* state, CodeData* code) {
+  if (!rot->hasOutline) return 0;
+  StartRetry(*ctx, *rot, state);
+  for (int attempt = 0; attempt < kRetryAttempts; attempt++) {
+    if (Rethreshold(ctx->grey, ctx->width, ctx->height, ctx->binary, state) < 0) return 0;
+    Outcome out = RunRotation(ctx, rot, code);
+    if (out == Outcome::kDecoded) return 1;
+    if (out == Outcome::kParseFailed) return -2;
+    if (out == Outcome::kFitFailed || out == Outcome::kRejected) return 0;
+  }
+  return 0;
+}
+
+// The configuration test of one triple. Returns the version of the decoded
+// code (filled into `code`), or -1.
+int ConfigurationTest(LocateContext* ctx, FinderCentre* c0, FinderCentre* c1, FinderCentre* c2,
+                      CodeData* code) {
+  int64_t k = Cross(c0->pos, c1->pos, c2->pos);
+  if (k == 0) return -1;
+  FinderCentre* o[3] = {c0, k > 0 ? c1 : c2, k > 0 ? c2 : c1};
+  int i0 = 0;
+  int64_t best = Dist2(o[1]->pos, o[2]->pos);
+  for (int i = 1; i < 3; i++) {
+    int64_t d = Dist2(o[(i + 1) % 3]->pos, o[(i + 2) % 3]->pos);
+    if (d > best) {
+      best = d;
+      i0 = i;
+    }
+  }
+  Rotation rots[3];
+  Outcome outcomes[3] = {Outcome::kRejected, Outcome::kRejected, Outcome::kRejected};
+  int ecRotation = -1;
+  for (int t = 0; t < 3; t++) {
+    int i = (i0 + t) % 3;
+    Rotation& rot = rots[t];
+    rot.hasOutline = false;
+    for (int r = 0; r < 3; r++) rot.roles[r].centre = o[(i + r) % 3];
+    outcomes[t] = RunRotation(ctx, &rot, code);
+    if (outcomes[t] == Outcome::kDecoded) return code->version;
+    if (outcomes[t] == Outcome::kParseFailed) return -1;
+    if (outcomes[t] == Outcome::kEcFailed) {
+      ecRotation = t;
+      break;
+    }
+  }
+  for (int t = 0; t < 3; t++) {
+    bool retry = ecRotation >= 0 ? t == ecRotation : outcomes[t] == Outcome::kFormatFailed;
+    if (!retry) continue;
+    int rc = RetryRotation(ctx, &rots[t], &ctx->scratch->rethreshold[t], code);
+    if (rc == 1) return code->version;
+    if (rc == -2) return -1;
+  }
+  return -1;
+}
+
+bool InsideOutline(const int32_t corners[4][2], const int32_t p[2]) {
+  return Cross(corners[0], corners[1], p) >= 0 && Cross(corners[1], corners[3], p) >= 0 &&
+         Cross(corners[3], corners[2], p) >= 0 && Cross(corners[2], corners[0], p) >= 0;
+}
+
+// Marks the free centres inside a found code; returns how many there are.
+int MarkInside(FinderCentre* centres, int32_t count, const int32_t corners[4][2]) {
+  int inside = 0;
+  for (int32_t m = 0; m < count; m++) {
+    if (centres[m].found == kFree && InsideOutline(corners, centres[m].pos)) {
+      centres[m].found = kInside;
+      inside++;
+    }
+  }
+  return inside;
+}
+
+// Searches the centres marked `select`. Returns true when the code list is
+// full, which ends every search.
+bool TripleSearch(LocateContext* ctx, FinderCentre* c, int32_t n, int32_t select, bool outer) {
+  int64_t budget = (int64_t(ctx->width) * ctx->height) >> 9;
+  if (budget < kMinFailureBudget) budget = kMinFailureBudget;
+  int64_t failures = 0;
+  for (int32_t i = 0; i < n; i++) {
+    for (int32_t j = i + 1; j < n && c[i].found == select; j++) {
+      if (c[j].found != select) continue;
+      for (int32_t k = j + 1; k < n && c[i].found == select; k++) {
+        if (c[k].found != select) continue;
+        CodeData code{};
+        if (ConfigurationTest(ctx, &c[i], &c[j], &c[k], &code) < 0) {
+          if (++failures > budget) return false;
+          continue;
+        }
+        if (ctx->codeCount >= kMaxCodes) {
+          ReleaseCode(&code, ctx->pools);
+          return true;
+        }
+        CodeData* stored = &ctx->codes[ctx->codeCount++];
+        *stored = code;
+        c[i].found = c[j].found = c[k].found = kMarked;
+        bool full = false;
+        if (outer && MarkInside(c, n, stored->corners) >= 3) {
+          full = TripleSearch(ctx, c, n, kInside, false);
+        }
+        for (int32_t m = 0; m < n; m++) {
+          if (c[m].found == kInside) c[m].found = kMarked;
+        }
+        for (auto& corner : stored->corners) {
+          corner[0] >>= 2;
+          corner[1] >>= 2;
+        }
+        if (full) return true;
+        failures = 0;
+      }
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+void SearchCodes(LocateContext* ctx, FinderCentre* centres, int32_t count) {
+  if (count < 3) return;
+  TripleSearch(ctx, centres, count, kFree, true);
+}
+
+}  // namespace qrread

@@ -1,0 +1,36 @@
+// Reading a located code: format and version information samples through
+// the homography, and the sampling grid of alignment-pattern cells.
+#pragma once
+#include <cstdint>
+
+#include "reader/finder_role.h"
+#include "reader/homography.h"
+
+namespace qrread {
+
+struct LocateScratch;
+
+// Samples both format copies around the finders (positioned and sized in the
+// homography's domain) and returns DecodeFormatInfo's value (0..31) or -1.
+int ReadFormatInfo(const FinderRole& ul, const FinderRole& ur, const FinderRole& dl,
+                   const ProjMap& hom, const BinaryImage& im);
+
+// The 18 version-information samples next to `f`: side 0 = the block left of
+// UR, side 1 = the block above DL. Bit numbers as in the symbol layout.
+uint32_t SampleVersionInfo(const FinderRole& f, const ProjMap& hom, const BinaryImage& im,
+                           int side);
+
+// Reads and corrects the version information next to `f`: 7..40 or -1.
+int ReadVersionInfo(const FinderRole& f, const ProjMap& hom, const BinaryImage& im, int side);
+
+// Builds the sampling grid of a `version` code (the finder centres `finders`
+// = UL, UR, DL in quarter pixels, `corners` = the corner module centres from
+// the homography fit), samples every module outside the function patterns
+// into scratch->samples (SymbolSize rows of GridStride words, 1 = dark, data
+// mask not removed) and stores the code's outer corners (quarter pixels,
+// clamped to -4 .. 8 times the image size) in `outline`. Returns 0, or -1 when
+// a cell map is degenerate.
+int SampleCode(int version, const int32_t finders[3][2], const int32_t corners[4][2],
+               const BinaryImage& im, LocateScratch* scratch, int32_t outline[4][2]);
+
+}  // namespace qrread
