@@ -1,0 +1,246 @@
+// Whole codes made by libqrencode, their module matrices sampled directly into
+// DecodeSampledCode and BuildTexts: format, placement, de-interleaving,
+// correction caps and the segment modes against an independent encoder.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <random>
+#include <set>
+
+#include "dec_test_util.h"
+
+namespace {
+
+using dectest::DecodeGrid;
+using dectest::Decoded;
+using dectest::GridOf;
+
+struct QrFree {
+  void operator()(QRcode* c) const { QRcode_free(c); }
+};
+using QrPtr = std::unique_ptr<QRcode, QrFree>;
+
+QRecLevel Level(int l) { return static_cast<QRecLevel>(l); }
+
+// The format value of a matrix, read from both copies.
+int FormatOf(const std::vector<uint32_t>& grid, int n) {
+  uint32_t c1, c2;
+  dectest::FormatCopies(grid, n, &c1, &c2);
+  return qrread::DecodeFormatInfo(c1, c2);
+}
+
+// Version of a matrix from its side, checked against the version blocks.
+int VersionOf(const std::vector<uint32_t>& grid, int n) {
+  int version = (n - 17) / 4;
+  if (version >= 7) {
+    uint32_t ur = 0, dl = 0;
+    for (int v = 0; v < 6; ++v) {
+      for (int k = 0; k < 3; ++k) {
+        ur |= static_cast<uint32_t>(dectest::Module(grid, n, v, n - 11 + k)) << (3 * v + k);
+        dl |= static_cast<uint32_t>(dectest::Module(grid, n, n - 11 + k, v)) << (3 * v + k);
+      }
+    }
+    EXPECT_EQ(qrread::DecodeVersionInfo(ur), version);
+    EXPECT_EQ(qrread::DecodeVersionInfo(dl), version);
+  }
+  return version;
+}
+
+Decoded DecodeQr(const QRcode* qr) {
+  std::vector<uint32_t> grid = GridOf(qr);
+  int format = FormatOf(grid, qr->width);
+  EXPECT_GE(format, 0);
+  return DecodeGrid(grid, VersionOf(grid, qr->width), format);
+}
+
+std::string TestText(int length, std::mt19937* rng, bool binary) {
+  std::string s;
+  for (int i = 0; i < length; ++i) {
+    s.push_back(binary ? static_cast<char>(1 + (*rng)() % 255)
+                       : "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ abcdefgh"[(*rng)() % 45]);
+  }
+  return s;
+}
+
+// Every version and level, with texts that fill a good part of the symbol
+// (libqrencode chooses numeric, alphanumeric and byte segments).
+TEST(SampledCode, LibqrencodeSymbolsOfEveryVersionAndLevel) {
+  std::mt19937 rng(7);
+  for (int version = 1; version <= 40; ++version) {
+    for (int level = 0; level < 4; ++level) {
+      int capacity = qrstd::DataCodewords(version, level);
+      std::string text = TestText(capacity / 2, &rng, (version + level) % 3 == 0);
+      QrPtr qr(QRcode_encodeString8bit(text.c_str(), version, Level(level)));
+      ASSERT_NE(qr, nullptr);
+      ASSERT_EQ(qr->version, version);
+      Decoded d = DecodeQr(qr.get());
+      ASSERT_EQ(d.status, 0) << "version " << version << " level " << level;
+      EXPECT_EQ(d.version, version);
+      EXPECT_EQ(d.level, level);
+      EXPECT_EQ(d.text, text) << "version " << version << " level " << level;
+    }
+  }
+}
+
+TEST(SampledCode, MixedSegmentsAndKanji) {
+  // "0123456789" numeric, "ABC" alphanumeric, then Shift JIS kanji.
+  const std::string text = "0123456789ABCDEFGH\x93\xfa\x96\x7b\x8c\xea";
+  for (int version : {2, 10, 27}) {
+    QrPtr qr(QRcode_encodeString(text.c_str(), version, QR_ECLEVEL_M, QR_MODE_KANJI, 1));
+    ASSERT_NE(qr, nullptr);
+    Decoded d = DecodeQr(qr.get());
+    ASSERT_EQ(d.status, 0) << version;
+    EXPECT_EQ(d.text, text) << version;
+  }
+}
+
+TEST(SampledCode, Fnc1FromLibqrencode) {
+  std::unique_ptr<QRinput, void (*)(QRinput*)> in(QRinput_new2(3, QR_ECLEVEL_Q), QRinput_free);
+  ASSERT_EQ(QRinput_setFNC1Second(in.get(), 37), 0);
+  ASSERT_EQ(QRinput_append(in.get(), QR_MODE_AN, 3, reinterpret_cast<const unsigned char*>("ABC")), 0);
+  QrPtr qr(QRcode_encodeInput(in.get()));
+  ASSERT_NE(qr, nullptr);
+  Decoded d = DecodeQr(qr.get());
+  ASSERT_EQ(d.status, 0);
+  EXPECT_EQ(d.text, "37ABC");
+}
+
+TEST(SampledCode, StructuredAppendGroupFromLibqrencode) {
+  std::mt19937 rng(11);
+  const std::string text = TestText(300, &rng, false);
+  std::unique_ptr<QRcode_List, void (*)(QRcode_List*)> list(
+      QRcode_encodeString8bitStructured(text.c_str(), 4, QR_ECLEVEL_M), QRcode_List_free);
+  ASSERT_NE(list, nullptr);
+  ASSERT_GT(QRcode_List_size(list.get()), 1);
+
+  // Decode every member (in reverse order, as an image may list them).
+  dectest::TestPools pools;
+  std::vector<qrread::CodeData> codes;
+  std::vector<uint8_t> scratch(2 * 3706);
+  std::vector<QRcode*> members;
+  for (QRcode_List* e = list.get(); e != nullptr; e = e->next) members.insert(members.begin(), e->code);
+  for (QRcode* m : members) {
+    std::vector<uint32_t> grid = GridOf(m);
+    qrread::CodeData code{};
+    ASSERT_EQ(qrread::DecodeSampledCode(&code, pools.get(), qrstd::Gf256Tables(), m->version,
+                                        FormatOf(grid, m->width), grid.data(), scratch.data()),
+              0);
+    codes.push_back(code);
+  }
+  qrread::SymbolSet all{};
+  EXPECT_EQ(qrread::BuildTexts(codes.data(), static_cast<int>(codes.size()), pools.get(), &all), 1);
+  ASSERT_NE(all.head, nullptr);
+  EXPECT_EQ(all.head->type, qrread::kSymbolQrCode);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(all.head->data), all.head->dataLength), text);
+  EXPECT_EQ(all.head->version, 0);
+  EXPECT_EQ(all.head->ecLevel, 0);
+
+  // Without its first member the group yields only a PARTIAL symbol.
+  qrread::SymbolSet partial{};
+  EXPECT_EQ(qrread::BuildTexts(codes.data(), static_cast<int>(codes.size()) - 1, pools.get(), &partial), 1);
+  ASSERT_NE(partial.head, nullptr);
+  EXPECT_EQ(partial.head->type, qrread::kSymbolPartial);
+}
+
+// Flips one module of each of `count` codewords (all in the first block for
+// versions 1 and 2).
+std::vector<uint32_t> WithCodewordErrors(const QRcode* qr, int count) {
+  std::vector<uint32_t> grid = GridOf(qr);
+  for (int k = 0; k < count; ++k) {
+    auto modules = dectest::CodewordModules(qr->version, k);
+    dectest::FlipModule(&grid, qr->width, modules[k % 8].first, modules[k % 8].second);
+  }
+  return grid;
+}
+
+TEST(SampledCode, Version1CorrectionCap) {
+  const int caps[4] = {2, 4, 6, 8};
+  for (int level = 0; level < 4; ++level) {
+    QrPtr qr(QRcode_encodeString8bit("cap", 1, Level(level)));
+    ASSERT_NE(qr, nullptr);
+    const int format = FormatOf(GridOf(qr.get()), qr->width);
+    Decoded ok = DecodeGrid(WithCodewordErrors(qr.get(), caps[level]), 1, format);
+    EXPECT_EQ(ok.status, 0) << level;
+    EXPECT_EQ(ok.text, "cap");
+    Decoded over = DecodeGrid(WithCodewordErrors(qr.get(), caps[level] + 1), 1, format);
+    EXPECT_EQ(over.status, -1) << level;
+  }
+}
+
+TEST(SampledCode, Version2LowCap) {
+  QrPtr qr(QRcode_encodeString8bit("version two", 2, QR_ECLEVEL_L));
+  ASSERT_NE(qr, nullptr);
+  const int format = FormatOf(GridOf(qr.get()), qr->width);
+  EXPECT_EQ(DecodeGrid(WithCodewordErrors(qr.get(), 4), 2, format).status, 0);
+  EXPECT_EQ(DecodeGrid(WithCodewordErrors(qr.get(), 5), 2, format).status, -1);
+  // At level M the same code shape corrects more.
+  QrPtr m(QRcode_encodeString8bit("version two", 2, QR_ECLEVEL_M));
+  const int formatM = FormatOf(GridOf(m.get()), m->width);
+  EXPECT_EQ(DecodeGrid(WithCodewordErrors(m.get(), 8), 2, formatM).status, 0);
+}
+
+TEST(SampledCode, FunctionModulesAreIgnoredAndBadStreamsReportMinusTwo) {
+  QrPtr qr(QRcode_encodeString8bit("ignored", 5, QR_ECLEVEL_H));
+  std::vector<uint32_t> grid = GridOf(qr.get());
+  const int n = qr->width;
+  const int format = FormatOf(grid, n);
+  std::vector<uint32_t> fmask(grid.size());
+  qrread::BuildFunctionMask(5, fmask.data());
+  for (size_t i = 0; i < grid.size(); ++i) grid[i] ^= fmask[i];  // invert every function module
+  Decoded d = DecodeGrid(grid, 5, format);
+  EXPECT_EQ(d.status, 0);
+  EXPECT_EQ(d.text, "ignored");
+
+}
+
+// Writes codewords (one block: version 1) over a matrix with the format's mask.
+void WriteCodewords(std::vector<uint32_t>* grid, int version, int format,
+                    const std::vector<uint8_t>& codewords) {
+  const int n = qrstd::SymbolSize(version);
+  for (size_t k = 0; k < codewords.size(); ++k) {
+    auto modules = dectest::CodewordModules(version, static_cast<int>(k));
+    for (int b = 0; b < 8; ++b) {
+      auto [i, j] = modules[b];
+      bool masked = false;
+      switch (format & 7) {
+        case 0: masked = (i + j) % 2 == 0; break;
+        case 1: masked = i % 2 == 0; break;
+        case 2: masked = j % 3 == 0; break;
+        case 3: masked = (i + j) % 3 == 0; break;
+        case 4: masked = (i / 2 + j / 3) % 2 == 0; break;
+        case 5: masked = (i * j) % 2 + (i * j) % 3 == 0; break;
+        case 6: masked = ((i * j) % 2 + (i * j) % 3) % 2 == 0; break;
+        default: masked = ((i + j) % 2 + (i * j) % 3) % 2 == 0; break;
+      }
+      bool dark = ((codewords[k] >> (7 - b)) & 1) != masked;
+      if (dectest::Module(*grid, n, i, j) != dark) dectest::FlipModule(grid, n, i, j);
+    }
+  }
+}
+
+TEST(SampledCode, UnparseableStreamReportsMinusTwoWithLevel) {
+  QrPtr qr(QRcode_encodeString8bit("x", 1, QR_ECLEVEL_Q));
+  std::vector<uint32_t> grid = GridOf(qr.get());
+  const int format = FormatOf(grid, qr->width);
+  // Data: mode 0110, then zeros; 13 data codewords at 1-Q.
+  std::vector<uint8_t> data(13, 0);
+  data[0] = 0x60;
+  WriteCodewords(&grid, 1, format, dectest::RsEncode(data, 13));
+  dectest::TestPools pools;
+  qrread::CodeData code{};
+  std::vector<uint8_t> scratch(2 * 3706);
+  EXPECT_EQ(qrread::DecodeSampledCode(&code, pools.get(), qrstd::Gf256Tables(), 1, format,
+                                      grid.data(), scratch.data()),
+            -2);
+  EXPECT_EQ(code.version, 1);
+  EXPECT_EQ(code.ecLevel, 2);
+  EXPECT_EQ(pools.get()->entriesUsed, 0);
+  EXPECT_EQ(pools.get()->segmentsInUse, 0u);
+
+  // The same writer with a good stream decodes: the writer is sound.
+  std::vector<uint8_t> good = dectest::BitWriter().Put(4, 4).Put(2, 8).Put('o', 8).Put('k', 8).Bytes(13);
+  WriteCodewords(&grid, 1, format, dectest::RsEncode(good, 13));
+  EXPECT_EQ(DecodeGrid(grid, 1, format).text, "ok");
+}
+
+}  // namespace
