@@ -7,7 +7,7 @@ PACKAGES=(
   # toolchain
   cmake ninja-build g++ make pkg-config clang libclang-rt-14-dev
   # libraries of the product
-  libjpeg62-turbo-dev
+  libjpeg62-turbo-dev libpng-dev
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libqt6multimedia6 libqt6opengl6-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   # Chinese text in the window

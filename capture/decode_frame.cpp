@@ -1,0 +1,105 @@
+// Frame conversion and decode dispatch: grey conversion, the reader call under
+// the process-wide lock, the result table and the page notification.
+#include "capture/decode_frame.h"
+
+#include <atomic>
+#include <cstring>
+#include <vector>
+
+#include "capture/bmp_file.h"
+#include "capture/frame_grey.h"
+
+DecodeResult g_decodeResults[kDecodeTableSize];
+int32_t g_decodeCount = 0;
+
+namespace {
+
+std::mutex& ReaderLockRef() {
+  static std::mutex lock;
+  return lock;
+}
+
+std::atomic<DecodeNotifyHook> g_notifyHook{nullptr};
+
+// The page may be copying the table on the other thread.
+void ClearCount() {
+  std::lock_guard<std::mutex> hold(ReaderLockRef());
+  g_decodeCount = 0;
+}
+
+}  // namespace
+
+std::mutex& ReaderLock() { return ReaderLockRef(); }
+
+void SetDecodeNotifyHook(DecodeNotifyHook hook) { g_notifyHook.store(hook); }
+
+void NotifyDecodePage(int32_t code) {
+  DecodeNotifyHook hook = g_notifyHook.load();
+  if (hook != nullptr) hook(code);
+}
+
+void ConvertFrameToGrey(const uint8_t* pixels, int32_t width, int32_t height,
+                        int32_t bitsPerPixel, std::vector<uint8_t>* grey) {
+  const int64_t srcStride = FrameStride(width, bitsPerPixel);
+  const int bytesPerPixel = bitsPerPixel == 32 ? 4 : 3;
+  const int32_t stride = GreyStride(width);
+  // Converted in source order first, then flipped: the source is bottom-up.
+  std::vector<uint8_t> bottomUp(static_cast<size_t>(stride) * static_cast<size_t>(height), 0);
+  for (int32_t y = 0; y < height; ++y) {
+    const uint8_t* src = pixels + y * srcStride;
+    uint8_t* dst = bottomUp.data() + static_cast<size_t>(y) * static_cast<size_t>(stride);
+    for (int32_t x = 0; x < width; ++x, src += bytesPerPixel) {
+      double v = ((src[1] * 0.587) + (src[2] * 0.299)) + (src[0] * 0.114);
+      dst[x] = static_cast<uint8_t>(static_cast<int>(v));
+    }
+  }
+  grey->assign(bottomUp.size(), 0);
+  for (int32_t i = 0; i < height; ++i) {
+    std::memcpy(grey->data() + static_cast<size_t>(height - 1 - i) * static_cast<size_t>(stride),
+                bottomUp.data() + static_cast<size_t>(i) * static_cast<size_t>(stride),
+                static_cast<size_t>(stride));
+  }
+}
+
+int32_t DecodeFrame(const uint8_t* pixels, int32_t byteCount, int32_t width, int32_t height,
+                    int32_t bitsPerPixel) {
+  ClearCount();
+  // A picture the reader would refuse (over 1280 x 1024 grey pixels) is not
+  // converted at all; a buffer shorter than its rows is never read past its end.
+  const bool usable = pixels != nullptr && width > 0 && height > 0 &&
+                      GreyStride(width) <= QR_READ_MAX_WIDTH && height <= QR_READ_MAX_HEIGHT &&
+                      byteCount >= FrameStride(width, bitsPerPixel) * height;
+  std::vector<uint8_t> grey;
+  if (usable) ConvertFrameToGrey(pixels, width, height, bitsPerPixel, &grey);
+
+  int32_t found = 0;
+  {
+    std::lock_guard<std::mutex> hold(ReaderLock());
+    std::memset(g_decodeResults, 0, sizeof g_decodeResults);
+    if (usable) {
+      found = qr_read_symbols(grey.data(), GreyStride(width), height, g_decodeResults,
+                              kDecodeTableSize);
+    }
+    if (found >= 1) g_decodeCount = found;
+  }
+  NotifyDecodePage(found >= 1 ? DECODE_RESULTS_READY : DECODE_NOTHING_FOUND);
+  return 1;
+}
+
+int32_t WriteFrameBitmap(const uint8_t* pixels, int32_t byteCount, int32_t width, int32_t height,
+                         const char* path) {
+  ClearCount();
+  if (path == nullptr || pixels == nullptr || byteCount < 0) return 0;
+  BmpFields fields;
+  fields.width = width;
+  fields.height = height;
+  fields.bitsPerPixel = 24;
+  fields.imageSize = static_cast<uint32_t>(byteCount);
+  int written = WriteBmpFile(path, fields, nullptr, pixels);
+  if (written == kBmpCannotCreate) return 0;  // nothing else happens
+  // A snapshot that could not be written completely is not announced as
+  // written; the frame is decoded all the same.
+  if (written == kBmpWritten) NotifyDecodePage(DECODE_SNAPSHOT_WRITTEN);
+  DecodeFrame(pixels, byteCount, width, height, 24);
+  return 0;
+}
