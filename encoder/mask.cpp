@@ -106,11 +106,6 @@ Line LowBits(int32_t n) {
   return m;
 }
 
-int32_t ProportionPenalty(int32_t dark, int32_t size) {
-  const int32_t percent = 100 * dark / (size * size);
-  return 10 * (std::abs(percent - 50) / 5);
-}
-
 template <int W>
 int32_t ScoreLines(const Line* rows, const Line* cols, int32_t size) {
   const Line pairMask = LowBits(size - 1);
@@ -120,7 +115,7 @@ int32_t ScoreLines(const Line* rows, const Line* cols, int32_t size) {
     penalty += LinePenalty<W>(rows[i], pairMask) + LinePenalty<W>(cols[i], pairMask);
     for (int w = 0; w < W; ++w) dark += std::popcount(rows[i].w[w]);
   }
-  return penalty + ProportionPenalty(dark, size);
+  return penalty + qr_proportion_penalty(dark, size);
 }
 
 int32_t Score(const Line* rows, const Line* cols, int32_t size) {
@@ -152,6 +147,11 @@ void ApplyMask(uint8_t* matrix, int32_t size, const Planes& p, int k) {
 }
 
 }  // namespace
+
+int32_t qr_proportion_penalty(int32_t dark, int32_t size) {
+  const int32_t percent = 100 * dark / (size * size);
+  return 10 * (std::abs(percent - 50) / 5);
+}
 
 int32_t qr_mask_penalty(const uint8_t* scoring, int32_t size, int32_t mask) {
   Line rows[qrenc::kMaxSize] = {};

@@ -25,6 +25,10 @@ constexpr bool qr_mask_condition(int32_t mask, int32_t row, int32_t column) {
 // 10 * (|p - 50| div 5) with p the percentage of dark modules (rounded down).
 int32_t qr_mask_penalty(const uint8_t* scoring, int32_t size, int32_t mask);
 
+// The dark-proportion term for `dark` dark modules out of size * size:
+// 10 * (|p - 50| div 5) with p = 100 * dark div size^2.
+int32_t qr_proportion_penalty(int32_t dark, int32_t size);
+
 // Scores all eight masks over the data cells of the work matrix (see matrix.h),
 // applies the one with the lowest penalty (the lowest number among equals) and
 // returns its number 0..7.

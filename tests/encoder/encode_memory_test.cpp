@@ -1,0 +1,51 @@
+// Lack of memory inside an encode is reported, not thrown and not a crash.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <new>
+#include <string>
+
+#include "encoder/qr_encoder.h"
+
+namespace {
+bool g_failAllocations = false;
+}  // namespace
+
+void* operator new(std::size_t size) {
+  if (g_failAllocations) throw std::bad_alloc();
+  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+
+namespace {
+
+TEST(Memory, EncodeReportsInsufficientMemory) {
+  QrSymbol* s = qr_create_symbol();
+  ASSERT_NE(s, nullptr);
+  s->symbology = QR_SYMBOLOGY_QRCODE;
+  const std::string text(500, 'q');
+  g_failAllocations = true;
+  const int32_t code = qr_encode(s, reinterpret_cast<const uint8_t*>(text.data()),
+                                 static_cast<int32_t>(text.size()));
+  g_failAllocations = false;
+  EXPECT_EQ(code, QR_ERROR_MEMORY);
+  EXPECT_STREQ(s->errorText, "error: Insufficient memory");
+  EXPECT_EQ(s->rows, 0);
+  EXPECT_EQ(s->version, 0);
+  // With memory back the same record encodes.
+  EXPECT_EQ(qr_encode(s, reinterpret_cast<const uint8_t*>(text.data()),
+                      static_cast<int32_t>(text.size())),
+            QR_OK);
+  qr_delete_symbol(s);
+}
+
+TEST(Memory, CreateReturnsNullWithoutMemory) {
+  g_failAllocations = true;
+  QrSymbol* s = qr_create_symbol();
+  g_failAllocations = false;
+  EXPECT_EQ(s, nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,225 @@
+// Mask conditions, the penalty score and the choice of mask.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <random>
+#include <vector>
+
+#include "encoder/mask.h"
+#include "encoder/matrix.h"
+#include "encoder/qr_standard.h"
+
+namespace {
+
+using Grid = std::vector<uint8_t>;  // size x size, 0 light, 1 dark
+
+// Scoring matrix with every bit plane equal to `grid`.
+Grid AllPlanes(const Grid& grid) {
+  Grid out(grid.size());
+  for (size_t i = 0; i < grid.size(); ++i) out[i] = grid[i] ? 0xFF : 0x00;
+  return out;
+}
+
+Grid Checkerboard(int size) {
+  Grid g(static_cast<size_t>(size * size));
+  for (int r = 0; r < size; ++r) {
+    for (int c = 0; c < size; ++c) g[static_cast<size_t>(r * size + c)] = (r + c) % 2 == 0;
+  }
+  return g;
+}
+
+int Penalty(const Grid& grid, int size) { return qr_mask_penalty(AllPlanes(grid).data(), size, 3); }
+
+// Straightforward scoring of one line: every run counted in full.
+int SlowLinePenalty(const std::vector<int>& line) {
+  int penalty = 0;
+  const int n = static_cast<int>(line.size());
+  for (int start = 0; start < n;) {
+    int end = start;
+    while (end < n && line[end] == line[start]) ++end;
+    if (end - start > 5) penalty += 3 + (end - start);
+    start = end;
+  }
+  static const int kFinder[7] = {1, 0, 1, 1, 1, 0, 1};
+  for (int start = 0; start + 7 <= n; ++start) {
+    bool match = true;
+    for (int k = 0; k < 7; ++k) match = match && line[start + k] == kFinder[k];
+    if (match) penalty += 40;
+  }
+  return penalty;
+}
+
+int SlowPenalty(const Grid& g, int size) {
+  int penalty = 0, dark = 0;
+  for (int i = 0; i < size; ++i) {
+    std::vector<int> row, column;
+    for (int j = 0; j < size; ++j) {
+      row.push_back(g[static_cast<size_t>(i * size + j)]);
+      column.push_back(g[static_cast<size_t>(j * size + i)]);
+      dark += g[static_cast<size_t>(i * size + j)];
+    }
+    penalty += SlowLinePenalty(row) + SlowLinePenalty(column);
+  }
+  const int percent = 100 * dark / (size * size);
+  return penalty + 10 * (std::abs(percent - 50) / 5);
+}
+
+TEST(MaskCondition, MatchesTheEightFormulas) {
+  for (int i = 0; i < 30; ++i) {
+    for (int j = 0; j < 30; ++j) {
+      EXPECT_EQ(qr_mask_condition(0, i, j), (i + j) % 2 == 0);
+      EXPECT_EQ(qr_mask_condition(1, i, j), i % 2 == 0);
+      EXPECT_EQ(qr_mask_condition(2, i, j), j % 3 == 0);
+      EXPECT_EQ(qr_mask_condition(3, i, j), (i + j) % 3 == 0);
+      EXPECT_EQ(qr_mask_condition(4, i, j), ((i / 2) + (j / 3)) % 2 == 0);
+      EXPECT_EQ(qr_mask_condition(5, i, j), (i * j) % 2 + (i * j) % 3 == 0);
+      EXPECT_EQ(qr_mask_condition(6, i, j), ((i * j) % 2 + (i * j) % 3) % 2 == 0);
+      EXPECT_EQ(qr_mask_condition(7, i, j), ((i + j) % 2 + (i * j) % 3) % 2 == 0);
+    }
+  }
+}
+
+TEST(Penalty, RunsLongerThanFiveCostThreePlusTheirLength) {
+  const int size = 21;
+  EXPECT_EQ(Penalty(Checkerboard(size), size), 0);
+  Grid six = Checkerboard(size);
+  for (int c = 0; c < 6; ++c) six[static_cast<size_t>(c)] = 0;  // (0, 6) is dark
+  EXPECT_EQ(Penalty(six, size), 9);
+  Grid five = Checkerboard(size);
+  for (int c = 0; c < 5; ++c) five[static_cast<size_t>(c)] = 1;  // (0, 5) is light
+  EXPECT_EQ(Penalty(five, size), 0);
+  // Later runs in a line count in full too. On 2 x 2 blocks row 2 reads
+  // 1100110011 00 110011 00 1: (2, 9) and (2, 16) are light.
+  Grid inner(static_cast<size_t>(size * size));
+  for (int r = 0; r < size; ++r) {
+    for (int c = 0; c < size; ++c) inner[static_cast<size_t>(r * size + c)] = (r / 2 + c / 2) % 2 == 0;
+  }
+  EXPECT_EQ(Penalty(inner, size), 0);
+  for (int c = 10; c < 16; ++c) inner[static_cast<size_t>(2 * size + c)] = 1;
+  EXPECT_EQ(Penalty(inner, size), 9);
+  Grid column = Checkerboard(size);
+  for (int r = 13; r < 21; ++r) column[static_cast<size_t>(r * size + 20)] = 0;  // run of 8 at the end
+  EXPECT_EQ(Penalty(column, size), 11);
+}
+
+TEST(Penalty, FinderLikeWindowsCostForty) {
+  const int size = 21;
+  Grid g = Checkerboard(size);
+  g[3] = 1;  // row 0 reads 1011101 0101...
+  EXPECT_EQ(Penalty(g, size), 40);
+  Grid end = Checkerboard(size);  // the window may end at the last column
+  const int finder[7] = {1, 0, 1, 1, 1, 0, 1};
+  for (int k = 0; k < 7; ++k) end[static_cast<size_t>(2 * size + 14 + k)] = static_cast<uint8_t>(finder[k]);
+  EXPECT_EQ(Penalty(end, size), SlowPenalty(end, size));
+  EXPECT_GE(Penalty(end, size), 40);
+}
+
+TEST(Penalty, DarkProportionTerm) {
+  EXPECT_EQ(qr_proportion_penalty(50, 10), 0);
+  EXPECT_EQ(qr_proportion_penalty(56, 10), 10);
+  EXPECT_EQ(qr_proportion_penalty(44, 10), 10);
+  EXPECT_EQ(qr_proportion_penalty(54, 10), 0);
+  EXPECT_EQ(qr_proportion_penalty(46, 10), 0);
+  EXPECT_EQ(qr_proportion_penalty(45, 10), 10);
+  EXPECT_EQ(qr_proportion_penalty(0, 21), 100);
+  EXPECT_EQ(qr_proportion_penalty(441, 21), 100);
+  // All dark: 100 + runs of 21 in 42 lines at 24 each.
+  const Grid dark(21 * 21, 1);
+  EXPECT_EQ(Penalty(dark, 21), 100 + 42 * 24);
+}
+
+// Random matrices with runs of random length, across the 64-module word limits.
+Grid RandomRuns(int size, std::mt19937& rng) {
+  Grid g(static_cast<size_t>(size * size));
+  uint8_t colour = 0;
+  int left = 0;
+  for (uint8_t& cell : g) {
+    if (left-- <= 0) {
+      colour ^= 1;
+      left = static_cast<int>(rng() % 9);
+    }
+    cell = colour;
+  }
+  return g;
+}
+
+TEST(Penalty, MatchesTheStraightforwardScoring) {
+  std::mt19937 rng(4242);
+  for (int size : {21, 25, 61, 63, 65, 101, 127, 129, 157, 177}) {
+    for (int trial = 0; trial < 4; ++trial) {
+      Grid planes(static_cast<size_t>(size * size));
+      std::vector<Grid> perMask(8);
+      for (int k = 0; k < 8; ++k) {
+        perMask[k] = trial % 2 ? RandomRuns(size, rng) : Grid(planes.size());
+        if (trial % 2 == 0) {
+          for (uint8_t& c : perMask[k]) c = (rng() % 100) < static_cast<unsigned>(30 + 5 * k);
+        }
+        for (size_t i = 0; i < planes.size(); ++i) planes[i] |= static_cast<uint8_t>(perMask[k][i] << k);
+      }
+      for (int k = 0; k < 8; ++k) {
+        EXPECT_EQ(qr_mask_penalty(planes.data(), size, k), SlowPenalty(perMask[k], size))
+            << "size " << size << " trial " << trial << " mask " << k;
+      }
+    }
+  }
+}
+
+// A work matrix of `version` with random codewords placed.
+std::vector<uint8_t> RandomSymbol(int version, std::mt19937& rng) {
+  const int size = qrstd::SymbolSize(version);
+  std::vector<uint8_t> m(static_cast<size_t>(size * size), 0);
+  qr_place_function_patterns(m.data(), size, version);
+  std::vector<uint8_t> cw(static_cast<size_t>(qrstd::TotalCodewords(version)));
+  for (uint8_t& b : cw) b = static_cast<uint8_t>(rng());
+  qr_place_codewords(m.data(), size, cw.data(), static_cast<int32_t>(cw.size()));
+  return m;
+}
+
+Grid Masked(const std::vector<uint8_t>& m, int size, int k) {
+  Grid g(m.size());
+  for (int i = 0; i < size; ++i) {
+    for (int j = 0; j < size; ++j) {
+      const uint8_t cell = m[static_cast<size_t>(i * size + j)];
+      const bool flip = qrenc::IsDataCell(cell) && qr_mask_condition(k, i, j);
+      g[static_cast<size_t>(i * size + j)] = static_cast<uint8_t>((cell & 1) ^ (flip ? 1 : 0));
+    }
+  }
+  return g;
+}
+
+TEST(SelectMask, AppliesTheLowestScoringMaskLowestNumberFirst) {
+  std::mt19937 rng(77);
+  for (int version : {1, 2, 5, 7, 11, 12, 27, 28, 33, 40}) {
+    for (int trial = 0; trial < 3; ++trial) {
+      std::vector<uint8_t> m = RandomSymbol(version, rng);
+      const int size = qrstd::SymbolSize(version);
+      int best = -1, bestPenalty = 0;
+      for (int k = 0; k < 8; ++k) {
+        const int p = SlowPenalty(Masked(m, size, k), size);
+        if (best < 0 || p < bestPenalty) {
+          best = k;
+          bestPenalty = p;
+        }
+      }
+      const Grid expected = Masked(m, size, best);
+      const std::vector<uint8_t> before = m;
+      ASSERT_EQ(qr_select_mask(m.data(), size), best) << "version " << version;
+      for (size_t i = 0; i < m.size(); ++i) {
+        ASSERT_EQ(m[i] & 1, expected[i]) << "version " << version << " cell " << i;
+        ASSERT_EQ(m[i] & 0xFE, before[i] & 0xFE);  // flags untouched
+      }
+    }
+  }
+}
+
+TEST(SelectMask, EqualScoresChooseMaskZero) {
+  // Without data cells every mask scores the same.
+  const int size = 21;
+  std::vector<uint8_t> m(size * size, qrenc::kCellFunction);
+  for (size_t i = 0; i < m.size(); i += 3) m[i] |= qrenc::kCellDark;
+  const std::vector<uint8_t> before = m;
+  EXPECT_EQ(qr_select_mask(m.data(), size), 0);
+  EXPECT_EQ(m, before);
+}
+
+}  // namespace
