@@ -16,6 +16,7 @@ QComboBox* AddList(QGridLayout* grid, QWidget* parent, int row, int column,
   list->setObjectName(QString::fromLatin1(objectName));
   list->setSizeAdjustPolicy(QComboBox::AdjustToContents);
   list->setMinimumContentsLength(6);
+  list->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
   grid->addWidget(new QLabel(label, parent), row, column * 2, Qt::AlignRight);
   grid->addWidget(list, row, column * 2 + 1);
   return list;
