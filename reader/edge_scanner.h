@@ -56,6 +56,11 @@ inline void EdgeScannerPixel(EdgeScanner* scanner, int32_t value) {
   }
 }
 
+// Feeds `count` pixels: pixels[0], pixels[step], ... (step +1 or -1), the
+// same as EdgeScannerPixel on each in turn.
+void EdgeScannerPixels(EdgeScanner* scanner, const uint8_t* pixels, int32_t count,
+                       int32_t step);
+
 // Closes the line: the pending edge, a virtual edge at the line end and (when
 // the last edge fell in the last pixel) one more reach the sink; a second
 // flush passes a width of 0.

@@ -31,11 +31,11 @@ void ScanLines(ReaderArena* arena, const uint8_t* pixels, int32_t lines, int32_t
     if ((i & 1) == 0) {
       sink->lineStart = 0;
       sink->direction = 1;
-      for (int32_t k = 0; k < length; ++k) EdgeScannerPixel(scanner, p[k]);
+      EdgeScannerPixels(scanner, p, length, 1);
     } else {
       sink->lineStart = length;
       sink->direction = -1;
-      for (int32_t k = length - 1; k >= 0; --k) EdgeScannerPixel(scanner, p[k]);
+      EdgeScannerPixels(scanner, p + length - 1, length, -1);
     }
     EdgeScannerFlush(scanner);
     EdgeScannerFlush(scanner);

@@ -33,8 +33,10 @@ namespace qrread::testimg {
 
 // Draws an encoded symbol at (x, y) with `module` pixels per module; returns
 // the symbol's side in modules, 0 when the text could not be encoded.
+// `levelUsed` (optional) receives the encoder's level 1..4 (it may raise the
+// requested one when the version has room).
 inline int DrawCode(Grey* g, const std::string& text, int x, int y, int module,
-                    int version = 0, int level = 2) {
+                    int version = 0, int level = 2, int* levelUsed = nullptr) {
   QrSymbol* sym = qr_create_symbol();
   if (sym == nullptr) return 0;
   sym->symbology = QR_SYMBOLOGY_QRCODE;
@@ -44,6 +46,7 @@ inline int DrawCode(Grey* g, const std::string& text, int x, int y, int module,
   if (qr_encode(sym, reinterpret_cast<const uint8_t*>(text.data()),
                 static_cast<int32_t>(text.size())) == QR_OK) {
     side = sym->width;
+    if (levelUsed != nullptr) *levelUsed = sym->ecLevel;
     for (int r = 0; r < side; ++r)
       for (int c = 0; c < side; ++c)
         g->Fill(x + c * module, y + r * module, module, module,

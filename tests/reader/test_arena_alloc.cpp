@@ -1,0 +1,97 @@
+// The reader's heap use per call: exactly the two arena blocks, obtained and
+// released within the call. malloc is replaced for this whole program (the
+// C++ allocation functions end in it too), counting while a call runs.
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstdlib>
+
+#include "reader/arena.h"
+#include "reader/qr_reader.h"
+#include "scan_test_images.h"
+
+extern "C" {
+void* __libc_malloc(size_t);
+void* __libc_calloc(size_t, size_t);
+void* __libc_realloc(void*, size_t);
+void __libc_free(void*);
+}
+
+namespace {
+
+bool g_counting = false;
+int g_allocs = 0;
+int g_frees = 0;
+size_t g_sizes[8];
+
+void Note(size_t n) {
+  if (!g_counting) return;
+  if (g_allocs < 8) g_sizes[g_allocs] = n;
+  ++g_allocs;
+}
+
+}  // namespace
+
+extern "C" void* malloc(size_t n) {
+  Note(n);
+  return __libc_malloc(n);
+}
+extern "C" void* calloc(size_t n, size_t k) {
+  Note(n * k);
+  return __libc_calloc(n, k);
+}
+extern "C" void* realloc(void* p, size_t n) {
+  Note(n);
+  return __libc_realloc(p, n);
+}
+extern "C" void free(void* p) {
+  if (g_counting && p != nullptr) ++g_frees;
+  __libc_free(p);
+}
+
+namespace {
+
+using qrread::testimg::Grey;
+
+int32_t CountedRead(const Grey& g) {
+  DecodeResult results[4];
+  g_allocs = g_frees = 0;
+  g_counting = true;
+  const int32_t n = qr_read_symbols(g.px.data(), g.width, g.height, results, 4);
+  g_counting = false;
+  return n;
+}
+
+void ExpectTheTwoBlocks() {
+  EXPECT_EQ(2, g_allocs);
+  EXPECT_EQ(2, g_frees);
+  EXPECT_EQ(qrread::kMainBlockBytes, g_sizes[0]);
+  EXPECT_EQ(qrread::kDecodeBlockBytes, g_sizes[1]);
+}
+
+TEST(ArenaAllocTest, BlankPictureUsesTheTwoBlocksOnly) {
+  Grey g(1280, 1024);
+  EXPECT_EQ(0, CountedRead(g));
+  ExpectTheTwoBlocks();
+}
+
+TEST(ArenaAllocTest, FullPipelineUsesTheTwoBlocksOnly) {
+  Grey g(400, 300);
+  ASSERT_GT(qrread::testimg::DrawCode(&g, "heap use of one call", 40, 40, 4), 0);
+  g.Finder(300, 200, 3);  // a stray finder: more triples to try
+  EXPECT_EQ(1, CountedRead(g));
+  ExpectTheTwoBlocks();
+}
+
+TEST(ArenaAllocTest, TooLargeStillReleasesWhatItTook) {
+  Grey g(1, 1);
+  DecodeResult r;
+  g_allocs = g_frees = 0;
+  g_counting = true;
+  const int32_t n = qr_read_symbols(g.px.data(), 1281, 1, &r, 1);
+  g_counting = false;
+  EXPECT_EQ(QR_READ_TOO_LARGE, n);
+  EXPECT_EQ(g_allocs, g_frees);
+}
+
+}  // namespace

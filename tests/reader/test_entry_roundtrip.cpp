@@ -1,0 +1,156 @@
+// Whole pictures through qr_read_symbols: codes from our encoder and from
+// libqrencode, several per picture, turned, at the size limit, low contrast.
+#include <gtest/gtest.h>
+#include <qrencode.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "reader/qr_reader.h"
+#include "scan_test_images.h"
+
+namespace qrread {
+namespace {
+
+using testimg::DrawCode;
+using testimg::Grey;
+
+std::string Text(const DecodeResult& r) {
+  return std::string(reinterpret_cast<const char*>(r.data), r.length);
+}
+
+std::vector<DecodeResult> Read(const Grey& g, int maxResults = 8, int32_t* count = nullptr) {
+  std::vector<DecodeResult> r(static_cast<size_t>(maxResults > 0 ? maxResults : 1));
+  const int32_t n = qr_read_symbols(g.px.data(), g.width, g.height, r.data(), maxResults);
+  if (count != nullptr) *count = n;
+  r.resize(n > 0 ? static_cast<size_t>(n) : 0);
+  return r;
+}
+
+// Text of `length` bytes cycling through digits, letters and bytes.
+std::string Sample(int length, int seed) {
+  std::string s;
+  for (int i = 0; i < length; ++i) s += static_cast<char>(' ' + (i * 7 + seed) % 95);
+  return s;
+}
+
+TEST(RoundTripTest, OwnEncoderVersionsAndLevels) {
+  const struct {
+    int version, level, module, length;
+  } cases[] = {{1, 1, 3, 10}, {1, 4, 4, 5},   {2, 2, 3, 20},   {5, 3, 3, 40},
+               {7, 1, 3, 100}, {10, 2, 3, 150}, {20, 4, 2, 300}, {40, 1, 2, 1500}};
+  for (const auto& c : cases) {
+    const std::string text = Sample(c.length, c.version);
+    const int side = 17 + 4 * c.version;
+    const int size = (side + 8) * c.module;
+    Grey g(size, size);
+    int level = 0;
+    ASSERT_EQ(side, DrawCode(&g, text, 4 * c.module, 4 * c.module, c.module, c.version,
+                             c.level, &level))
+        << c.version;
+    const auto r = Read(g);
+    ASSERT_EQ(1u, r.size()) << "version " << c.version;
+    EXPECT_EQ(text, Text(r[0])) << c.version;
+    EXPECT_EQ(64u, r[0].type);
+    EXPECT_EQ(c.version, r[0].version);
+    EXPECT_EQ(level - 1, r[0].ecLevel);
+    EXPECT_GE(level, c.level);
+  }
+}
+
+// Draws a libqrencode symbol; returns its version.
+int DrawQrencode(Grey* g, const std::string& text, int x, int y, int module, QRecLevel level) {
+  QRcode* code = QRcode_encodeString8bit(text.c_str(), 0, level);
+  if (code == nullptr) return 0;
+  for (int r = 0; r < code->width; ++r)
+    for (int c = 0; c < code->width; ++c)
+      g->Fill(x + c * module, y + r * module, module, module,
+              (code->data[r * code->width + c] & 1) ? 20 : 230);
+  const int version = code->version;
+  QRcode_free(code);
+  return version;
+}
+
+TEST(RoundTripTest, IndependentEncoder) {
+  const QRecLevel levels[] = {QR_ECLEVEL_L, QR_ECLEVEL_M, QR_ECLEVEL_Q, QR_ECLEVEL_H};
+  for (int i = 0; i < 12; ++i) {
+    const std::string text = Sample(5 + i * 37, i);
+    Grey g(640, 640);
+    const int version = DrawQrencode(&g, text, 24, 24, 3 + i % 2, levels[i % 4]);
+    ASSERT_GT(version, 0) << i;
+    const auto r = Read(g);
+    ASSERT_EQ(1u, r.size()) << "case " << i << " version " << version;
+    EXPECT_EQ(text, Text(r[0])) << i;
+    EXPECT_EQ(version, r[0].version) << i;
+    EXPECT_EQ(i % 4, r[0].ecLevel) << i;
+  }
+}
+
+Grey Turned(const Grey& g, int quarter) {
+  Grey out(quarter % 2 ? g.height : g.width, quarter % 2 ? g.width : g.height);
+  for (int y = 0; y < g.height; ++y)
+    for (int x = 0; x < g.width; ++x) {
+      int nx = x, ny = y;
+      if (quarter == 1) nx = g.height - 1 - y, ny = x;
+      if (quarter == 2) nx = g.width - 1 - x, ny = g.height - 1 - y;
+      if (quarter == 3) nx = y, ny = g.width - 1 - x;
+      out.px[size_t(ny) * out.width + nx] = g.px[size_t(y) * g.width + x];
+    }
+  return out;
+}
+
+TEST(RoundTripTest, TurnedAndMirroredPicturesStillRead) {
+  Grey g(300, 260);
+  ASSERT_GT(DrawCode(&g, "turned", 50, 30, 5, 3, 2), 0);
+  for (int q = 0; q < 4; ++q) {
+    const auto r = Read(Turned(g, q));
+    ASSERT_EQ(1u, r.size()) << q;
+    EXPECT_EQ("turned", Text(r[0])) << q;
+  }
+}
+
+TEST(RoundTripTest, TwoCodesTwoRecordsAndMaxResultsOne) {
+  Grey g(640, 300);
+  ASSERT_GT(DrawCode(&g, "left code", 30, 40, 5, 2, 2), 0);
+  ASSERT_GT(DrawCode(&g, "right code", 360, 60, 5, 2, 2), 0);
+  const auto all = Read(g);
+  ASSERT_EQ(2u, all.size());
+  EXPECT_NE(Text(all[0]), Text(all[1]));
+  for (const auto& r : all) EXPECT_TRUE(Text(r) == "left code" || Text(r) == "right code");
+  // Only the head of the list is written, in a record of its own.
+  std::vector<DecodeResult> one(2);
+  std::memset(one.data(), 0x5A, sizeof(DecodeResult) * 2);
+  ASSERT_EQ(1, qr_read_symbols(g.px.data(), g.width, g.height, one.data(), 1));
+  EXPECT_EQ(Text(all[0]), Text(one[0]));
+  EXPECT_EQ(0x5A, one[1].data[0]);
+  // Same picture, same answer.
+  const auto again = Read(g);
+  ASSERT_EQ(2u, again.size());
+  EXPECT_EQ(0, std::memcmp(all.data(), again.data(), sizeof(DecodeResult) * 2));
+}
+
+TEST(RoundTripTest, LargestPictureAndCodeAtTheBorder) {
+  Grey g(1280, 1024);
+  ASSERT_GT(DrawCode(&g, "bottom right", 1280 - 33 * 6, 1024 - 33 * 6, 6, 4, 1), 0);
+  const auto r = Read(g);
+  ASSERT_EQ(1u, r.size());
+  EXPECT_EQ("bottom right", Text(r[0]));
+}
+
+TEST(RoundTripTest, LowContrastUnderUnevenLight) {
+  Grey g(320, 320);
+  ASSERT_GT(DrawCode(&g, "dim and uneven", 40, 40, 6, 3, 2), 0);
+  for (int y = 0; y < g.height; ++y)
+    for (int x = 0; x < g.width; ++x) {
+      uint8_t& v = g.px[size_t(y) * g.width + x];
+      // 20/230 squeezed to a 24-level swing on a slope of 60 levels.
+      v = static_cast<uint8_t>(90 + (v - 20) * 24 / 210 + (x + y) * 60 / 640);
+    }
+  const auto r = Read(g);
+  ASSERT_EQ(1u, r.size());
+  EXPECT_EQ("dim and uneven", Text(r[0]));
+}
+
+}  // namespace
+}  // namespace qrread
