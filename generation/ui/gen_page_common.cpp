@@ -112,6 +112,8 @@ int BoxTextGbkLength(const QString& boxText) {
     i += n - 1;
     if (one == QStringLiteral("\n")) {
       length += 2;
+    } else if (one[0].unicode() < 0x80) {
+      length += 1;
     } else if (ToGbk(one, &gbk, nullptr)) {
       length += static_cast<int>(gbk.size());
     } else {
