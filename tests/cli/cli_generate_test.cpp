@@ -133,10 +133,14 @@ TEST_F(CliTest, EncodeConvertsUtf8ToGbk) {
   // --raw keeps the UTF-8 bytes.
   ASSERT_EQ(Run({"encode", "--raw", "--output", "raw.jpg", "中文ABC"}).status, 0);
   EXPECT_EQ(ReadBack("raw.jpg"), "中文ABC");
-  // Hanzi mode still reads back.
-  RunResult r = Run({"encode", "--hanzi", "--json", "--output", "hz.jpg", "二维码生成"});
+  // Hanzi mode reads back as the same GB 2312 bytes, in a smaller symbol.
+  RunResult r = Run({"encode", "--hanzi", "--level", "H", "--json", "--output", "hz.jpg",
+                     Repeat("二维码生成", 4)});
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(ReadBack("hz.jpg"), "");
+  EXPECT_EQ(ReadBack("hz.jpg"), Repeat("\xB6\xFE\xCE\xAC\xC2\xEB\xC9\xFA\xB3\xC9", 4));
+  EXPECT_NE(r.out.find("\"version\": 4,"), std::string::npos) << r.out;
+  r = Run({"encode", "--level", "H", "--json", "--output", "bytes.jpg", Repeat("二维码生成", 4)});
+  EXPECT_NE(r.out.find("\"version\": 5,"), std::string::npos) << r.out;
 }
 
 TEST_F(CliTest, EncodeRefusesCharactersGbkLacks) {
