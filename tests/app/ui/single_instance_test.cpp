@@ -1,0 +1,96 @@
+// One running copy per user, checked with real qrtool-gui processes.
+#include <unistd.h>
+
+#include <QLockFile>
+#include <QProcess>
+#include <QtTest>
+
+#include "app/ui/single_instance.h"
+
+class SingleInstanceTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void initTestCase() {
+    // A private runtime directory and home, shared with the programs started here.
+    runtime_ = QStringLiteral(QRTOOL_TEST_TMP "/run");
+    QDir(runtime_).removeRecursively();
+    QVERIFY(QDir().mkpath(runtime_));
+    QFile::setPermissions(runtime_, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QVERIFY(QDir().mkpath(QRTOOL_TEST_TMP "/home"));
+    qputenv("XDG_RUNTIME_DIR", runtime_.toLocal8Bit());
+    qputenv("HOME", QRTOOL_TEST_TMP "/home");
+    QCOMPARE(SingleInstance::DefaultDirectory(), runtime_);
+  }
+
+  void init() {
+    for (const QString& f : QDir(runtime_).entryList(QDir::Files | QDir::System)) {
+      QFile::remove(runtime_ + '/' + f);
+    }
+  }
+
+  void secondCopyAsksTheFirstToShowAndEnds() {
+    SingleInstance first;
+    QVERIFY(first.becomeFirst());
+    QSignalSpy asked(&first, &SingleInstance::showRequested);
+    QProcess second;
+    second.start(QRTOOL_GUI_PATH, {});
+    QVERIFY(second.waitForStarted());
+    QTRY_COMPARE_WITH_TIMEOUT(second.state(), QProcess::NotRunning, 15000);
+    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second.exitCode(), 0);
+    QTRY_COMPARE(asked.count(), 1);
+  }
+
+  void unreachableFirstStillEndsTheSecond() {
+    // The lock is held but nobody listens (a first copy still starting).
+    QLockFile held(SingleInstance().lockPath());
+    QVERIFY(held.tryLock(0));
+    QProcess second;
+    second.start(QRTOOL_GUI_PATH, {});
+    QVERIFY(second.waitForStarted());
+    QVERIFY(second.waitForFinished(15000));
+    QCOMPARE(second.exitCode(), 0);
+  }
+
+  void aCopyKilledWhileRunningDoesNotStopTheNext() {
+    SingleInstance probe;
+    QProcess crashed;
+    crashed.start(QRTOOL_GUI_PATH, {});
+    QVERIFY(crashed.waitForStarted());
+    QVERIFY(probe.askFirstToShow(20000));  // it is up and listening
+    crashed.kill();
+    QVERIFY(crashed.waitForFinished());
+    QVERIFY(QFile::exists(probe.lockPath()));  // left behind
+
+    QProcess next;
+    next.start(QRTOOL_GUI_PATH, {});
+    QVERIFY(next.waitForStarted());
+    QVERIFY(probe.askFirstToShow(20000));
+    QCOMPARE(next.state(), QProcess::Running);
+
+    // It is now the first: a further copy hands over to it and ends.
+    QProcess third;
+    third.start(QRTOOL_GUI_PATH, {});
+    QVERIFY(third.waitForFinished(15000));
+    QCOMPARE(third.exitCode(), 0);
+    QCOMPARE(next.state(), QProcess::Running);
+    next.terminate();
+    QVERIFY(next.waitForFinished(10000));
+  }
+
+  void lockIsPerUserAndBesideItsSocket() {
+    SingleInstance a;
+    QVERIFY(a.lockPath().startsWith(runtime_ + '/'));
+    QVERIFY(a.lockPath().contains(QString::number(getuid())));
+    QCOMPARE(QFileInfo(a.socketPath()).dir(), QFileInfo(a.lockPath()).dir());
+    QVERIFY(a.becomeFirst());
+    SingleInstance b;
+    QVERIFY(!b.becomeFirst());
+  }
+
+ private:
+  QString runtime_;
+};
+
+QTEST_MAIN(SingleInstanceTest)
+#include "single_instance_test.moc"

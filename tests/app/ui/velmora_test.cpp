@@ -1,0 +1,132 @@
+// The about page and its link labels.
+#include <QLabel>
+#include <QMouseEvent>
+#include <QtTest>
+
+#include "app/ui/link_static.h"
+#include "app/ui/qrtool_app.h"
+#include "app/ui/velmora.h"
+
+namespace {
+
+void Move(QWidget* w, QPoint p) {
+  QMouseEvent e(QEvent::MouseMove, p, w->mapToGlobal(p), Qt::NoButton, Qt::NoButton,
+                Qt::NoModifier);
+  QApplication::sendEvent(w, &e);
+}
+
+void Press(QWidget* w, QPoint p, Qt::MouseButton button = Qt::LeftButton) {
+  QMouseEvent e(QEvent::MouseButtonPress, p, w->mapToGlobal(p), button, button, Qt::NoModifier);
+  QApplication::sendEvent(w, &e);
+}
+
+bool IsBlue(QRgb c) { return qRed(c) == 0 && qGreen(c) == 0 && qBlue(c) == 255; }
+
+}  // namespace
+
+class VelmoraTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void initTestCase() { CQrToolApp::ApplyApplicationFont(); }
+
+  void init() {
+    opened_.clear();
+    CLinkStatic::SetOpener([this](const QUrl& url) {
+      opened_ << url;
+      return true;
+    });
+  }
+  void cleanup() { CLinkStatic::SetOpener(nullptr); }
+
+  void showsProductReleaseAndContactTexts() {
+    CVelmora page;
+    QCOMPARE(page.title(), QStringLiteral("  关于Velmora  "));
+    QStringList texts;
+    for (QLabel* l : page.findChildren<QLabel*>()) texts << l->text();
+    QVERIFY(texts.contains(QStringLiteral("Velmora二维码生成分析工具2.0 ")));
+    QVERIFY(texts.contains(QStringLiteral("Release 2012.08.01")));
+    QVERIFY(texts.contains(QStringLiteral("联系我们：")));
+    for (const char* label : {"地址：", "邮编：", "电话：", "传真："}) {
+      bool found = false;
+      for (const QString& t : texts) found = found || t.startsWith(QString::fromUtf8(label));
+      QVERIFY2(found, label);
+    }
+  }
+
+  void bannerAndTargetsArriveWithTheFirstShow() {
+    CVelmora page;
+    auto* banner = page.findChild<QLabel*>("1056");
+    QVERIFY(banner->pixmap().isNull());
+    QVERIFY(page.findChild<CLinkStatic*>("1064")->target().isEmpty());
+    page.ensureInitialised();
+    QCOMPARE(banner->pixmap().size(), QSize(583, 102));
+    QCOMPARE(page.findChild<CLinkStatic*>("1064")->target(), CVelmora::WebSite());
+    QCOMPARE(page.findChild<CLinkStatic*>("1071")->target(), CVelmora::WebSite());
+    QCOMPARE(page.findChild<CLinkStatic*>("1070")->target(),
+             QStringLiteral("mailto:") + CVelmora::SupportMail());
+    QVERIFY(page.findChild<CLinkStatic*>("1070")->text().startsWith(QStringLiteral("邮箱：")));
+    QVERIFY(page.findChild<CLinkStatic*>("1071")->text().startsWith(QStringLiteral("网址：")));
+    QVERIFY(CVelmora::WebSite().contains(QStringLiteral("example.com")));
+    QVERIFY(CVelmora::SupportMail().endsWith(QStringLiteral("@example.com")));
+  }
+
+  void linkIsDrawnBlueAndUnderlined() {
+    CLinkStatic link(QStringLiteral("网址：https://www.example.com"));
+    link.resize(link.textSize() + QSize(40, 10));
+    QImage image = link.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QSize text = link.textSize();
+    int blue = 0, longestRun = 0;
+    for (int y = 0; y < image.height(); ++y) {
+      int run = 0;
+      for (int x = 0; x < image.width(); ++x) {
+        if (IsBlue(image.pixel(x, y))) {
+          ++blue;
+          longestRun = std::max(longestRun, ++run);
+          QVERIFY(x < text.width() && y < text.height());
+        } else {
+          run = 0;
+        }
+      }
+    }
+    QVERIFY(blue > 0);
+    QVERIFY2(longestRun >= text.width() * 9 / 10, "no underline across the text");
+  }
+
+  void handCursorOnlyOverTheText() {
+    CLinkStatic link(QStringLiteral("Velmora Example Co., Ltd."));
+    const QSize text = link.textSize();
+    link.resize(text.width() + 100, text.height() + 20);
+    Move(&link, QPoint(2, 2));
+    QCOMPARE(link.cursor().shape(), Qt::PointingHandCursor);
+    Move(&link, QPoint(text.width() + 10, 2));
+    QCOMPARE(link.cursor().shape(), Qt::ArrowCursor);
+    Move(&link, QPoint(text.width() - 1, text.height() - 1));
+    QCOMPARE(link.cursor().shape(), Qt::PointingHandCursor);
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(&link, &leave);
+    QCOMPARE(link.cursor().shape(), Qt::ArrowCursor);
+  }
+
+  void leftClickOnTheTextOpensTheTarget() {
+    CLinkStatic link(QStringLiteral("邮箱：support@example.com"));
+    const QSize text = link.textSize();
+    link.resize(text.width() + 100, text.height() + 20);
+    Press(&link, QPoint(3, 3));
+    QVERIFY(opened_.isEmpty());  // no target yet
+    link.setTarget(QStringLiteral("mailto:support@example.com"));
+    Press(&link, QPoint(text.width() + 20, 3));
+    Press(&link, QPoint(3, text.height() + 5));
+    Press(&link, QPoint(3, 3), Qt::RightButton);
+    QVERIFY(opened_.isEmpty());
+    Press(&link, QPoint(3, 3));
+    QCOMPARE(opened_.size(), 1);
+    QCOMPARE(opened_[0].scheme(), QStringLiteral("mailto"));
+    QCOMPARE(opened_[0].path(), QStringLiteral("support@example.com"));
+  }
+
+ private:
+  QList<QUrl> opened_;
+};
+
+QTEST_MAIN(VelmoraTest)
+#include "velmora_test.moc"
