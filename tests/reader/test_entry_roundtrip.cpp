@@ -130,6 +130,24 @@ TEST(RoundTripTest, TwoCodesTwoRecordsAndMaxResultsOne) {
   EXPECT_EQ(0, std::memcmp(all.data(), again.data(), sizeof(DecodeResult) * 2));
 }
 
+TEST(RoundTripTest, AtMostSixteenCodesPerPicture) {
+  // 20 codes of version 1 at 4 px per module, 5 x 4 on the largest picture.
+  Grey g(1280, 1024);
+  for (int i = 0; i < 20; ++i) {
+    ASSERT_GT(DrawCode(&g, "code " + std::to_string(i), 40 + (i % 5) * 240,
+                       40 + (i / 5) * 240, 4, 1, 2), 0);
+  }
+  int32_t n = 0;
+  const auto r = Read(g, 32, &n);
+  ASSERT_EQ(16, n);
+  for (int i = 0; i < 16; ++i)
+    for (int j = i + 1; j < 16; ++j) EXPECT_NE(Text(r[i]), Text(r[j]));
+  // The front end's eight records are the first eight of the same list.
+  const auto eight = Read(g, 8, &n);
+  ASSERT_EQ(8, n);
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(Text(r[i]), Text(eight[i]));
+}
+
 TEST(RoundTripTest, LargestPictureAndCodeAtTheBorder) {
   Grey g(1280, 1024);
   ASSERT_GT(DrawCode(&g, "bottom right", 1280 - 33 * 6, 1024 - 33 * 6, 6, 4, 1), 0);
