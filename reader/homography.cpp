@@ -9,23 +9,17 @@ using Int128 = __int128;
 Int128 Abs128(Int128 a) { return a < 0 ? -a : a; }
 
 // Scales a homogeneous matrix down by a common power of two so that every
-// entry fits in 38 bits (products of two stay far inside 128 bits); the map
-// it describes is unchanged.
+// entry fits in 60 bits (products of two, and sums of three of them, stay
+// inside 128 bits); the map it describes is unchanged.
 void Normalise(const Int128 m[3][3], int64_t out[3][3]) {
   Int128 largest = 0;
   for (int r = 0; r < 3; r++)
     for (int c = 0; c < 3; c++)
       if (Abs128(m[r][c]) > largest) largest = Abs128(m[r][c]);
   int shift = 0;
-  while ((largest >> shift) >= (Int128(1) << 38)) shift++;
+  while ((largest >> shift) >= (Int128(1) << 60)) shift++;
   for (int r = 0; r < 3; r++)
     for (int c = 0; c < 3; c++) out[r][c] = static_cast<int64_t>(m[r][c] >> shift);
-}
-
-Int128 Determinant(const int64_t m[3][3]) {
-  return Int128(m[0][0]) * (Int128(m[1][1]) * m[2][2] - Int128(m[1][2]) * m[2][1]) -
-         Int128(m[0][1]) * (Int128(m[1][0]) * m[2][2] - Int128(m[1][2]) * m[2][0]) +
-         Int128(m[0][2]) * (Int128(m[1][0]) * m[2][1] - Int128(m[1][1]) * m[2][0]);
 }
 
 void Adjugate(const int64_t m[3][3], int64_t out[3][3]) {
@@ -80,14 +74,25 @@ Int128 DivRound128(Int128 a, Int128 b) {
   return a >= 0 ? (a + b / 2) / b : -((-a + b / 2) / b);
 }
 
+int Apply(const int64_t m[3][3], int64_t u, int64_t v, int32_t out[2]);
+
+bool AllZero(const int64_t m[3][3]) {
+  for (int r = 0; r < 3; r++)
+    for (int c = 0; c < 3; c++)
+      if (m[r][c] != 0) return false;
+  return true;
+}
+
 // Fixes the signs so that both maps have positive homogeneous weight at the
-// source point (u, v), and builds the inverse. -1 for a singular map.
+// source point (u, v) and its image, and builds the inverse. -1 for a
+// singular map.
 int Finish(ProjMap* map, int64_t u, int64_t v) {
   if (Denominator(map->fwd, u, v) < 0) Negate(map->fwd);
-  Int128 det = Determinant(map->fwd);
-  if (det == 0) return -1;
   Adjugate(map->fwd, map->inv);
-  if (det < 0) Negate(map->inv);
+  if (AllZero(map->inv)) return -1;
+  int32_t p[2];
+  if (Apply(map->fwd, u, v, p) < 0) return -1;
+  if (Denominator(map->inv, p[0], p[1]) < 0) Negate(map->inv);
   return 0;
 }
 
@@ -171,8 +176,8 @@ int ProjMapFromQuads(ProjMap* map, const int32_t src[4][2], const int32_t dst[4]
   int64_t sn[3][3], dn[3][3], sinv[3][3];
   Normalise(s, sn);
   Normalise(d, dn);
-  if (Determinant(sn) == 0) return -1;
   Adjugate(sn, sinv);
+  if (AllZero(sinv)) return -1;
   Int128 m[3][3];
   for (int r = 0; r < 3; r++)
     for (int c = 0; c < 3; c++)

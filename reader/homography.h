@@ -29,7 +29,7 @@ void AffineUnproject(const AffineMap& map, int32_t x, int32_t y, int32_t out[2])
 
 // A projective map from a source plane to the image and back, as 3 x 3
 // integer matrices on homogeneous coordinates, scaled so that every entry
-// stays below 2^38 in magnitude.
+// stays below 2^60 in magnitude.
 struct ProjMap {
   int64_t fwd[3][3];
   int64_t inv[3][3];

@@ -1,0 +1,302 @@
+// The locating half's arithmetic: the ISAAC generator, projective maps and
+// their inverses, the fourth-corner extrapolation, line fits and RANSAC.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+
+#include "reader/homography.h"
+#include "reader/isaac.h"
+#include "reader/line_fit.h"
+
+namespace {
+
+using namespace qrread;
+
+// --- ISAAC -------------------------------------------------------------------
+
+TEST(GeomIsaac, EmptySeedMatchesPublishedVector) {
+  // The generator's published test output for an all-zero seed: the batch
+  // after the one produced by initialisation.
+  IsaacState s;
+  IsaacInit(&s, nullptr, 0);
+  IsaacGenerate(&s);
+  const uint32_t expected[8] = {0xf650e4c8, 0xe448e96d, 0x98db2fb4, 0xf5fad54f,
+                                0x433f1afb, 0xedec154a, 0xd8370487, 0x46ca4f9a};
+  for (int i = 0; i < 8; i++) EXPECT_EQ(s.results[i], expected[i]) << i;
+}
+
+TEST(GeomIsaac, NextHandsOutBatchesFromTheEndAndRegenerates) {
+  IsaacState a, b;
+  IsaacInit(&a, nullptr, 0);
+  IsaacInit(&b, nullptr, 0);
+  for (int i = kIsaacWords - 1; i >= 0; i--) EXPECT_EQ(IsaacNext(&a), b.results[i]);
+  IsaacGenerate(&b);
+  EXPECT_EQ(IsaacNext(&a), b.results[kIsaacWords - 1]);
+  // A seed changes the stream; the same seed repeats it.
+  const uint8_t seed[3] = {1, 2, 3};
+  IsaacState c, d;
+  IsaacInit(&c, seed, 3);
+  IsaacInit(&d, seed, 3);
+  IsaacInit(&a, nullptr, 0);
+  int same = 0;
+  for (int i = 0; i < 64; i++) {
+    uint32_t x = IsaacNext(&c);
+    EXPECT_EQ(x, IsaacNext(&d));
+    same += x == IsaacNext(&a);
+  }
+  EXPECT_LT(same, 2);
+}
+
+TEST(GeomIsaac, BelowStaysInRangeAndSpreadsEvenly) {
+  IsaacState s;
+  IsaacInit(&s, nullptr, 0);
+  EXPECT_EQ(IsaacBelow(&s, 0), 0u);
+  EXPECT_EQ(IsaacBelow(&s, 1), 0u);
+  int counts[7] = {};
+  const int draws = 7000;
+  for (int i = 0; i < draws; i++) {
+    uint32_t v = IsaacBelow(&s, 7);
+    ASSERT_LT(v, 7u);
+    counts[v]++;
+  }
+  double chi2 = 0;
+  for (int c : counts) chi2 += (c - 1000.0) * (c - 1000.0) / 1000.0;
+  EXPECT_LT(chi2, 22.5);  // 6 degrees of freedom, p = 0.001
+  // A range near 2^32 exercises the rejection of the partial top range.
+  for (int i = 0; i < 100; i++) EXPECT_LT(IsaacBelow(&s, 0xC0000000u), 0xC0000000u);
+}
+
+// --- Projective maps -----------------------------------------------------------
+
+struct Quad {
+  int32_t p[4][2];
+};
+
+const Quad kQuads[] = {
+    {{{100, 100}, {900, 100}, {100, 900}, {900, 900}}},           // square
+    {{{120, 80}, {1010, 140}, {60, 930}, {1100, 1020}}},          // general
+    {{{4000, 300}, {4800, 1900}, {2400, 1100}, {3300, 2800}}},    // rotated, keystone
+    {{{-400, -300}, {9000, -100}, {-200, 7000}, {8000, 7800}}},   // partly outside
+};
+
+TEST(GeomHomography, SquareMapHitsCornersAndRoundTrips) {
+  const int side = 1 << kHomographyBits;
+  const int32_t sq[4][2] = {{0, 0}, {side, 0}, {0, side}, {side, side}};
+  for (const Quad& q : kQuads) {
+    ProjMap map;
+    ASSERT_EQ(ProjMapFromSquare(&map, kHomographyBits, q.p), 0);
+    for (int k = 0; k < 4; k++) {
+      int32_t out[2];
+      ASSERT_EQ(ProjMapProject(map, sq[k][0], sq[k][1], out), 0);
+      EXPECT_NEAR(out[0], q.p[k][0], 1);
+      EXPECT_NEAR(out[1], q.p[k][1], 1);
+      ASSERT_EQ(ProjMapUnproject(map, q.p[k][0], q.p[k][1], out), 0);
+      EXPECT_NEAR(out[0], sq[k][0], 2);
+      EXPECT_NEAR(out[1], sq[k][1], 2);
+    }
+    for (int u = 1000; u < side; u += 3001) {
+      for (int v = 500; v < side; v += 2503) {
+        int32_t img[2], back[2];
+        ProjMapProject(map, u, v, img);
+        ProjMapUnproject(map, img[0], img[1], back);
+        // One quarter pixel of rounding in the image is at most a few domain units.
+        EXPECT_NEAR(back[0], u, 40);
+        EXPECT_NEAR(back[1], v, 40);
+      }
+    }
+  }
+}
+
+TEST(GeomHomography, SquareMapKeepsStraightLinesAndCentre) {
+  // The centre of the square goes to the intersection of the diagonals.
+  const Quad& q = kQuads[1];
+  ProjMap map;
+  ASSERT_EQ(ProjMapFromSquare(&map, kHomographyBits, q.p), 0);
+  const int half = 1 << (kHomographyBits - 1);
+  int32_t c[2];
+  ProjMapProject(map, half, half, c);
+  double x1 = q.p[0][0], y1 = q.p[0][1], x2 = q.p[3][0], y2 = q.p[3][1];
+  double x3 = q.p[1][0], y3 = q.p[1][1], x4 = q.p[2][0], y4 = q.p[2][1];
+  double den = (x1 - x2) * (y3 - y4) - (y1 - y2) * (x3 - x4);
+  double t = ((x1 - x3) * (y3 - y4) - (y1 - y3) * (x3 - x4)) / den;
+  EXPECT_NEAR(c[0], x1 + t * (x2 - x1), 1.0);
+  EXPECT_NEAR(c[1], y1 + t * (y2 - y1), 1.0);
+}
+
+TEST(GeomHomography, QuadToQuadMapsEveryCorner) {
+  for (const Quad& src : kQuads) {
+    for (const Quad& dst : kQuads) {
+      ProjMap map;
+      ASSERT_EQ(ProjMapFromQuads(&map, src.p, dst.p), 0);
+      for (int k = 0; k < 4; k++) {
+        int32_t out[2];
+        ProjMapProject(map, src.p[k][0], src.p[k][1], out);
+        EXPECT_NEAR(out[0], dst.p[k][0], 1);
+        EXPECT_NEAR(out[1], dst.p[k][1], 1);
+        ProjMapUnproject(map, dst.p[k][0], dst.p[k][1], out);
+        EXPECT_NEAR(out[0], src.p[k][0], 1);
+        EXPECT_NEAR(out[1], src.p[k][1], 1);
+      }
+    }
+  }
+}
+
+TEST(GeomHomography, DegenerateQuadsAreRefused) {
+  ProjMap map;
+  const int32_t line[4][2] = {{0, 0}, {10, 10}, {20, 20}, {30, 30}};
+  EXPECT_EQ(ProjMapFromSquare(&map, 14, line), -1);
+  const int32_t point[4][2] = {{5, 5}, {5, 5}, {5, 5}, {5, 5}};
+  EXPECT_EQ(ProjMapFromQuads(&map, kQuads[0].p, point), -1);
+}
+
+TEST(GeomHomography, AffineMapPlacesFindersOnTheSquare) {
+  const int32_t ul[2] = {400, 300}, ur[2] = {1400, 420}, dl[2] = {300, 1290};
+  AffineMap a;
+  int bits = AffineBits(1280, 1024);
+  EXPECT_EQ(bits, 17);
+  EXPECT_EQ(AffineBits(1024, 1), 18);
+  ASSERT_EQ(AffineInit(&a, ul, ur, dl, bits), 0);
+  int32_t q[2], p[2];
+  AffineUnproject(a, ur[0], ur[1], q);
+  EXPECT_EQ(q[0], 1 << bits);
+  EXPECT_EQ(q[1], 0);
+  AffineUnproject(a, dl[0], dl[1], q);
+  EXPECT_EQ(q[0], 0);
+  EXPECT_EQ(q[1], 1 << bits);
+  AffineProject(a, 3 << (bits - 2), 1 << (bits - 1), p);
+  AffineUnproject(a, p[0], p[1], q);
+  EXPECT_NEAR(q[0], 3 << (bits - 2), 200);
+  EXPECT_NEAR(q[1], 1 << (bits - 1), 200);
+  const int32_t onLine[2] = {ul[0] + 2 * (ur[0] - ul[0]), ul[1] + 2 * (ur[1] - ul[1])};
+  EXPECT_EQ(AffineInit(&a, ul, ur, onLine, bits), -1);
+}
+
+// Image of module centre (u, v) under a floating-point homography.
+void ProjectModule(const double h[9], double u, double v, int32_t out[2]) {
+  double w = h[6] * u + h[7] * v + h[8];
+  out[0] = int32_t(std::lround((h[0] * u + h[1] * v + h[2]) / w));
+  out[1] = int32_t(std::lround((h[3] * u + h[4] * v + h[5]) / w));
+}
+
+TEST(GeomHomography, FourthCornerFromAlignmentIsProjective) {
+  // Several codes under perspective: the extrapolated corner must be where
+  // the true map puts module (N-1, N-1).
+  const double maps[3][9] = {
+      {16, 1, 800, -2, 15, 600, 0.0004, 0.0002, 1},
+      {12, -4, 300, 4, 12, 900, -0.0006, 0.0009, 1},
+      {10, 0, 100, 0, 10, 100, 0, 0, 1},
+  };
+  for (const auto& h : maps) {
+    for (int n : {25, 45, 97, 177}) {
+      int32_t p0[2], p1[2], p2[2], al[2], truth[2], out[2];
+      ProjectModule(h, 0, 0, p0);
+      ProjectModule(h, n - 1, 0, p1);
+      ProjectModule(h, 0, n - 1, p2);
+      ProjectModule(h, n - 7, n - 7, al);
+      ProjectModule(h, n - 1, n - 1, truth);
+      ASSERT_EQ(ExtrapolateCorner(p0, p1, p2, al, n, out), 0) << n;
+      // Rounding of the inputs to quarter pixels moves the answer slightly.
+      EXPECT_NEAR(out[0], truth[0], 6) << n;
+      EXPECT_NEAR(out[1], truth[1], 6) << n;
+    }
+  }
+}
+
+// --- Lines -------------------------------------------------------------------
+
+TEST(GeomLines, TotalLeastSquaresFindsTheLineInAnyDirection) {
+  for (int deg = 0; deg < 360; deg += 15) {
+    double a = deg * M_PI / 180;
+    LineSums s;
+    LineSumsClear(&s);
+    for (int t = -40; t <= 40; t += 4) {
+      // Points along the direction, with a small alternating offset across it.
+      double off = (t / 4) % 2 == 0 ? 1.5 : -1.5;
+      LineSumsAdd(&s, int32_t(std::lround(2000 + t * 10 * std::cos(a) - off * std::sin(a))),
+                  int32_t(std::lround(1500 + t * 10 * std::sin(a) + off * std::cos(a))));
+    }
+    EdgeLine line;
+    ASSERT_EQ(FitLine(s, &line), 0);
+    // Unit normal of length 2^14: Eval is 2^14 times the signed distance.
+    double len = std::hypot(double(line.a), double(line.b));
+    EXPECT_NEAR(len, 16384, 4);
+    double dist = LineEval(line, 2000, 1500) / len;
+    EXPECT_NEAR(dist, 0, 0.6) << deg;
+    // The direction: a point far along the line stays on it.
+    int32_t far[2] = {int32_t(std::lround(2000 + 1000 * std::cos(a))),
+                      int32_t(std::lround(1500 + 1000 * std::sin(a)))};
+    EXPECT_NEAR(LineEval(line, far[0], far[1]) / len, 0, 1.0) << deg;
+  }
+}
+
+TEST(GeomLines, OrientationIntersectionAndDegenerateFits) {
+  LineSums s;
+  LineSumsClear(&s);
+  LineSumsAdd(&s, 10, 10);
+  EdgeLine line;
+  EXPECT_EQ(FitLine(s, &line), -1);  // one point
+  LineSumsAdd(&s, 10, 10);
+  EXPECT_EQ(FitLine(s, &line), -1);  // coincident points
+  LineSumsClear(&s);
+  for (int k = 0; k < 4; k++) LineSumsAdd(&s, (k & 1) * 8, (k >> 1) * 8);
+  EXPECT_EQ(FitLine(s, &line), -1);  // a square's corners: no main axis
+
+  const int32_t a0[2] = {0, 100}, a1[2] = {400, 100};   // horizontal y = 100
+  const int32_t b0[2] = {250, -50}, b1[2] = {250, 700};  // vertical x = 250
+  EdgeLine h, v;
+  ASSERT_EQ(LineThrough(a0, a1, &h), 0);
+  ASSERT_EQ(LineThrough(b0, b1, &v), 0);
+  const int32_t below[2] = {30, 300};
+  OrientLine(&h, below);
+  EXPECT_GT(LineEval(h, 30, 300), 0);
+  EXPECT_LT(LineEval(h, 30, 20), 0);
+  int32_t x[2];
+  ASSERT_EQ(IntersectLines(h, v, x), 0);
+  EXPECT_EQ(x[0], 250);
+  EXPECT_EQ(x[1], 100);
+  EXPECT_EQ(IntersectLines(h, h, x), -1);
+}
+
+TEST(GeomLines, IsqrtIsTheFloorRoot) {
+  for (uint64_t r : {0ull, 1ull, 2ull, 1000ull, 65535ull, 3037000499ull}) {
+    EXPECT_EQ(Isqrt64(r * r), r);
+    if (r > 0) {
+      EXPECT_EQ(Isqrt64(r * r - 1), r - 1);
+    }
+    EXPECT_EQ(Isqrt64(r * r + 2 * r), r);
+  }
+}
+
+TEST(GeomRansac, InliersMovedToTheFront) {
+  // A vertical edge (left class) 600 quarter pixels from the centre, with a
+  // third of the points scattered off it.
+  const int32_t ul[2] = {1000, 1000}, ur[2] = {3000, 1000}, dl[2] = {1000, 3000};
+  AffineMap map;
+  ASSERT_EQ(AffineInit(&map, ul, ur, dl, 17), 0);
+  EdgePoint pts[30];
+  int outliers = 0;
+  for (int i = 0; i < 30; i++) {
+    bool out = i % 3 == 1;
+    pts[i].pos[0] = 400 + (out ? 60 + 13 * i : (i % 2));
+    pts[i].pos[1] = 700 + 20 * i;
+    pts[i].edge = 0;
+    pts[i].extent = 0;
+    outliers += out;
+  }
+  IsaacState rng;
+  IsaacInit(&rng, nullptr, 0);
+  int n = RansacEdge(pts, 30, 0, map, &rng);
+  EXPECT_EQ(n, 30 - outliers);
+  for (int i = 0; i < n; i++) EXPECT_LE(pts[i].pos[0], 401) << i;
+  for (int i = n; i < 30; i++) EXPECT_GT(pts[i].pos[0], 401) << i;
+  for (const EdgePoint& p : pts) EXPECT_EQ(p.edge, 0);
+  // The same draws from the same seed give the same answer; a horizontal
+  // pair is never taken as a left edge.
+  EdgePoint flat[6];
+  for (int i = 0; i < 6; i++) flat[i] = EdgePoint{{300 + 100 * i, 900}, 0, 0};
+  EXPECT_EQ(RansacEdge(flat, 6, 0, map, &rng), 0);
+  EXPECT_EQ(RansacEdge(flat, 1, 0, map, &rng), 0);
+}
+
+}  // namespace
