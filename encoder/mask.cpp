@@ -1,6 +1,5 @@
 #include "encoder/mask.h"
 
-#include <bit>
 #include <cstdlib>
 #include <cstring>
 
@@ -50,19 +49,21 @@ struct Planes {
 
 void SetBit(Line& line, int32_t bit) { line.w[bit >> 6] |= uint64_t{1} << (bit & 63); }
 
+// Packs the dark and data cells into row and column bit sets, without branches
+// on the (random) module values.
 void BuildPlanes(const uint8_t* matrix, int32_t size, Planes* p) {
   std::memset(p, 0, sizeof *p);
   for (int32_t i = 0; i < size; ++i) {
     const uint8_t* row = matrix + i * size;
+    const int iw = i >> 6;
+    const int ib = i & 63;
     for (int32_t j = 0; j < size; ++j) {
-      if (row[j] & qrenc::kCellDark) {
-        SetBit(p->darkRows[i], j);
-        SetBit(p->darkCols[j], i);
-      }
-      if (qrenc::IsDataCell(row[j])) {
-        SetBit(p->dataRows[i], j);
-        SetBit(p->dataCols[j], i);
-      }
+      const uint64_t dark = row[j] & qrenc::kCellDark;
+      const uint64_t data = qrenc::IsDataCell(row[j]) ? 1 : 0;
+      p->darkRows[i].w[j >> 6] |= dark << (j & 63);
+      p->dataRows[i].w[j >> 6] |= data << (j & 63);
+      p->darkCols[j].w[iw] |= dark << ib;
+      p->dataCols[j].w[iw] |= data << ib;
     }
   }
 }
@@ -74,27 +75,49 @@ Line ShiftDown(const Line& x, int s) {  // bit p of the result = bit p + s of x
   return y;
 }
 
+// Without a hardware instruction in the baseline target, a library call; this is cheaper.
+int DenseCount(uint64_t x) {
+  x = x - ((x >> 1) & 0x5555555555555555u);
+  x = (x & 0x3333333333333333u) + ((x >> 2) & 0x3333333333333333u);
+  x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
+  return static_cast<int>((x * 0x0101010101010101u) >> 56);
+}
+
+// Bits set in a word that is mostly zero: long runs and finder-like windows are rare.
+int SparseCount(uint64_t x) {
+  int n = 0;
+  for (; x != 0; x &= x - 1) ++n;
+  return n;
+}
+
 // Run and finder-like terms of one line; bits at or above the line length are 0,
 // `pairMask` has bits 0 .. length - 2 set.
 template <int W>
 int32_t LinePenalty(const Line& x, const Line& pairMask) {
-  Line s[7];
-  s[0] = x;
-  for (int k = 1; k <= 6; ++k) s[k] = ShiftDown<W>(x, k);
-  Line e{};  // bit p: module p equals module p + 1
-  for (int w = 0; w < W; ++w) e.w[w] = ~(x.w[w] ^ s[1].w[w]) & pairMask.w[w];
-  Line e1 = ShiftDown<W>(e, 1), e2 = ShiftDown<W>(e, 2), e3 = ShiftDown<W>(e, 3),
-       e4 = ShiftDown<W>(e, 4);
+  const Line x1 = ShiftDown<W>(x, 1);
+  const Line x6 = ShiftDown<W>(x, 6);
+  Line e{}, a{}, b{};
+  for (int w = 0; w < W; ++w) {
+    e.w[w] = ~(x.w[w] ^ x1.w[w]) & pairMask.w[w];  // module p equals module p + 1
+    a.w[w] = x.w[w] & ~x1.w[w];                     // dark, light at p
+    b.w[w] = x.w[w] & x1.w[w];                      // dark, dark at p
+  }
+  const Line e1 = ShiftDown<W>(e, 1);
+  Line t{};
+  for (int w = 0; w < W; ++w) t.w[w] = e.w[w] & e1.w[w];
+  const Line t2 = ShiftDown<W>(t, 2);
+  const Line e4 = ShiftDown<W>(e, 4);
+  const Line a4 = ShiftDown<W>(a, 4);
+  const Line b2 = ShiftDown<W>(b, 2);
   int32_t sixWindows = 0, longRuns = 0, finders = 0;
   for (int w = 0; w < W; ++w) {
-    // u: a window of six equal modules starts at p; a run of n > 5 has n - 5 of them.
-    const uint64_t u = e.w[w] & e1.w[w] & e2.w[w] & e3.w[w] & e4.w[w];
+    // u: six equal modules from p on; a run of n > 5 holds n - 5 of them.
+    const uint64_t u = t.w[w] & t2.w[w] & e4.w[w];
     const uint64_t equalBefore = (e.w[w] << 1) | (w > 0 ? e.w[w - 1] >> 63 : 0);
-    sixWindows += std::popcount(u);
-    longRuns += std::popcount(u & ~equalBefore);
-    const uint64_t f = s[0].w[w] & ~s[1].w[w] & s[2].w[w] & s[3].w[w] & s[4].w[w] &
-                       ~s[5].w[w] & s[6].w[w];
-    finders += std::popcount(f);
+    sixWindows += SparseCount(u);
+    longRuns += SparseCount(u & ~equalBefore);
+    // 1011101 = (10 at p) (11 at p + 2) (10 at p + 4) (1 at p + 6).
+    finders += SparseCount(a.w[w] & b2.w[w] & a4.w[w] & x6.w[w]);
   }
   // 3 + n per long run = (n - 5) + 8.
   return sixWindows + 8 * longRuns + 40 * finders;
@@ -113,7 +136,7 @@ int32_t ScoreLines(const Line* rows, const Line* cols, int32_t size) {
   int32_t dark = 0;
   for (int32_t i = 0; i < size; ++i) {
     penalty += LinePenalty<W>(rows[i], pairMask) + LinePenalty<W>(cols[i], pairMask);
-    for (int w = 0; w < W; ++w) dark += std::popcount(rows[i].w[w]);
+    for (int w = 0; w < W; ++w) dark += DenseCount(rows[i].w[w]);
   }
   return penalty + qr_proportion_penalty(dark, size);
 }
@@ -139,9 +162,10 @@ void MaskLines(const Planes& p, int32_t size, int k, Line* rows, Line* cols) {
 void ApplyMask(uint8_t* matrix, int32_t size, const Planes& p, int k) {
   for (int32_t i = 0; i < size; ++i) {
     const Line& pr = kPatterns.rows[k][i % kPeriod];
+    uint8_t* row = matrix + i * size;
     for (int32_t j = 0; j < size; ++j) {
-      const uint64_t bit = uint64_t{1} << (j & 63);
-      if (pr.w[j >> 6] & p.dataRows[i].w[j >> 6] & bit) matrix[i * size + j] ^= qrenc::kCellDark;
+      const uint64_t flips = pr.w[j >> 6] & p.dataRows[i].w[j >> 6];
+      row[j] ^= static_cast<uint8_t>((flips >> (j & 63)) & 1);
     }
   }
 }

@@ -79,8 +79,12 @@ void CopyToRecord(const QrChoice& choice, const uint8_t* matrix, QrSymbol* symbo
   for (int32_t r = 0; r < size; ++r) {
     uint8_t* out = symbol->modules[r];
     const uint8_t* row = matrix + r * size;
-    for (int32_t c = 0; c < size; ++c) {
-      out[c / 7] |= static_cast<uint8_t>((row[c] & qrenc::kCellDark) << (c % 7));
+    for (int32_t c = 0, byte = 0, bit = 0; c < size; ++c) {
+      out[byte] |= static_cast<uint8_t>((row[c] & qrenc::kCellDark) << bit);
+      if (++bit == 7) {  // seven modules per byte
+        bit = 0;
+        ++byte;
+      }
     }
     symbol->rowHeight[r] = 1;
   }
