@@ -63,14 +63,16 @@ int LineEstimate(const Neighbourhood& nb, const int32_t off[2], uint32_t bits,
 }
 
 // Combines the two directions of a pair (diagonals, or vertical and
-// horizontal): with both present each counts by its mean, scaled by the larger
-// weight.
+// horizontal). Each line only sees the offset along itself, so with both
+// (perpendicular) directions present the sum of their means is the whole
+// offset; it counts with the larger weight. (Weighting it twice would move
+// the centre only half way.)
 void CombinePair(const int64_t c1[2], int64_t a, const int64_t c2[2], int64_t b,
                  int64_t off[2], int64_t* weight) {
   if (a > 0 && b > 0) {
     int64_t w = a > b ? a : b;
     for (int k = 0; k < 2; k++) off[k] = DivRound(w * (b * c1[k] + a * c2[k]), a * b);
-    *weight = 2 * w;
+    *weight = w;
   } else {
     for (int k = 0; k < 2; k++) off[k] = c1[k] + c2[k];
     *weight = a + b;

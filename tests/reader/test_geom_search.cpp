@@ -1,0 +1,305 @@
+// The triple search and configuration test driven directly, with finder
+// centres built from the known geometry of rendered codes: collinear
+// triples, the failure budget, nested codes, the re-thresholding retry, and
+// the alignment pattern search.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "geom_render.h"
+#include "reader/alignment.h"
+#include "reader/arena.h"
+#include "reader/binarize.h"
+#include "reader/decode_stages.h"
+#include "reader/isaac.h"
+#include "reader/locate.h"
+#include "reader/locate_scratch.h"
+
+namespace {
+
+using namespace qrread;
+using geomtest::Grey;
+using geomtest::Modules;
+using geomtest::RenderOptions;
+
+// Finder centres with the edge points the scan lines would give: one per
+// pixel row and column through the centre run, at the outer dark modules.
+struct Centres {
+  std::vector<FinderCentre> list;
+  std::vector<EdgePoint> points;
+
+  // Adds the three finders of an axis-aligned code whose module (0, 0) has
+  // its upper-left corner at pixel (x0, y0).
+  void AddCode(int n, double x0, double y0, double mpx) {
+    const double at[3][2] = {{3.5, 3.5}, {n - 3.5, 3.5}, {3.5, n - 3.5}};
+    for (const auto& a : at) Add(x0 + a[0] * mpx, y0 + a[1] * mpx, mpx);
+  }
+
+  // A finder centred at pixel (cx, cy) with modules of mpx pixels.
+  void Add(double cx, double cy, double mpx) {
+    FinderCentre c{};
+    c.pos[0] = int32_t(cx * 4);
+    c.pos[1] = int32_t(cy * 4);
+    c.nedgePts = 0;
+    c.edgePts = nullptr;
+    for (int t = int(cy - 1.5 * mpx); t < int(cy + 1.5 * mpx); t++) {
+      Push(int32_t((cx - 3 * mpx) * 4), 4 * t + 2);
+      Push(int32_t((cx + 3 * mpx) * 4), 4 * t + 2);
+      c.nedgePts += 2;
+    }
+    for (int t = int(cx - 1.5 * mpx); t < int(cx + 1.5 * mpx); t++) {
+      Push(4 * t + 2, int32_t((cy - 3 * mpx) * 4));
+      Push(4 * t + 2, int32_t((cy + 3 * mpx) * 4));
+      c.nedgePts += 2;
+    }
+    list.push_back(c);
+  }
+
+  // A centre without edge points (a stray finder-like blob).
+  void AddBare(int32_t qx, int32_t qy) {
+    FinderCentre c{};
+    c.pos[0] = qx;
+    c.pos[1] = qy;
+    list.push_back(c);
+  }
+
+  // Points the centres at their edge points (after all are added).
+  FinderCentre* Finish() {
+    size_t next = 0;
+    for (auto& c : list) {
+      c.edgePts = c.nedgePts > 0 ? &points[next] : nullptr;
+      next += size_t(c.nedgePts);
+      c.found = 0;
+    }
+    return list.data();
+  }
+
+ private:
+  void Push(int32_t x, int32_t y) { points.push_back(EdgePoint{{x, y}, 0, 0}); }
+};
+
+// The reader's per-call state for SearchCodes, over a grey image.
+class Harness {
+ public:
+  explicit Harness(const Grey& g, bool withBinary = true) : grey_(g) {
+    arena_ = ArenaOpen();
+    qrstd::Gf256Init(arena_->gf);
+    IsaacInit(arena_->rng, nullptr, 0);
+    if (withBinary) Binarize(g.px.data(), g.width, g.height, arena_->binary, arena_->columnSums);
+    ctx_.grey = grey_.px.data();
+    ctx_.width = g.width;
+    ctx_.height = g.height;
+    ctx_.binary = withBinary ? arena_->binary : nullptr;
+    ctx_.gf = arena_->gf;
+    ctx_.pools = &arena_->pools;
+    ctx_.codes = arena_->codes;
+    ctx_.codeCount = 0;
+    ctx_.rng = arena_->rng;
+    ctx_.scratch = arena_->scratch;
+  }
+  ~Harness() {
+    for (int i = 0; i < ctx_.codeCount; i++) ReleaseCode(&ctx_.codes[i], ctx_.pools);
+    ArenaClose(arena_);
+  }
+  LocateContext* ctx() { return &ctx_; }
+  const IsaacState& rng() const { return *arena_->rng; }
+  LocateScratch* scratch() { return arena_->scratch; }
+
+  // The decoded bytes of code i (its byte segments joined).
+  std::string Text(int i) const {
+    std::string s;
+    const CodeData& c = ctx_.codes[i];
+    for (int e = 0; e < c.entryCount; e++) {
+      const DataEntry& d = c.entries[e];
+      if (d.mode == kModeByte || d.mode == kModeNumeric || d.mode == kModeAlphanumeric) {
+        s.append(reinterpret_cast<const char*>(d.payload.text.bytes), size_t(d.payload.text.length));
+      }
+    }
+    return s;
+  }
+
+ private:
+  Grey grey_;
+  ReaderArena* arena_ = nullptr;
+  LocateContext ctx_{};
+};
+
+// The pixel position of module (0, 0)'s corner in a Render() image.
+void CodeOrigin(const Modules& m, const RenderOptions& o, const Grey& g, double* x0, double* y0) {
+  *x0 = g.width / 2.0 + o.offsetX - m.n * o.modulePx / 2;
+  *y0 = g.height / 2.0 + o.offsetY - m.n * o.modulePx / 2;
+}
+
+TEST(GeomSearch, SyntheticCentresDecode) {
+  auto m = geomtest::Encode("synthetic centres", 2, 1);
+  RenderOptions o;
+  o.modulePx = 5;
+  Grey g = geomtest::Render(m, o);
+  Centres cs;
+  double x0, y0;
+  CodeOrigin(m, o, g, &x0, &y0);
+  cs.AddCode(m.n, x0, y0, o.modulePx);
+  Harness h(g);
+  SearchCodes(h.ctx(), cs.Finish(), 3);
+  ASSERT_EQ(h.ctx()->codeCount, 1);
+  EXPECT_EQ(h.Text(0), "synthetic centres");
+  EXPECT_EQ(h.ctx()->codes[0].version, 2);
+  // The outline is the code's outer boundary, in whole pixels.
+  const int32_t expect[4][2] = {{int32_t(x0), int32_t(y0)},
+                                {int32_t(x0 + m.n * o.modulePx), int32_t(y0)},
+                                {int32_t(x0), int32_t(y0 + m.n * o.modulePx)},
+                                {int32_t(x0 + m.n * o.modulePx), int32_t(y0 + m.n * o.modulePx)}};
+  for (int k = 0; k < 4; k++) {
+    EXPECT_NEAR(h.ctx()->codes[0].corners[k][0], expect[k][0], 2) << k;
+    EXPECT_NEAR(h.ctx()->codes[0].corners[k][1], expect[k][1], 2) << k;
+  }
+  for (const auto& c : cs.list) EXPECT_EQ(c.found, 1);
+}
+
+TEST(GeomSearch, CollinearCentresRejectedWithoutSampling) {
+  Grey g;
+  g.width = g.height = 200;
+  g.px.assign(200 * 200, 255);
+  Centres cs;
+  cs.Add(30, 30, 4);
+  cs.Add(100, 65, 4);
+  cs.Add(170, 100, 4);
+  // No binarised image at all: any pixel test would crash, any RANSAC draw
+  // would move the generator.
+  Harness h(g, false);
+  IsaacState before = h.rng();
+  SearchCodes(h.ctx(), cs.Finish(), 3);
+  EXPECT_EQ(h.ctx()->codeCount, 0);
+  EXPECT_EQ(std::memcmp(&before, &h.rng(), sizeof(IsaacState)), 0);
+  for (const auto& c : cs.list) EXPECT_EQ(c.found, 0);
+}
+
+// A code whose finders come after `junk` stray centres on one row: every
+// triple before the code's own fails, so the code is found only while those
+// failures stay within the budget of 8192.
+int FoundAfterJunk(int junk) {
+  auto m = geomtest::Encode("budget", 1, 0);
+  RenderOptions o;
+  o.modulePx = 4;
+  o.width = o.height = 240;
+  Grey g = geomtest::Render(m, o);
+  Centres cs;
+  for (int i = 0; i < junk; i++) cs.AddBare(20 + 24 * i, 20);
+  double x0, y0;
+  CodeOrigin(m, o, g, &x0, &y0);
+  cs.AddCode(m.n, x0, y0, o.modulePx);
+  Harness h(g);
+  SearchCodes(h.ctx(), cs.Finish(), int32_t(cs.list.size()));
+  return h.ctx()->codeCount;
+}
+
+TEST(GeomSearch, FailureBudgetEndsTheSearch) {
+  // 34 strays: C(37, 3) - 1 = 7769 failures first; 35 strays: 8435.
+  EXPECT_EQ(FoundAfterJunk(34), 1);
+  EXPECT_EQ(FoundAfterJunk(35), 0);
+}
+
+TEST(GeomSearch, NestedCodeFoundWithTheOuterOne) {
+  auto outer = geomtest::Encode("the outer code holds another one", 7, 3);
+  auto inner = geomtest::Encode("inner", 1, 0);
+  ASSERT_EQ(outer.n, 45);
+  RenderOptions oo;
+  oo.modulePx = 8;
+  Grey g = geomtest::Render(outer, oo);
+  RenderOptions io;
+  io.modulePx = 3;
+  io.quiet = 2;
+  io.margin = 0;
+  Grey small = geomtest::Render(inner, io);
+  double ox, oy;
+  CodeOrigin(outer, oo, g, &ox, &oy);
+  // Between the alignment patterns, inside the outer code's data.
+  const int px = int(ox + 24.5 * oo.modulePx), py = int(oy + 24.5 * oo.modulePx);
+  geomtest::Paste(&g, small, px, py);
+  Centres cs;
+  cs.AddCode(outer.n, ox, oy, oo.modulePx);
+  double ix, iy;
+  CodeOrigin(inner, io, small, &ix, &iy);
+  cs.AddCode(inner.n, px + ix, py + iy, io.modulePx);
+  Harness h(g);
+  // The outer code's finders first: once it is found, the inner finders are
+  // marked, and only the nested search can still use them.
+  SearchCodes(h.ctx(), cs.Finish(), 6);
+  ASSERT_EQ(h.ctx()->codeCount, 2);
+  EXPECT_EQ(h.Text(0), "the outer code holds another one");
+  EXPECT_EQ(h.Text(1), "inner");
+  // And through the whole reader.
+  auto r = geomtest::Read(g);
+  ASSERT_EQ(r.count, 2);
+  EXPECT_NE(r.texts[0], r.texts[1]);
+}
+
+// Draws a 5 x 5 alignment pattern of mpx-pixel modules centred at (cx, cy)
+// into a binarised image (255 dark).
+void DrawAlignment(std::vector<uint8_t>* px, int w, double cx, double cy, double mpx) {
+  for (int r = 0; r < 5; r++) {
+    for (int c = 0; c < 5; c++) {
+      bool dark = (kAlignmentPattern >> (5 * r + c)) & 1;
+      for (int y = int(cy + (r - 2.5) * mpx); y < int(cy + (r - 1.5) * mpx); y++)
+        for (int x = int(cx + (c - 2.5) * mpx); x < int(cx + (c - 1.5) * mpx); x++)
+          (*px)[size_t(y) * w + x] = dark ? 255 : 0;
+    }
+  }
+}
+
+TEST(GeomAlignment, FoundAtAShiftedPositionAndRefined) {
+  const int w = 200, h = 200;
+  const double mpx = 6;
+  // Cell map: module (u, v) centre at pixel (10 + (u + 0.5) * 6, ...).
+  const int32_t src[4][2] = {{ModuleCentre(0), ModuleCentre(0)}, {ModuleCentre(20), ModuleCentre(0)},
+                             {ModuleCentre(0), ModuleCentre(20)}, {ModuleCentre(20), ModuleCentre(20)}};
+  auto q = [&](double m) { return int32_t(4 * (10 + (m + 0.5) * mpx)); };
+  const int32_t dst[4][2] = {{q(0), q(0)}, {q(20), q(0)}, {q(0), q(20)}, {q(20), q(20)}};
+  ProjMap cell;
+  ASSERT_EQ(ProjMapFromQuads(&cell, src, dst), 0);
+  // Predicted at module (12, 12), drawn 1.1 modules right and 0.6 up: off the
+  // quarter-module search grid, so only the refinement lands on it.
+  const double cx = 10 + 13.1 * mpx, cy = 10 + 11.9 * mpx;
+  std::vector<uint8_t> px(size_t(w) * h, 0);
+  DrawAlignment(&px, w, cx, cy, mpx);
+  BinaryImage im{px.data(), w, h};
+  int32_t out[2];
+  ASSERT_EQ(FindAlignment(cell, 12, 12, 2, im, out), 0);
+  EXPECT_NEAR(out[0], 4 * cx, 2.5);
+  EXPECT_NEAR(out[1], 4 * cy, 2.5);
+  // Beyond the radius it is not found; nor in an empty image.
+  EXPECT_EQ(FindAlignment(cell, 9, 12, 2, im, out), -1);
+  std::vector<uint8_t> blank(size_t(w) * h, 0);
+  BinaryImage none{blank.data(), w, h};
+  EXPECT_EQ(FindAlignment(cell, 12, 12, 2, none, out), -1);
+}
+
+TEST(GeomAlignment, TolerantOfAFewWrongModules) {
+  const int w = 120, h = 120;
+  const double mpx = 5;
+  const int32_t src[4][2] = {{ModuleCentre(0), ModuleCentre(0)}, {ModuleCentre(10), ModuleCentre(0)},
+                             {ModuleCentre(0), ModuleCentre(10)}, {ModuleCentre(10), ModuleCentre(10)}};
+  auto q = [&](double m) { return int32_t(4 * (20 + (m + 0.5) * mpx)); };
+  const int32_t dst[4][2] = {{q(0), q(0)}, {q(10), q(0)}, {q(0), q(10)}, {q(10), q(10)}};
+  ProjMap cell;
+  ASSERT_EQ(ProjMapFromQuads(&cell, src, dst), 0);
+  for (int wrong : {6, 7}) {
+    std::vector<uint8_t> px(size_t(w) * h, 0);
+    const double cx = 20 + 5.5 * mpx, cy = 20 + 5.5 * mpx;
+    DrawAlignment(&px, w, cx, cy, mpx);
+    // Flip `wrong` modules of the outer ring (the centre stays intact).
+    const int ring[7][2] = {{0, 0}, {0, 2}, {0, 4}, {2, 0}, {4, 4}, {4, 1}, {2, 4}};
+    for (int k = 0; k < wrong; k++) {
+      int r = ring[k][0], c = ring[k][1];
+      for (int y = int(cy + (r - 2.5) * mpx); y < int(cy + (r - 1.5) * mpx); y++)
+        for (int x = int(cx + (c - 2.5) * mpx); x < int(cx + (c - 1.5) * mpx); x++)
+          px[size_t(y) * w + x] ^= 255;
+    }
+    BinaryImage im{px.data(), w, h};
+    int32_t out[2];
+    EXPECT_EQ(FindAlignment(cell, 5, 5, 1, im, out), wrong <= 6 ? 0 : -1) << wrong;
+  }
+}
+
+}  // namespace
