@@ -3,6 +3,7 @@
 #include <jpeglib.h>
 #include <png.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -107,9 +108,10 @@ bool LoadPng(const std::vector<uint8_t>& file, BgrPicture* picture, std::string*
   picture->height = h;
   picture->rows.assign(static_cast<size_t>(RowStride(w) * h), 0);
   png_color white{255, 255, 255};
-  // A negative stride writes the rows bottom-up, starting from the last one.
-  uint8_t* last = picture->rows.data() + RowStride(w) * (h - 1);
-  if (!png_image_finish_read(&image, &white, last, -static_cast<png_int_32>(RowStride(w)),
+  // A negative stride stores the rows bottom-up; libpng finds the last row of
+  // the buffer itself.
+  if (!png_image_finish_read(&image, &white, picture->rows.data(),
+                             -static_cast<png_int_32>(RowStride(w)),
                              nullptr)) {
     *error = std::string("bad PNG file: ") + image.message;
     png_image_free(&image);
@@ -154,24 +156,28 @@ int FitPictureForReader(BgrPicture* picture) {
   };
   while (!fits(f)) ++f;
   if (f == 1) return 1;
-  const int32_t w = picture->width / f;
-  const int32_t h = picture->height / f;
+  const int32_t srcW = picture->width, srcH = picture->height;
+  const int32_t w = std::max(1, srcW / f);
+  const int32_t h = std::max(1, srcH / f);
   BgrPicture out;
   out.width = w;
   out.height = h;
   out.rows.assign(static_cast<size_t>(RowStride(w) * h), 0);
-  const int64_t srcStride = RowStride(picture->width);
-  const int area = f * f;
+  const int64_t srcStride = RowStride(srcW);
   for (int32_t y = 0; y < h; ++y) {
     // Rows are bottom-up on both sides; the box of output row y starts at
-    // source row y * f (the leftover rows at the top are dropped).
+    // source row y * f (leftover rows at the top are dropped). Boxes of a
+    // picture thinner than the factor hold fewer pixels.
+    const int32_t rows = std::min(f, srcH - y * f);
     uint8_t* dst = out.rows.data() + RowStride(w) * y;
     for (int32_t x = 0; x < w; ++x) {
+      const int32_t cols = std::min(f, srcW - x * f);
+      const int area = rows * cols;
       for (int c = 0; c < 3; ++c) {
         int sum = 0;
-        for (int dy = 0; dy < f; ++dy) {
+        for (int dy = 0; dy < rows; ++dy) {
           const uint8_t* src = picture->rows.data() + srcStride * (y * f + dy) + 3 * x * f + c;
-          for (int dx = 0; dx < f; ++dx) sum += src[3 * dx];
+          for (int dx = 0; dx < cols; ++dx) sum += src[3 * dx];
         }
         dst[3 * x + c] = static_cast<uint8_t>((sum + area / 2) / area);
       }

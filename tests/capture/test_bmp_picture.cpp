@@ -1,0 +1,213 @@
+// BMP writing and reading, picture loading, and the reduction of large pictures.
+#include <gtest/gtest.h>
+
+#include <jpeglib.h>
+
+#include <cstdio>
+#include <fstream>
+
+#include "capture/bmp_file.h"
+#include "capture/picture_file.h"
+#include "capture_test_util.h"
+
+namespace {
+
+std::vector<uint8_t> ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+TEST(BmpFile, PalettedFileRoundTrip) {
+  // 5 x 2 at 8 bits: rows of 8 bytes; palette of 4 colours (colours used 4).
+  const uint8_t palette[16] = {0, 0, 0, 0, 255, 0, 0, 0, 0, 255, 0, 0, 10, 20, 30, 0};
+  const uint8_t pixels[16] = {0, 1, 2, 3, 0, 9, 9, 9, 3, 3, 2, 1, 0, 9, 9, 9};
+  BmpFields f;
+  f.width = 5;
+  f.height = 2;
+  f.bitsPerPixel = 8;
+  f.imageSize = 16;
+  f.colorsUsed = 4;
+  const std::string path = captest::TempDir("bmp") + "/pal.bmp";
+  ASSERT_EQ(WriteBmpFile(path.c_str(), f, palette, pixels), kBmpWritten);
+  std::vector<uint8_t> file = ReadAll(path);
+  ASSERT_EQ(file.size(), 54u + 16 + 16);
+  EXPECT_EQ(file[10], 54 + 16);  // pixel offset behind the colour table
+  EXPECT_EQ(file[2], 54 + 16 + 16);
+  EXPECT_EQ(file[46], 4);
+
+  BgrPicture p;
+  std::string error;
+  ASSERT_TRUE(ReadBmpFile(file, &p, &error)) << error;
+  ASSERT_EQ(p.width, 5);
+  ASSERT_EQ(p.height, 2);
+  ASSERT_EQ(p.rows.size(), 2u * 16);
+  // Row 0 (bottom) pixel 3 = palette entry 3; row 1 pixel 2 = entry 2.
+  EXPECT_EQ(p.rows[9], 10);
+  EXPECT_EQ(p.rows[10], 20);
+  EXPECT_EQ(p.rows[11], 30);
+  EXPECT_EQ(p.rows[16 + 6], 0);
+  EXPECT_EQ(p.rows[16 + 7], 255);
+}
+
+TEST(BmpFile, ThirtyTwoBitTopDownFile) {
+  // Built by hand: 2 x 2, 32 bits, negative height (rows top-down).
+  std::vector<uint8_t> file(54 + 16, 0);
+  file[0] = 'B';
+  file[1] = 'M';
+  file[10] = 54;
+  file[14] = 40;
+  file[18] = 2;
+  const int32_t minusTwo = -2;
+  std::memcpy(&file[22], &minusTwo, 4);
+  file[26] = 1;
+  file[28] = 32;
+  const uint8_t px[16] = {1, 2, 3, 99, 4, 5, 6, 99, 7, 8, 9, 99, 10, 11, 12, 99};
+  std::memcpy(&file[54], px, 16);
+  BgrPicture p;
+  std::string error;
+  ASSERT_TRUE(ReadBmpFile(file, &p, &error)) << error;
+  // Bottom-up result: the file's second (bottom) row comes first.
+  const uint8_t expect[16] = {7, 8, 9, 10, 11, 12, 0, 0, 1, 2, 3, 4, 5, 6, 0, 0};
+  ASSERT_EQ(p.rows.size(), 16u);
+  EXPECT_TRUE(std::equal(p.rows.begin(), p.rows.end(), expect));
+}
+
+TEST(BmpFile, DamagedFilesAreRefused) {
+  BgrPicture frame;
+  frame.width = 30;
+  frame.height = 20;
+  frame.rows.assign(92 * 20, 0);
+  for (int y = 0; y < 20; ++y) std::fill_n(frame.rows.begin() + 92 * y, 90, 128);
+  BmpFields f;
+  f.width = 30;
+  f.height = 20;
+  f.imageSize = static_cast<uint32_t>(frame.rows.size());
+  const std::string path = captest::TempDir("bmp") + "/ok.bmp";
+  ASSERT_EQ(WriteBmpFile(path.c_str(), f, nullptr, frame.rows.data()), kBmpWritten);
+  const std::vector<uint8_t> good = ReadAll(path);
+  BgrPicture p;
+  std::string error;
+  ASSERT_TRUE(ReadBmpFile(good, &p, &error));
+  EXPECT_EQ(p.rows, frame.rows);
+
+  std::vector<uint8_t> cut(good.begin(), good.end() - 1);
+  EXPECT_FALSE(ReadBmpFile(cut, &p, &error));
+  std::vector<uint8_t> rle = good;
+  rle[30] = 1;
+  EXPECT_FALSE(ReadBmpFile(rle, &p, &error));
+  std::vector<uint8_t> depth = good;
+  depth[28] = 16;
+  EXPECT_FALSE(ReadBmpFile(depth, &p, &error));
+  std::vector<uint8_t> huge = good;
+  huge[21] = 0x7F;  // width 2^31 - ...
+  EXPECT_FALSE(ReadBmpFile(huge, &p, &error));
+  std::vector<uint8_t> offset = good;
+  offset[13] = 0x40;
+  EXPECT_FALSE(ReadBmpFile(offset, &p, &error));
+  EXPECT_FALSE(ReadBmpFile(std::vector<uint8_t>(10, 'B'), &p, &error));
+}
+
+TEST(BmpFile, UncreatableFile) {
+  BmpFields f;
+  EXPECT_EQ(WriteBmpFile((captest::TempDir("bmp") + "/none/x.bmp").c_str(), f, nullptr, nullptr),
+            kBmpCannotCreate);
+}
+
+// Writes a grey JPEG with libjpeg.
+void WriteGreyJpeg(const std::string& path, const std::vector<uint8_t>& grey, int w, int h) {
+  jpeg_compress_struct c;
+  jpeg_error_mgr err;
+  c.err = jpeg_std_error(&err);
+  jpeg_create_compress(&c);
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  jpeg_stdio_dest(&c, f);
+  c.image_width = static_cast<JDIMENSION>(w);
+  c.image_height = static_cast<JDIMENSION>(h);
+  c.input_components = 1;
+  c.in_color_space = JCS_GRAYSCALE;
+  jpeg_set_defaults(&c);
+  jpeg_set_quality(&c, 95, TRUE);
+  jpeg_start_compress(&c, TRUE);
+  for (int y = 0; y < h; ++y) {
+    JSAMPROW row = const_cast<uint8_t*>(grey.data() + y * w);
+    jpeg_write_scanlines(&c, &row, 1);
+  }
+  jpeg_finish_compress(&c);
+  jpeg_destroy_compress(&c);
+  std::fclose(f);
+}
+
+TEST(PictureFile, LoadsJpegBmpAndRefusesOthers) {
+  captest::Canvas canvas(160, 120);
+  ASSERT_GT(captest::DrawCode(&canvas, "jpeg", 20, 10, 3), 0);
+  const std::string dir = captest::TempDir("picture");
+  WriteGreyJpeg(dir + "/c.jpg", canvas.grey, 160, 120);
+  BgrPicture p;
+  std::string error;
+  ASSERT_TRUE(LoadPicture(dir + "/c.jpg", &p, &error)) << error;
+  EXPECT_EQ(p.width, 160);
+  EXPECT_EQ(p.height, 120);
+  PictureDecode d = DecodePicture(p);
+  ASSERT_EQ(d.results.size(), 1u);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(d.results[0].data), d.results[0].length), "jpeg");
+  EXPECT_EQ(d.notifyCode, DECODE_RESULTS_READY);
+
+  BgrPicture frame = PictureFromGrey(canvas.grey.data(), 160, 120);
+  BmpFields f;
+  f.width = 160;
+  f.height = 120;
+  f.imageSize = static_cast<uint32_t>(frame.rows.size());
+  ASSERT_EQ(WriteBmpFile((dir + "/c.bmp").c_str(), f, nullptr, frame.rows.data()), kBmpWritten);
+  ASSERT_TRUE(LoadPicture(dir + "/c.bmp", &p, &error)) << error;
+  EXPECT_EQ(p.rows, frame.rows);
+
+  std::ofstream(dir + "/t.txt") << "not a picture";
+  EXPECT_FALSE(LoadPicture(dir + "/t.txt", &p, &error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_FALSE(LoadPicture(dir + "/missing.png", &p, &error));
+  std::vector<uint8_t> jpeg = ReadAll(dir + "/c.jpg");
+  std::ofstream(dir + "/cut.jpg", std::ios::binary)
+      .write(reinterpret_cast<const char*>(jpeg.data()), 200);
+  EXPECT_FALSE(LoadPicture(dir + "/cut.jpg", &p, &error));
+}
+
+TEST(PictureFile, LargePicturesShrinkByTheSmallestWholeFactor) {
+  auto factorFor = [](int w, int h) {
+    BgrPicture p;
+    p.width = w;
+    p.height = h;
+    p.rows.assign(static_cast<size_t>((w * 3 + 3) / 4 * 4) * static_cast<size_t>(h), 0);
+    int f = FitPictureForReader(&p);
+    EXPECT_LE((p.width + 3) / 4 * 4, 1280);
+    EXPECT_LE(p.height, 1024);
+    return f;
+  };
+  EXPECT_EQ(factorFor(1280, 1024), 1);
+  EXPECT_EQ(factorFor(1277, 10), 1);
+  EXPECT_EQ(factorFor(1278, 10), 1);  // 1280 grey columns after rounding
+  EXPECT_EQ(factorFor(1281, 10), 2);
+  EXPECT_EQ(factorFor(2600, 100), 3);
+  EXPECT_EQ(factorFor(100, 3073), 3);
+  EXPECT_EQ(factorFor(100, 3076), 4);
+  EXPECT_EQ(factorFor(3000, 1), 3);   // never thinner than one row
+
+  // Box average of a checkerboard: every 2 x 2 box holds two 255s and two 0s.
+  BgrPicture p;
+  p.width = 2560;
+  p.height = 4;
+  const size_t stride = 2560 * 3;
+  p.rows.assign(stride * 4, 0);
+  for (int y = 0; y < 4; ++y) {
+    for (int x = 0; x < 2560; ++x) {
+      uint8_t v = ((x + y) % 2 == 0) ? 255 : 0;
+      for (int c = 0; c < 3; ++c) p.rows[stride * y + 3 * x + c] = v;
+    }
+  }
+  ASSERT_EQ(FitPictureForReader(&p), 2);
+  ASSERT_EQ(p.width, 1280);
+  ASSERT_EQ(p.height, 2);
+  for (uint8_t v : p.rows) ASSERT_EQ(v, 128);
+}
+
+}  // namespace

@@ -1,0 +1,158 @@
+// Black-box run of the whole reader over the real-picture corpus, through the
+// same path as `qrtool decode` (picture file -> camera rows -> DecodeFrame).
+// Prints the count per folder; fails below the floors and on any code found in
+// a picture that holds none.
+#include <gtest/gtest.h>
+#include <iconv.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <sstream>
+
+#include "capture/picture_file.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kCorpus = fs::path(QRTOOL_CORPUS_DIR) / "real";
+
+// Converts with iconv; empty when the bytes are not valid in `from`.
+std::string ToUtf8(const std::string& bytes, const char* from) {
+  iconv_t cd = iconv_open("UTF-8", from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) return {};
+  std::string out(bytes.size() * 4 + 4, '\0');
+  char* in = const_cast<char*>(bytes.data());
+  size_t inLeft = bytes.size();
+  char* dst = out.data();
+  size_t outLeft = out.size();
+  size_t r = iconv(cd, &in, &inLeft, &dst, &outLeft);
+  iconv_close(cd);
+  if (r == static_cast<size_t>(-1)) return {};
+  out.resize(out.size() - outLeft);
+  return out;
+}
+
+// Whether decoded bytes read as the expected UTF-8 text in one of the
+// encodings a code may use.
+bool Matches(const std::string& bytes, const std::string& expected) {
+  if (bytes == expected) return true;
+  for (const char* cs : {"CP932", "SHIFT_JIS", "GB18030", "ISO-8859-1"}) {
+    std::string u = ToUtf8(bytes, cs);
+    if (!u.empty() && u == expected) return true;
+  }
+  return false;
+}
+
+std::string ReadText(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+struct FolderResult {
+  int pictures = 0;
+  int passed = 0;           // expected text found (or nothing, for false positives)
+  std::vector<std::string> wrong;  // decoded something else (misreads)
+};
+
+FolderResult RunFolder(const fs::path& dir, bool expectNothing) {
+  FolderResult r;
+  std::vector<fs::path> pictures;
+  for (const auto& e : fs::directory_iterator(dir)) {
+    if (e.path().extension() == ".png") pictures.push_back(e.path());
+  }
+  std::sort(pictures.begin(), pictures.end());
+  for (const fs::path& png : pictures) {
+    BgrPicture picture;
+    std::string error;
+    ++r.pictures;
+    if (!LoadPicture(png.string(), &picture, &error)) {
+      ADD_FAILURE() << png << ": " << error;
+      continue;
+    }
+    FitPictureForReader(&picture);
+    PictureDecode d = DecodePicture(picture);
+    if (expectNothing) {
+      if (d.results.empty()) {
+        ++r.passed;
+      } else {
+        r.wrong.push_back(png.filename().string());
+      }
+      continue;
+    }
+    // "NN-joined.png" holds a whole structured-append group whose text is
+    // "NN.txt"; "NN-MM.png" holds one member alone, which gives no result.
+    fs::path txt = png;
+    txt.replace_extension(".txt");
+    const std::string stem = png.stem().string();
+    const size_t dash = stem.find('-');
+    if (!fs::exists(txt) && dash != std::string::npos) {
+      txt = png.parent_path() / (stem.substr(0, dash) + ".txt");
+      if (stem.substr(dash + 1) != "joined") {
+        if (d.results.empty()) {
+          ++r.passed;
+        } else {
+          r.wrong.push_back(png.filename().string());
+        }
+        continue;
+      }
+    }
+    const std::string expected = ReadText(txt);
+    bool found = false;
+    for (const DecodeResult& res : d.results) {
+      std::string bytes(reinterpret_cast<const char*>(res.data), res.length);
+      found = found || Matches(bytes, expected);
+    }
+    // A code inside a code gives two results; only results that are all wrong
+    // count as a misread.
+    if (found) {
+      ++r.passed;
+    } else if (!d.results.empty()) {
+      r.wrong.push_back(png.filename().string());
+    }
+  }
+  return r;
+}
+
+// Floors: what the reader reaches, less a small margin. Raise them as the
+// reader improves; a drop below them is a regression.
+const std::map<std::string, int> kFloors = {
+    {"qrcode-1", 8}, {"qrcode-2", 35}, {"qrcode-3", 13}, {"qrcode-4", 15},
+    {"qrcode-5", 11}, {"qrcode-6", 14}, {"qrcode-7", 4},
+};
+
+TEST(Corpus, RealPictures) {
+  if (!fs::exists(kCorpus)) GTEST_SKIP() << "no corpus at " << kCorpus;
+  int total = 0, passed = 0;
+  std::vector<fs::path> folders;
+  for (const auto& e : fs::directory_iterator(kCorpus)) {
+    if (e.is_directory()) folders.push_back(e.path());
+  }
+  std::sort(folders.begin(), folders.end());
+  for (const fs::path& dir : folders) {
+    const std::string name = dir.filename().string();
+    const bool falsePositives = name.rfind("falsepositives", 0) == 0;
+    FolderResult r = RunFolder(dir, falsePositives);
+    std::cout << "[corpus] " << name << ": " << r.passed << " / " << r.pictures
+              << (falsePositives ? " without a false positive" : " decoded") << "\n";
+    if (falsePositives) {
+      EXPECT_TRUE(r.wrong.empty()) << name << ": codes found in " << ::testing::PrintToString(r.wrong);
+      continue;
+    }
+    total += r.pictures;
+    passed += r.passed;
+    if (!r.wrong.empty()) std::cout << "[corpus]   misread: " << ::testing::PrintToString(r.wrong) << "\n";
+    auto floor = kFloors.find(name);
+    if (floor != kFloors.end()) {
+      EXPECT_GE(r.passed, floor->second) << name;
+    }
+  }
+  std::cout << "[corpus] total: " << passed << " / " << total << "\n";
+}
+
+}  // namespace
