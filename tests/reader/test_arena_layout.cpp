@@ -67,21 +67,5 @@ TEST(ArenaTest, EveryObjectHasItsOwnPlaceInItsBlock) {
   ArenaClose(arena);
 }
 
-TEST(ArenaTest, PoolsHandOutTheirCapacityThenStop) {
-  ReaderArena* arena = ArenaOpen();
-  ASSERT_NE(nullptr, arena);
-  for (int i = 0; i < kMaxSymbols; ++i) ASSERT_NE(nullptr, TakeSymbol(&arena->pools));
-  EXPECT_EQ(nullptr, TakeSymbol(&arena->pools));
-  for (int i = 0; i < kMaxSymbolSets; ++i) ASSERT_NE(nullptr, TakeSymbolSet(&arena->pools));
-  EXPECT_EQ(nullptr, TakeSymbolSet(&arena->pools));
-  ArenaClose(arena);
-  // A new arena starts empty again.
-  arena = ArenaOpen();
-  ASSERT_NE(nullptr, arena);
-  EXPECT_NE(nullptr, TakeSymbol(&arena->pools));
-  EXPECT_EQ(1, arena->pools.symbolsUsed);
-  ArenaClose(arena);
-}
-
 }  // namespace
 }  // namespace qrread

@@ -63,25 +63,6 @@ TEST(BinarizeTest, MatchesTheDirectWindowMean) {
   }
 }
 
-TEST(BinarizeTest, UnevenLightingKeepsModulesApart) {
-  // A checkerboard of 4-pixel cells under a strong left-to-right gradient:
-  // a global threshold would lose one side, the local mean keeps both.
-  const int w = 256, h = 64;
-  std::vector<uint8_t> g(size_t(w) * h), out(g.size());
-  std::vector<uint32_t> sums(w);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      const int base = 40 + x * 160 / w;  // 40 .. 200
-      g[size_t(y) * w + x] = uint8_t(((x / 4 + y / 4) % 2) ? base + 50 : base);
-    }
-  Binarize(g.data(), w, h, out.data(), sums.data());
-  int wrong = 0;
-  for (int y = 8; y < h - 8; ++y)
-    for (int x = 8; x < w - 8; ++x)
-      wrong += (out[size_t(y) * w + x] == 255) != (((x / 4 + y / 4) % 2) == 0);
-  EXPECT_EQ(0, wrong);
-}
-
 TEST(BinarizeTest, EmptyImageWritesNothing) {
   uint8_t grey[4] = {0, 0, 0, 0}, out[4] = {9, 9, 9, 9};
   uint32_t sums[4];
