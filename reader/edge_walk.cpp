@@ -10,6 +10,7 @@ namespace {
 
 constexpr int kMaxEmptySteps = 14;
 constexpr int kAlignmentRadius = 4;
+constexpr int32_t kWalkLimit = int32_t(1) << 30;
 
 int64_t Abs64(int64_t a) { return a < 0 ? -a : a; }
 
@@ -160,6 +161,9 @@ void RunWalks(Walk* right, Walk* bottom, const FinderRole& ur, const FinderRole&
       if (mid < limit) limit = mid;
       bottom->done = bottom->misses > kMaxEmptySteps || bottom->pos[0] >= limit;
     }
+    // A walk that has drifted out of any sensible domain range is over.
+    if (Abs64(right->pos[0]) > kWalkLimit || Abs64(right->pos[1]) > kWalkLimit) right->done = true;
+    if (Abs64(bottom->pos[0]) > kWalkLimit || Abs64(bottom->pos[1]) > kWalkLimit) bottom->done = true;
     if (right->done && bottom->done) return;
     if (!right->done && (bottom->done || right->pos[1] < bottom->pos[0])) {
       StepWalk(right, aff, im);

@@ -154,11 +154,16 @@ void AffineProject(const AffineMap& map, int64_t u, int64_t v, int32_t out[2]) {
 }
 
 void AffineUnproject(const AffineMap& map, int32_t x, int32_t y, int32_t out[2]) {
-  int64_t dx = int64_t(x) - map.x0, dy = int64_t(y) - map.y0;
-  out[0] = static_cast<int32_t>(
-      DivRound((dx * map.dv[1] - dy * map.dv[0]) * (int64_t(1) << map.bits), map.det));
-  out[1] = static_cast<int32_t>(
-      DivRound((dy * map.du[0] - dx * map.du[1]) * (int64_t(1) << map.bits), map.det));
+  // Far-away positions are clamped so that sums of a few domain values stay
+  // inside 32 bits.
+  constexpr Int128 kFar = Int128(1) << 29;
+  Int128 dx = Int128(x) - map.x0, dy = Int128(y) - map.y0;
+  Int128 q[2] = {(dx * map.dv[1] - dy * map.dv[0]) * (Int128(1) << map.bits),
+                 (dy * map.du[0] - dx * map.du[1]) * (Int128(1) << map.bits)};
+  for (int k = 0; k < 2; k++) {
+    Int128 v = DivRound128(q[k], map.det);
+    out[k] = static_cast<int32_t>(v > kFar ? kFar : (v < -kFar ? -kFar : v));
+  }
 }
 
 int ProjMapFromSquare(ProjMap* map, int bits, const int32_t quad[4][2]) {

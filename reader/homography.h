@@ -24,7 +24,7 @@ int AffineInit(AffineMap* map, const int32_t ul[2], const int32_t ur[2],
                const int32_t dl[2], int bits);
 // Domain (u, v) to image, rounded.
 void AffineProject(const AffineMap& map, int64_t u, int64_t v, int32_t out[2]);
-// Image (x, y) to domain, rounded.
+// Image (x, y) to domain, rounded and clamped to +-2^29.
 void AffineUnproject(const AffineMap& map, int32_t x, int32_t y, int32_t out[2]);
 
 // A projective map from a source plane to the image and back, as 3 x 3

@@ -303,3 +303,54 @@ TEST(GeomAlignment, TolerantOfAFewWrongModules) {
 }
 
 }  // namespace
+
+namespace {
+
+// A version 3 code at a contrast of 6 grey levels: the sliding-mean
+// binarisation loses dark modules in dark-heavy areas, so error correction
+// fails; the median of the code's box then separates the two levels.
+Grey LowContrastCode(Modules* m, RenderOptions* o, uint8_t dark, uint8_t light) {
+  *m = geomtest::Encode("low contrast retry", 3, 1);
+  o->modulePx = 4;
+  o->darkLevel = dark;
+  o->lightLevel = light;
+  return geomtest::Render(*m, *o);
+}
+
+int RetriesStarted(LocateScratch* s) {
+  int n = 0;
+  for (const RethresholdState& r : s->rethreshold) n += r.built != 0;
+  return n;
+}
+
+TEST(GeomRetry, LowContrastDecodesAfterRethresholding) {
+  Modules m;
+  RenderOptions o;
+  Grey g = LowContrastCode(&m, &o, 100, 106);
+  Centres cs;
+  double x0, y0;
+  CodeOrigin(m, o, g, &x0, &y0);
+  cs.AddCode(m.n, x0, y0, o.modulePx);
+  Harness h(g);
+  std::memset(h.scratch()->rethreshold, 0, sizeof(h.scratch()->rethreshold));
+  SearchCodes(h.ctx(), cs.Finish(), 3);
+  ASSERT_EQ(h.ctx()->codeCount, 1);
+  EXPECT_EQ(h.Text(0), "low contrast retry");
+  EXPECT_EQ(RetriesStarted(h.scratch()), 1);
+  // The whole reader finds it too.
+  auto r = geomtest::Read(g);
+  ASSERT_EQ(r.count, 1);
+  EXPECT_EQ(r.texts[0], "low contrast retry");
+
+  // At full contrast the first attempt decodes: no retry.
+  Grey clear = LowContrastCode(&m, &o, 0, 255);
+  Centres cs2;
+  cs2.AddCode(m.n, x0, y0, o.modulePx);
+  Harness h2(clear);
+  std::memset(h2.scratch()->rethreshold, 0, sizeof(h2.scratch()->rethreshold));
+  SearchCodes(h2.ctx(), cs2.Finish(), 3);
+  ASSERT_EQ(h2.ctx()->codeCount, 1);
+  EXPECT_EQ(RetriesStarted(h2.scratch()), 0);
+}
+
+}  // namespace
