@@ -248,10 +248,16 @@ void ReleaseCode(CodeData* code, ReaderPools* pools) {
       if (index >= 0 && index < kMaxSegmentBuffers) pools->segmentsInUse &= ~(1u << index);
     }
   }
-  // Entries are a stack: only the newest code's entries can go back; an older
-  // code's stay taken until the call ends, which wastes but never overwrites.
+  // Entries are a stack. A code below the top only marks its entries free
+  // (mode 0, which no parsed entry has); they go back once everything above
+  // them has, so codes may be released in any order.
   if (code->entries + code->entryCount == pools->entries + pools->entriesUsed) {
     pools->entriesUsed -= code->entryCount;
+    while (pools->entriesUsed > 0 && pools->entries[pools->entriesUsed - 1].mode == 0) {
+      --pools->entriesUsed;
+    }
+  } else {
+    for (int i = 0; i < code->entryCount; ++i) code->entries[i].mode = 0;
   }
   code->entries = nullptr;
   code->entryCount = 0;

@@ -162,6 +162,16 @@ TEST_F(StreamTest, PoolsLimitAndFailuresGiveEverythingBack) {
   qrread::ReleaseCode(&code, pools_.get());
   ExpectPoolsEmpty();
 
+  // Codes released oldest first still give all their entries back.
+  CodeData older{}, newer{};
+  ASSERT_EQ(Parse(&older, 1, BitWriter().Put(5, 4).Put(4, 4).Put(1, 8).Put('a', 8)), 0);
+  ASSERT_EQ(Parse(&newer, 1, BitWriter().Put(5, 4).Put(5, 4)), 0);
+  qrread::ReleaseCode(&older, pools_.get());
+  EXPECT_EQ(pools_.get()->entriesUsed, 4);  // still below the newer code
+  EXPECT_EQ(pools_.get()->segmentsInUse, 0u);
+  qrread::ReleaseCode(&newer, pools_.get());
+  ExpectPoolsEmpty();
+
   // 32 segment buffers: a 33rd text segment fails.
   BitWriter segments;
   for (int i = 0; i < 33; ++i) segments.Put(1, 4).Put(1, 10).Put(i % 10, 4);
