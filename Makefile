@@ -20,7 +20,12 @@ build: configure
 demo: build
 	@$(BUILD)/cli/qrtool encode --hanzi --terminal --output $(BUILD)/demo.jpg "二维码生成分析工具 qrtool"
 
-run: demo
+# Installs what is missing, builds the desktop program and starts it.
+run: configure
+	@cmake --build $(BUILD) --target qrtool-gui -j$(JOBS)
+	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ]; then \
+	  echo "make run: no graphical session (DISPLAY or WAYLAND_DISPLAY is not set)"; exit 1; fi
+	@$(BUILD)/app/qrtool-gui
 
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j$(JOBS) --timeout 600

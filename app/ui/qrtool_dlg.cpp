@@ -37,7 +37,8 @@ CQrToolDlg::CQrToolDlg(QWidget* parent)
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(host_);
-  setFixedSize(host_->sizeHint().expandedTo(kMinimumHostSize));
+  // Pages placed with fixed geometry give no size hint, only their minimum size.
+  setFixedSize(host_->sizeHint().expandedTo(host_->minimumSizeHint()).expandedTo(kMinimumHostSize));
 
   setWindowTitle(AppCaption());
   setWindowIcon(QIcon(QStringLiteral(":/qrtool.png")));

@@ -87,6 +87,19 @@ class MainWindowTest : public QObject {
     QVERIFY(w.page(4)->initialised());
   }
 
+  void everyPageFitsTheFixedWindow() {
+    CQrToolDlg w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    for (int i = 0; i < 5; ++i) {
+      w.host()->setCurrentIndex(i);
+      const QSize area = w.page(i)->parentWidget()->size();  // the tab host's page area
+      const QSize needed = w.page(i)->minimumSizeHint().expandedTo(w.page(i)->minimumSize());
+      QVERIFY2(needed.width() <= area.width() && needed.height() <= area.height(),
+               qPrintable(w.host()->tabText(i)));
+    }
+  }
+
   void decodePagePointerFollowsTheWindow() {
     {
       CQrToolDlg w;
