@@ -36,17 +36,21 @@ struct Centres {
     for (const auto& a : at) Add(x0 + a[0] * mpx, y0 + a[1] * mpx, mpx);
   }
 
-  // A finder centred at pixel (cx, cy) with modules of mpx pixels.
-  void Add(double cx, double cy, double mpx) {
+  // A finder centred at pixel (cx, cy) with modules of mpx pixels; without
+  // its left edge points when `noLeft`.
+  void Add(double cx, double cy, double mpx, bool noLeft = false) {
     FinderCentre c{};
     c.pos[0] = int32_t(cx * 4);
     c.pos[1] = int32_t(cy * 4);
     c.nedgePts = 0;
     c.edgePts = nullptr;
     for (int t = int(cy - 1.5 * mpx); t < int(cy + 1.5 * mpx); t++) {
-      Push(int32_t((cx - 3 * mpx) * 4), 4 * t + 2);
+      if (!noLeft) {
+        Push(int32_t((cx - 3 * mpx) * 4), 4 * t + 2);
+        c.nedgePts++;
+      }
       Push(int32_t((cx + 3 * mpx) * 4), 4 * t + 2);
-      c.nedgePts += 2;
+      c.nedgePts++;
     }
     for (int t = int(cx - 1.5 * mpx); t < int(cx + 1.5 * mpx); t++) {
       Push(4 * t + 2, int32_t((cy - 3 * mpx) * 4));
@@ -155,6 +159,28 @@ TEST(GeomSearch, SyntheticCentresDecode) {
     EXPECT_NEAR(h.ctx()->codes[0].corners[k][1], expect[k][1], 2) << k;
   }
   for (const auto& c : cs.list) EXPECT_EQ(c.found, 1);
+}
+
+TEST(GeomSearch, FinderWithoutLeftEdgePointsStillDecodes) {
+  // The upper-left finder has no points on its left edge: the left line then
+  // runs through its outer module column, three modules out, as the points of
+  // the lower-left finder do. Version 1: no alignment grid hides a bad line.
+  auto m = geomtest::Encode("one edge missing", 1, 0);
+  RenderOptions o;
+  o.modulePx = 4;
+  Grey g = geomtest::Render(m, o);
+  double x0, y0;
+  CodeOrigin(m, o, g, &x0, &y0);
+  Centres cs;
+  cs.Add(x0 + 3.5 * o.modulePx, y0 + 3.5 * o.modulePx, o.modulePx, true);
+  cs.Add(x0 + (m.n - 3.5) * o.modulePx, y0 + 3.5 * o.modulePx, o.modulePx);
+  cs.Add(x0 + 3.5 * o.modulePx, y0 + (m.n - 3.5) * o.modulePx, o.modulePx);
+  Harness h(g);
+  SearchCodes(h.ctx(), cs.Finish(), 3);
+  ASSERT_EQ(h.ctx()->codeCount, 1);
+  EXPECT_EQ(h.Text(0), "one edge missing");
+  EXPECT_NEAR(h.ctx()->codes[0].corners[0][0], x0, 1.5);
+  EXPECT_NEAR(h.ctx()->codes[0].corners[2][0], x0, 1.5);
 }
 
 TEST(GeomSearch, CollinearCentresRejectedWithoutSampling) {
