@@ -11,13 +11,29 @@ namespace {
 bool g_failAllocations = false;
 }  // namespace
 
-void* operator new(std::size_t size) {
-  if (g_failAllocations) throw std::bad_alloc();
-  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+// Every form of new and delete is replaced, so that all allocations pair
+// malloc with free (the sanitizers check that pairing).
+namespace {
+void* Allocate(std::size_t size) {
+  if (g_failAllocations) return nullptr;
+  return std::malloc(size == 0 ? 1 : size);
+}
+void* AllocateOrThrow(std::size_t size) {
+  if (void* p = Allocate(size)) return p;
   throw std::bad_alloc();
 }
+}  // namespace
+
+void* operator new(std::size_t size) { return AllocateOrThrow(size); }
+void* operator new[](std::size_t size) { return AllocateOrThrow(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
 void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 namespace {
 
