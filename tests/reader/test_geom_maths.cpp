@@ -108,22 +108,6 @@ TEST(GeomHomography, SquareMapHitsCornersAndRoundTrips) {
   }
 }
 
-TEST(GeomHomography, SquareMapKeepsStraightLinesAndCentre) {
-  // The centre of the square goes to the intersection of the diagonals.
-  const Quad& q = kQuads[1];
-  ProjMap map;
-  ASSERT_EQ(ProjMapFromSquare(&map, kHomographyBits, q.p), 0);
-  const int half = 1 << (kHomographyBits - 1);
-  int32_t c[2];
-  ProjMapProject(map, half, half, c);
-  double x1 = q.p[0][0], y1 = q.p[0][1], x2 = q.p[3][0], y2 = q.p[3][1];
-  double x3 = q.p[1][0], y3 = q.p[1][1], x4 = q.p[2][0], y4 = q.p[2][1];
-  double den = (x1 - x2) * (y3 - y4) - (y1 - y2) * (x3 - x4);
-  double t = ((x1 - x3) * (y3 - y4) - (y1 - y3) * (x3 - x4)) / den;
-  EXPECT_NEAR(c[0], x1 + t * (x2 - x1), 1.0);
-  EXPECT_NEAR(c[1], y1 + t * (y2 - y1), 1.0);
-}
-
 TEST(GeomHomography, QuadToQuadMapsEveryCorner) {
   for (const Quad& src : kQuads) {
     for (const Quad& dst : kQuads) {
@@ -256,16 +240,6 @@ TEST(GeomLines, OrientationIntersectionAndDegenerateFits) {
   EXPECT_EQ(x[0], 250);
   EXPECT_EQ(x[1], 100);
   EXPECT_EQ(IntersectLines(h, h, x), -1);
-}
-
-TEST(GeomLines, IsqrtIsTheFloorRoot) {
-  for (uint64_t r : {0ull, 1ull, 2ull, 1000ull, 65535ull, 3037000499ull}) {
-    EXPECT_EQ(Isqrt64(r * r), r);
-    if (r > 0) {
-      EXPECT_EQ(Isqrt64(r * r - 1), r - 1);
-    }
-    EXPECT_EQ(Isqrt64(r * r + 2 * r), r);
-  }
 }
 
 TEST(GeomRansac, InliersMovedToTheFront) {

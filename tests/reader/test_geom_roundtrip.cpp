@@ -13,18 +13,6 @@ using geomtest::Read;
 using geomtest::Render;
 using geomtest::RenderOptions;
 
-TEST(GeomRoundTrip, CleanSmallCode) {
-  auto m = Encode("HELLO WORLD 123", 1, 1);
-  ASSERT_GT(m.n, 0);
-  RenderOptions o;
-  o.modulePx = 4;
-  auto r = Read(Render(m, o));
-  ASSERT_EQ(r.count, 1);
-  EXPECT_EQ(r.texts[0], "HELLO WORLD 123");
-  EXPECT_EQ(r.versions[0], 1);
-  EXPECT_EQ(r.levels[0], m.level);
-}
-
 }  // namespace
 
 namespace {
@@ -80,29 +68,6 @@ TEST(GeomRoundTrip, EveryVersionAndLevelUnderTheTransforms) {
                                               << var.name;
     }
   }
-}
-
-TEST(GeomRoundTrip, NoCodeNothingFound) {
-  // Finder-like blobs but no code: nothing is reported, nothing crashes.
-  geomtest::Grey g;
-  g.width = 300;
-  g.height = 200;
-  g.px.assign(size_t(g.width) * g.height, 230);
-  auto m = Encode("x", 1, 0);
-  RenderOptions o;
-  o.modulePx = 3;
-  geomtest::Grey code = Render(m, o);
-  // Only the upper-left finder pattern of the code, pasted three times.
-  geomtest::Grey finder;
-  finder.width = finder.height = 9 * 3;
-  finder.px.resize(size_t(finder.width) * finder.height);
-  for (int y = 0; y < finder.height; y++)
-    for (int x = 0; x < finder.width; x++)
-      finder.at(x, y) = code.at(x + (code.width - m.n * 3) / 2 - 3, y + (code.height - m.n * 3) / 2 - 3);
-  geomtest::Paste(&g, finder, 20, 20);
-  geomtest::Paste(&g, finder, 200, 40);
-  geomtest::Paste(&g, finder, 60, 150);
-  EXPECT_EQ(Read(g).count, 0);
 }
 
 TEST(GeomRoundTrip, CodesCutByTheBorderAreSafe) {
