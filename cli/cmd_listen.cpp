@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
-#include <map>
 #include <optional>
 #include <string>
 #include <utility>
@@ -19,6 +18,7 @@
 #include "capture/text_codec.h"
 #include "cli/cli_util.h"
 #include "cli/commands.h"
+#include "datainterface/datagram_reader.h"
 
 namespace {
 
@@ -38,16 +38,7 @@ constexpr const char* kUsage =
     "\n"
     "Exit status: 0 when at least one text was received, 1 when none was.\n";
 
-constexpr size_t kPieceSize = 1200;
-constexpr size_t kHeaderSize = 7;
-constexpr auto kPieceIdle = std::chrono::milliseconds(1000);
-
-using Clock = std::chrono::steady_clock;
-
-uint32_t Le32(const unsigned char* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
+using Clock = DatagramAssembler::Clock;
 
 struct Options {
   int port = 9981;
@@ -55,78 +46,6 @@ struct Options {
   long count = 0;    // 0: no limit
   long timeout = 0;  // seconds, 0: no limit
   bool raw = false;
-};
-
-// Joins the pieces of long texts, per sender, and hands out complete texts.
-class Assembler {
- public:
-  using Source = std::pair<uint32_t, uint16_t>;
-  enum class Kind { Text, Piece, Unknown };
-
-  // Classifies one datagram and returns the texts it completes (in order).
-  std::vector<std::string> Take(const Source& from, const unsigned char* d, size_t size,
-                                Clock::time_point now, Kind* kind) {
-    std::vector<std::string> done;
-    if (size >= kHeaderSize && d[0] == 0x42 && d[1] == 0x01 && d[2] == 0x01 &&
-        Le32(d + 3) == size - kHeaderSize) {
-      *kind = Kind::Text;
-      // A short text after a long one that ended on a full piece closes that one.
-      Flush(from, &done);
-      done.emplace_back(reinterpret_cast<const char*>(d + kHeaderSize), size - kHeaderSize);
-      return done;
-    }
-    if (size >= kHeaderSize && Le32(d) == size - kHeaderSize && size - kHeaderSize <= kPieceSize &&
-        d[size - 1] == 0 && d[size - 2] == 0 && d[size - 3] == 0) {
-      *kind = Kind::Piece;
-      size_t n = size - kHeaderSize;
-      Pending& p = pending_[from];
-      p.text.append(reinterpret_cast<const char*>(d + 4), n);
-      p.last = now;
-      if (n < kPieceSize) Flush(from, &done);
-      return done;
-    }
-    *kind = Kind::Unknown;
-    return done;
-  }
-
-  // Texts whose senders have been quiet for `idle` (or all, with `all`).
-  std::vector<std::string> Expire(Clock::time_point now, bool all) {
-    std::vector<std::string> done;
-    for (auto it = pending_.begin(); it != pending_.end();) {
-      if (all || now - it->second.last >= kPieceIdle) {
-        done.push_back(std::move(it->second.text));
-        it = pending_.erase(it);
-      } else {
-        ++it;
-      }
-    }
-    return done;
-  }
-
-  // The earliest moment a pending text expires, if any.
-  std::optional<Clock::time_point> NextExpiry() const {
-    std::optional<Clock::time_point> next;
-    for (const auto& [source, p] : pending_) {
-      Clock::time_point t = p.last + kPieceIdle;
-      if (!next || t < *next) next = t;
-    }
-    return next;
-  }
-
- private:
-  struct Pending {
-    std::string text;
-    Clock::time_point last;
-  };
-
-  void Flush(const Source& from, std::vector<std::string>* done) {
-    auto it = pending_.find(from);
-    if (it == pending_.end()) return;
-    done->push_back(std::move(it->second.text));
-    pending_.erase(it);
-  }
-
-  std::map<Source, Pending> pending_;
 };
 
 // Nullopt to go on, else the exit status to stop with.
@@ -220,7 +139,7 @@ int RunListen(int argc, char** argv) {
   }
   cli::Error("listening on " + where);
 
-  Assembler assembler;
+  DatagramAssembler assembler;
   long received = 0;
   std::optional<Clock::time_point> deadline;
   if (o.timeout > 0) deadline = Clock::now() + std::chrono::seconds(o.timeout);
@@ -253,10 +172,10 @@ int RunListen(int argc, char** argv) {
     socklen_t fromLen = sizeof from;
     ssize_t n = recvfrom(fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &fromLen);
     if (n < 0) continue;
-    Assembler::Kind kind;
-    Assembler::Source source{from.sin_addr.s_addr, from.sin_port};
+    DatagramAssembler::Kind kind;
+    DatagramAssembler::Source source{from.sin_addr.s_addr, from.sin_port};
     deliver(assembler.Take(source, buffer, static_cast<size_t>(n), Clock::now(), &kind));
-    if (kind == Assembler::Kind::Unknown) {
+    if (kind == DatagramAssembler::Kind::Unknown) {
       cli::Error("ignored a datagram of " + std::to_string(n) +
                  " bytes that is not in the data interface's format");
     }
