@@ -64,21 +64,6 @@ int SlowPenalty(const Grid& g, int size) {
   return penalty + 10 * (std::abs(percent - 50) / 5);
 }
 
-TEST(MaskCondition, MatchesTheEightFormulas) {
-  for (int i = 0; i < 30; ++i) {
-    for (int j = 0; j < 30; ++j) {
-      EXPECT_EQ(qr_mask_condition(0, i, j), (i + j) % 2 == 0);
-      EXPECT_EQ(qr_mask_condition(1, i, j), i % 2 == 0);
-      EXPECT_EQ(qr_mask_condition(2, i, j), j % 3 == 0);
-      EXPECT_EQ(qr_mask_condition(3, i, j), (i + j) % 3 == 0);
-      EXPECT_EQ(qr_mask_condition(4, i, j), ((i / 2) + (j / 3)) % 2 == 0);
-      EXPECT_EQ(qr_mask_condition(5, i, j), (i * j) % 2 + (i * j) % 3 == 0);
-      EXPECT_EQ(qr_mask_condition(6, i, j), ((i * j) % 2 + (i * j) % 3) % 2 == 0);
-      EXPECT_EQ(qr_mask_condition(7, i, j), ((i + j) % 2 + (i * j) % 3) % 2 == 0);
-    }
-  }
-}
-
 TEST(Penalty, RunsLongerThanFiveCostThreePlusTheirLength) {
   const int size = 21;
   EXPECT_EQ(Penalty(Checkerboard(size), size), 0);
@@ -164,6 +149,14 @@ TEST(Penalty, MatchesTheStraightforwardScoring) {
   }
 }
 
+// The eight mask conditions, written out independently of the encoder.
+bool Condition(int k, int i, int j) {
+  const int conditions[8] = {(i + j) % 2, i % 2, j % 3, (i + j) % 3, (i / 2 + j / 3) % 2,
+                             (i * j) % 2 + (i * j) % 3, ((i * j) % 2 + (i * j) % 3) % 2,
+                             ((i + j) % 2 + (i * j) % 3) % 2};
+  return conditions[k] == 0;
+}
+
 // A work matrix of `version` with random codewords placed.
 std::vector<uint8_t> RandomSymbol(int version, std::mt19937& rng) {
   const int size = qrstd::SymbolSize(version);
@@ -180,7 +173,7 @@ Grid Masked(const std::vector<uint8_t>& m, int size, int k) {
   for (int i = 0; i < size; ++i) {
     for (int j = 0; j < size; ++j) {
       const uint8_t cell = m[static_cast<size_t>(i * size + j)];
-      const bool flip = qrenc::IsDataCell(cell) && qr_mask_condition(k, i, j);
+      const bool flip = (cell & 0x30) == 0 && Condition(k, i, j);
       g[static_cast<size_t>(i * size + j)] = static_cast<uint8_t>((cell & 1) ^ (flip ? 1 : 0));
     }
   }

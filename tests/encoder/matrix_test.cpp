@@ -115,18 +115,6 @@ TEST(FunctionPatterns, DataCellsHoldAllCodewordsPlusRemainderBits) {
   }
 }
 
-TEST(FunctionPatterns, VersionAreasFromVersionSeven) {
-  const Matrix v6(6), v7(7);
-  EXPECT_TRUE(qrenc::IsDataCell(v6.at(v6.size - 11, 0)));
-  EXPECT_TRUE(qrenc::IsDataCell(v6.at(5, v6.size - 9)));
-  for (int i = 0; i < 6; ++i) {
-    for (int k = 0; k < 3; ++k) {
-      EXPECT_EQ(v7.at(v7.size - 11 + k, i), kCellReserved);
-      EXPECT_EQ(v7.at(i, v7.size - 11 + k), kCellReserved);
-    }
-  }
-}
-
 TEST(CodewordPlacement, ZigZagFromTheBottomRight) {
   Matrix m(1);
   std::vector<uint8_t> codewords(26, 0);

@@ -173,33 +173,4 @@ TEST(Interleave, MatchesTheNaiveReferenceForAllVersionsAndLevels) {
   }
 }
 
-TEST(Interleave, SingleBlockIsDataThenEc) {
-  for (int v = 1; v <= 2; ++v) {
-    for (int level = 0; level < 4; ++level) {
-      Bytes data(static_cast<size_t>(qrstd::DataCodewords(v, level)));
-      for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 7 + v);
-      Bytes expected = data;
-      const Bytes ecc = Ecc(data, qrstd::TotalCodewords(v) - static_cast<int>(data.size()));
-      expected.insert(expected.end(), ecc.begin(), ecc.end());
-      EXPECT_EQ(Interleave(v, level, data), expected);
-    }
-  }
-}
-
-TEST(Interleave, LongBlocksTailsComeLast) {
-  // Version 5 Q: blocks of 15, 15, 16, 16 data codewords, 18 EC each.
-  Bytes data(62);
-  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i);
-  const Bytes out = Interleave(5, qrstd::kLevelQ, data);
-  ASSERT_EQ(out.size(), 134u);
-  EXPECT_EQ(out[0], 0);    // block 0, first
-  EXPECT_EQ(out[1], 15);   // block 1, first
-  EXPECT_EQ(out[2], 30);   // block 2, first
-  EXPECT_EQ(out[3], 46);   // block 3, first
-  EXPECT_EQ(out[58], 44);  // 15th of block 2
-  EXPECT_EQ(out[59], 60);  // 15th of block 3
-  EXPECT_EQ(out[60], 45);  // 16th of block 2
-  EXPECT_EQ(out[61], 61);  // 16th of block 3
-}
-
 }  // namespace

@@ -47,19 +47,6 @@ TEST(Characters, Gb2312ModePairsLeadBytesAndKeepsATrailingLeadByteAlone) {
   EXPECT_EQ(Characters("\xB0\xA1", DATA_MODE), (std::vector<int32_t>{0xB0, 0xA1}));
 }
 
-TEST(Characters, AlphanumericSetIsExactlyTheFortyFive) {
-  const std::string set = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ $%*+-./:";
-  int members = 0;
-  for (int32_t c = -1; c < 70000; ++c) {
-    if (!qr_is_alphanumeric(c)) continue;
-    ++members;
-    const size_t position = set.find(static_cast<char>(c));
-    ASSERT_NE(position, std::string::npos) << c;
-    EXPECT_EQ(qr_alphanumeric_value(c), static_cast<int32_t>(position));
-  }
-  EXPECT_EQ(members, 45);
-}
-
 TEST(Characters, Gb2312RowsAreTheHanziModeOnes) {
   EXPECT_TRUE(qr_is_gb2312(0xA1A1));
   EXPECT_TRUE(qr_is_gb2312(0xAAFE));
