@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "reader/scan_strip.h"
 #include "reader/width_decoder.h"
 
 namespace qrread {
@@ -22,20 +23,6 @@ void EmitEdge(EdgeScanner* s) {
   if (s->sink != nullptr) ScanSinkWidth(s->sink, *s, s->width);
 }
 
-// The threshold an edge must reach at the current pixel; it fades with the
-// distance from the last edge relative to the last element's width.
-int32_t ThresholdInUse(EdgeScanner* s, int32_t x) {
-  if (s->threshold <= kEdgeMinThreshold || s->width == 0) return kEdgeMinThreshold;
-  const uint32_t dx = static_cast<uint32_t>(x) * 32u - s->lastEdge;
-  const uint32_t t = (static_cast<uint32_t>(s->threshold) * dx / s->width) >> 3;
-  const uint32_t thr = static_cast<uint32_t>(s->threshold);
-  if (thr > t && thr - t > static_cast<uint32_t>(kEdgeMinThreshold)) {
-    return static_cast<int32_t>(thr - t);
-  }
-  s->threshold = kEdgeMinThreshold;
-  return kEdgeMinThreshold;
-}
-
 }  // namespace
 
 void EdgeScannerInit(EdgeScanner* scanner, ScanSink* sink) {
@@ -46,7 +33,22 @@ void EdgeScannerInit(EdgeScanner* scanner, ScanSink* sink) {
 
 void EdgeScannerCandidate(EdgeScanner* s, int32_t d1, int32_t a, int32_t b) {
   const int32_t x = s->x - 1;  // the pixel just fed
-  if (Abs(d1) < ThresholdInUse(s, x)) return;
+  const int32_t ad1 = Abs(d1);
+  // The threshold in use fades with the distance from the last edge relative
+  // to the last element's width: thr - t with t = thr * dx / width / 8 while
+  // that stays above the minimum, else the minimum (and the stored threshold
+  // drops to it). Compared by multiplying out, so no division per pixel.
+  if (s->threshold > kEdgeMinThreshold && s->width != 0) {
+    const uint32_t thr = static_cast<uint32_t>(s->threshold);
+    const uint64_t n = thr * (static_cast<uint32_t>(x) * 32u - s->lastEdge);
+    const uint64_t w8 = static_cast<uint64_t>(s->width) * 8u;
+    if (n >= w8 * (thr - kEdgeMinThreshold)) {
+      s->threshold = kEdgeMinThreshold;
+    } else if (thr > static_cast<uint32_t>(ad1) && n < w8 * (thr - static_cast<uint32_t>(ad1))) {
+      return;
+    }
+  }
+  if (ad1 < kEdgeMinThreshold) return;
   const bool reversed = s->edgeSlope > 0 ? d1 < 0 : d1 > 0;
   if (reversed) EmitEdge(s);
   if (reversed || Abs(s->edgeSlope) < Abs(d1)) {
@@ -100,6 +102,25 @@ void EdgeScannerPixels(EdgeScanner* s, const uint8_t* pixels, int32_t count, int
   s->ring[(x - 1) & 3] = s1;
   s->ring[(x - 2) & 3] = s2;
   s->ring[(x - 3) & 3] = s3;
+}
+
+void EdgeScannerFlaggedLine(EdgeScanner* s, const int16_t* smoothed, const uint8_t* flags,
+                            int lane, int32_t length) {
+  if (length <= 0) return;
+  const int16_t* sv = smoothed + kStripPadSteps * kStripLanes + lane;
+  for (int32_t k0 = 0; k0 < length; k0 += 16) {
+    for (uint32_t bits = StripLaneFlags(flags, k0, lane); bits != 0; bits &= bits - 1) {
+      const int32_t k = k0 + __builtin_ctz(bits);
+      const int32_t s0 = sv[k * kStripLanes], s1 = sv[(k - 1) * kStripLanes];
+      const int32_t s2 = sv[(k - 2) * kStripLanes], s3 = sv[(k - 3) * kStripLanes];
+      int32_t d1 = s1 - s2;
+      const int32_t d2 = s2 - s3;
+      if (Abs(d1) < Abs(d2) && ((d1 >= 0) == (d2 >= 0))) d1 = d2;
+      s->x = k + 1;
+      EdgeScannerCandidate(s, d1, s0 - 2 * s1 + s2, s1 - 2 * s2 + s3);
+    }
+  }
+  s->x = length;
 }
 
 void EdgeScannerFlush(EdgeScanner* s) {

@@ -61,6 +61,14 @@ inline void EdgeScannerPixel(EdgeScanner* scanner, int32_t value) {
 void EdgeScannerPixels(EdgeScanner* scanner, const uint8_t* pixels, int32_t count,
                        int32_t step);
 
+// Feeds a whole line of `length` pixels whose smoothed values and candidate
+// flags were computed ahead for a group of lines (reader/scan_strip.h):
+// smoothed[(k + 2) * 8 + lane] is step k's value, bit `lane` of flags[k]
+// marks the steps that may hold an edge candidate. The same as EdgeScannerPixels on the line's pixels; the
+// scanner must be at the start of a line.
+void EdgeScannerFlaggedLine(EdgeScanner* scanner, const int16_t* smoothed, const uint8_t* flags,
+                            int lane, int32_t length);
+
 // Closes the line: the pending edge, a virtual edge at the line end and (when
 // the last edge fell in the last pixel) one more reach the sink; a second
 // flush passes a width of 0.

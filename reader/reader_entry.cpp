@@ -11,6 +11,7 @@
 #include "reader/locate.h"
 #include "reader/qr_reader.h"
 #include "reader/reader_entry.h"
+#include "reader/scan_strip.h"
 #include "reader/width_decoder.h"
 
 namespace qrread {
@@ -20,49 +21,68 @@ namespace {
 constexpr int kMinLinesPerDirection = 9;
 constexpr uint32_t kMaxReportedLength = 5120;
 
-// Scans `lines` lines of `length` pixels (line i at pixels + i * length),
-// alternating direction, into the sink's current list.
-void ScanLines(ReaderArena* arena, const uint8_t* pixels, int32_t lines, int32_t length) {
+static_assert(sizeof(StripScratch) + 15 <= static_cast<size_t>(kMaxImageWidth) * kMaxImageHeight,
+              "the strip work area does not fit the binarised image's bytes");
+static_assert(kMaxImageWidth <= kMaxStripLength && kMaxImageHeight <= kMaxStripLength,
+              "scan lines longer than a strip holds");
+
+// The strip work area sits in the binarised image's bytes, which are free
+// until the QR stage.
+StripScratch* StripArea(ReaderArena* arena) {
+  const uintptr_t p = reinterpret_cast<uintptr_t>(arena->binary);
+  return reinterpret_cast<StripScratch*>((p + 15) & ~static_cast<uintptr_t>(15));
+}
+
+// Feeds lines first .. first + count - 1 (count up to 16) of one pass to the
+// edge scanner, in order, from a smoothed strip: even lines forward, odd
+// lines backward, each closed as a scan line.
+void ScanStripLines(ReaderArena* arena, const StripScratch& strip, int32_t first, int32_t count,
+                    int32_t length) {
   EdgeScanner* scanner = &arena->scanner;
   ScanSink* sink = &arena->sink;
-  for (int32_t i = 0; i < lines; ++i) {
-    const uint8_t* p = pixels + static_cast<size_t>(i) * length;
-    sink->lineIndex = i;
-    if ((i & 1) == 0) {
-      sink->lineStart = 0;
-      sink->direction = 1;
-      EdgeScannerPixels(scanner, p, length, 1);
-    } else {
-      sink->lineStart = length;
-      sink->direction = -1;
-      EdgeScannerPixels(scanner, p + length - 1, length, -1);
-    }
+  for (int32_t j = 0; j < count; ++j) {
+    const int g = j & 1;
+    sink->lineIndex = first + j;
+    sink->lineStart = g == 0 ? 0 : length;
+    sink->direction = g == 0 ? 1 : -1;
+    EdgeScannerFlaggedLine(scanner, strip.smoothed[g], strip.flags[g], j >> 1, length);
     EdgeScannerFlush(scanner);
     EdgeScannerFlush(scanner);
     EdgeScannerNewLine(scanner);
   }
 }
 
-// Columns become rows of `out` (height bytes each), so the column passes read
-// memory in order. Tiled to stay in cache.
-void Transpose(const uint8_t* grey, int32_t width, int32_t height, uint8_t* out) {
-  constexpr int32_t kTile = 32;
-  for (int32_t y0 = 0; y0 < height; y0 += kTile) {
-    const int32_t y1 = y0 + kTile < height ? y0 + kTile : height;
-    for (int32_t x0 = 0; x0 < width; x0 += kTile) {
-      const int32_t x1 = x0 + kTile < width ? x0 + kTile : width;
-      for (int32_t y = y0; y < y1; ++y) {
-        const uint8_t* row = grey + static_cast<size_t>(y) * width;
-        for (int32_t x = x0; x < x1; ++x) out[static_cast<size_t>(x) * height + y] = row[x];
-      }
+// Row passes: sixteen rows at a time, gathered so that the strip reads one
+// step of all sixteen at once.
+void ScanRows(ReaderArena* arena, const uint8_t* pixels, int32_t width, int32_t height) {
+  StripScratch* strip = StripArea(arena);
+  for (int32_t y = 0; y < height; y += kStripLines) {
+    const int32_t count = height - y < kStripLines ? height - y : kStripLines;
+    GatherLines(pixels + static_cast<size_t>(y) * width, width, count, width, strip);
+    SmoothStrip(strip->gathered, kStripLines, width, strip);
+    ScanStripLines(arena, *strip, y, count, width);
+  }
+}
+
+// Column passes: sixteen neighbouring columns are sixteen bytes of every row,
+// read in place; only a last narrower strip is gathered.
+void ScanColumns(ReaderArena* arena, const uint8_t* pixels, int32_t width, int32_t height) {
+  StripScratch* strip = StripArea(arena);
+  for (int32_t x = 0; x < width; x += kStripLines) {
+    const int32_t count = width - x < kStripLines ? width - x : kStripLines;
+    if (count == kStripLines) {
+      SmoothStrip(pixels + x, width, height, strip);
+    } else {
+      GatherColumns(pixels + x, width, count, height, strip);
+      SmoothStrip(strip->gathered, kStripLines, height, strip);
     }
+    ScanStripLines(arena, *strip, x, count, height);
   }
 }
 
 }  // namespace
 
-// Row passes give horizontal lines, column passes vertical ones. The column
-// copy lives in the binarised image's bytes, which are free until the QR stage.
+// Row passes give horizontal lines, column passes vertical ones.
 void ScanImage(ReaderArena* arena) {
   const ReaderImage& image = arena->image;
   ScanSink* sink = &arena->sink;
@@ -74,10 +94,9 @@ void ScanImage(ReaderArena* arena) {
   EdgeScannerNewLine(&arena->scanner);
 
   sink->vertical = 0;
-  ScanLines(arena, image.pixels, image.height, image.width);
-  Transpose(image.pixels, image.width, image.height, arena->binary);
+  ScanRows(arena, image.pixels, image.width, image.height);
   sink->vertical = 1;
-  ScanLines(arena, arena->binary, image.width, image.height);
+  ScanColumns(arena, image.pixels, image.width, image.height);
 }
 
 namespace {

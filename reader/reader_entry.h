@@ -9,7 +9,7 @@ namespace qrread {
 
 // Scans every row (horizontal lines) and then every column (vertical lines)
 // of arena->image, alternating direction, into arena->sink's two lists.
-// Uses the binarised image's bytes for a transposed copy.
+// Uses the binarised image's bytes as its work area.
 void ScanImage(ReaderArena* arena);
 
 // Writes the symbols of `set` from its head into results[0 .. maxResults-1],

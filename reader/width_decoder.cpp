@@ -15,6 +15,16 @@ inline uint32_t PairClass(uint32_t pair, uint32_t sum5) {
   return static_cast<uint8_t>(((pair * 14u + 1u) / sum5 - 3u) / 2u);
 }
 
+// PairClass(pair, sum5) == want (0 or 2) without dividing: the class is
+// `want` when (pair * 14 + 1) / sum5 is 3 + 2 want or one more. Holds when the
+// pair is part of the sum (it always is, unless widths wrapped), so the
+// division stays for that case.
+inline bool PairIs(uint32_t pair, uint32_t sum5, uint32_t want) {
+  if (pair > sum5 || sum5 >= (1u << 27)) return PairClass(pair, sum5) == want;
+  const uint32_t x = pair * 14u + 1u;
+  return x >= (3u + 2u * want) * sum5 && x < (5u + 2u * want) * sum5;
+}
+
 }  // namespace
 
 void WidthDecoderReset(WidthDecoder* decoder) { std::memset(decoder, 0, sizeof(*decoder)); }
@@ -31,8 +41,8 @@ int WidthDecoderPush(WidthDecoder* d, uint32_t width) {
   const uint32_t w0 = width;
   const uint32_t w1 = w[(i - 1) & 15], w2 = w[(i - 2) & 15], w3 = w[(i - 3) & 15];
   const uint32_t w4 = w[(i - 4) & 15], w5 = w[(i - 5) & 15];
-  if (PairClass(w1 + w2, s) != 0 || PairClass(w2 + w3, s) != 2 ||
-      PairClass(w3 + w4, s) != 2 || PairClass(w4 + w5, s) != 0) {
+  if (!PairIs(w1 + w2, s, 0) || !PairIs(w2 + w3, s, 2) || !PairIs(w3 + w4, s, 2) ||
+      !PairIs(w4 + w5, s, 0)) {
     return 0;
   }
   d->trail = w0 + (w1 + 1) / 2;

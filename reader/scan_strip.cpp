@@ -1,0 +1,172 @@
+#include "reader/scan_strip.h"
+
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "reader/edge_scanner.h"
+
+namespace qrread {
+
+namespace {
+
+int32_t RoundUp16(int32_t n) { return (n + 15) & ~15; }
+
+void ClearFlags(int32_t length, StripScratch* out) {
+  for (auto& f : out->flags) std::memset(f, 0, static_cast<size_t>(RoundUp16(length)));
+}
+
+}  // namespace
+
+void SmoothStripScalar(const uint8_t* src, ptrdiff_t stride, int32_t length, StripScratch* out) {
+  ClearFlags(length, out);
+  for (int g = 0; g < 2; ++g) {
+    for (int lane = 0; lane < kStripLanes; ++lane) {
+      const int j = 2 * lane + g;
+      auto pixel = [&](int32_t k) -> int32_t {
+        const int32_t m = g == 0 ? k : length - 1 - k;
+        return src[m * stride + j];
+      };
+      int16_t* s = out->smoothed[g] + kStripPadSteps * kStripLanes + lane;
+      int32_t s1 = pixel(0), s2 = s1, s3 = s1;
+      s[-2 * kStripLanes] = s[-kStripLanes] = s[0] = static_cast<int16_t>(s1);
+      for (int32_t k = 1; k < length; ++k) {
+        const int32_t s0 = s1 + (((pixel(k) - s1) * 25) >> 5);
+        const int32_t a = s0 - 2 * s1 + s2, b = s1 - 2 * s2 + s3;
+        const int32_t d1 = s1 - s2, d2 = s2 - s3;
+        const int32_t ad1 = d1 < 0 ? -d1 : d1, ad2 = d2 < 0 ? -d2 : d2;
+        const bool crossing = a == 0 || (a > 0 && b < 0) || (a < 0 && b > 0);
+        const bool same = (d1 >= 0) == (d2 >= 0);
+        const int32_t steep = same && ad2 > ad1 ? ad2 : ad1;
+        if (crossing && steep >= kEdgeMinThreshold) {
+          out->flags[g][k] = static_cast<uint8_t>(out->flags[g][k] | (1u << lane));
+        }
+        s[k * kStripLanes] = static_cast<int16_t>(s0);
+        s3 = s2;
+        s2 = s1;
+        s1 = s0;
+      }
+    }
+  }
+}
+
+#if defined(__SSE2__)
+
+namespace {
+
+// One group's filter state: the last three smoothed values per lane.
+struct GroupState {
+  __m128i s1, s2, s3;
+};
+
+inline __m128i Lanes(__m128i bytes, int g) {
+  return g == 0 ? _mm_and_si128(bytes, _mm_set1_epi16(0xFF)) : _mm_srli_epi16(bytes, 8);
+}
+
+inline __m128i Abs16(__m128i v) { return _mm_max_epi16(v, _mm_sub_epi16(_mm_setzero_si128(), v)); }
+
+// One step of one group: the new smoothed values and the flag byte.
+inline uint8_t Step(GroupState* st, __m128i v, int16_t* store) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i s0 = _mm_add_epi16(
+      st->s1, _mm_srai_epi16(_mm_mullo_epi16(_mm_sub_epi16(v, st->s1), _mm_set1_epi16(25)), 5));
+  const __m128i d0 = _mm_sub_epi16(s0, st->s1);
+  const __m128i d1 = _mm_sub_epi16(st->s1, st->s2);
+  const __m128i d2 = _mm_sub_epi16(st->s2, st->s3);
+  const __m128i a = _mm_sub_epi16(d0, d1);
+  const __m128i b = _mm_sub_epi16(d1, d2);
+  // a = 0, or a and b of strictly opposite signs.
+  const __m128i opposite =
+      _mm_andnot_si128(_mm_cmpeq_epi16(b, zero), _mm_srai_epi16(_mm_xor_si128(a, b), 15));
+  const __m128i crossing = _mm_or_si128(_mm_cmpeq_epi16(a, zero), opposite);
+  const __m128i same = _mm_cmpgt_epi16(_mm_xor_si128(d1, d2), _mm_set1_epi16(-1));
+  const __m128i minus = _mm_set1_epi16(kEdgeMinThreshold - 1);
+  const __m128i steep = _mm_or_si128(
+      _mm_cmpgt_epi16(Abs16(d1), minus), _mm_and_si128(same, _mm_cmpgt_epi16(Abs16(d2), minus)));
+  const __m128i flag = _mm_and_si128(crossing, steep);
+  _mm_store_si128(reinterpret_cast<__m128i*>(store), s0);
+  st->s3 = st->s2;
+  st->s2 = st->s1;
+  st->s1 = s0;
+  return static_cast<uint8_t>(_mm_movemask_epi8(_mm_packs_epi16(flag, zero)));
+}
+
+inline __m128i Load16(const uint8_t* p) {
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+
+}  // namespace
+
+void SmoothStrip(const uint8_t* src, ptrdiff_t stride, int32_t length, StripScratch* out) {
+  ClearFlags(length, out);
+  int16_t* se = out->smoothed[0] + kStripPadSteps * kStripLanes;
+  int16_t* so = out->smoothed[1] + kStripPadSteps * kStripLanes;
+  const uint8_t* pe = src;
+  const uint8_t* po = src + (length - 1) * stride;
+  GroupState even, odd;
+  even.s1 = even.s2 = even.s3 = Lanes(Load16(pe), 0);
+  odd.s1 = odd.s2 = odd.s3 = Lanes(Load16(po), 1);
+  for (int k = -2; k <= 0; ++k) {
+    _mm_store_si128(reinterpret_cast<__m128i*>(se + k * kStripLanes), even.s1);
+    _mm_store_si128(reinterpret_cast<__m128i*>(so + k * kStripLanes), odd.s1);
+  }
+  uint8_t* fe = out->flags[0];
+  uint8_t* fo = out->flags[1];
+  // The two groups are independent chains, interleaved for the pipeline.
+  for (int32_t k = 1; k < length; ++k) {
+    pe += stride;
+    po -= stride;
+    fe[k] = Step(&even, Lanes(Load16(pe), 0), se + k * kStripLanes);
+    fo[k] = Step(&odd, Lanes(Load16(po), 1), so + k * kStripLanes);
+  }
+}
+
+uint32_t StripLaneFlags(const uint8_t* flags, int32_t k0, int lane) {
+  const __m128i f = _mm_load_si128(reinterpret_cast<const __m128i*>(flags + k0));
+  // Bit `lane` of every byte moves to the byte's top bit.
+  return static_cast<uint32_t>(
+      _mm_movemask_epi8(_mm_sll_epi64(f, _mm_cvtsi32_si128(7 - lane))));
+}
+
+#else
+
+void SmoothStrip(const uint8_t* src, ptrdiff_t stride, int32_t length, StripScratch* out) {
+  SmoothStripScalar(src, stride, length, out);
+}
+
+uint32_t StripLaneFlags(const uint8_t* flags, int32_t k0, int lane) {
+  uint32_t bits = 0;
+  for (int i = 0; i < 16; ++i) bits |= ((flags[k0 + i] >> lane) & 1u) << i;
+  return bits;
+}
+
+#endif
+
+void GatherLines(const uint8_t* lines, ptrdiff_t lineStride, int32_t count, int32_t length,
+                 StripScratch* out) {
+  uint8_t* g = out->gathered;
+  if (count < kStripLines) std::memset(g, 0, static_cast<size_t>(length) * kStripLines);
+  // Blocks of 16 x 16 keep both sides in cache lines.
+  for (int32_t k0 = 0; k0 < length; k0 += 16) {
+    const int32_t k1 = k0 + 16 < length ? k0 + 16 : length;
+    for (int32_t j = 0; j < count; ++j) {
+      const uint8_t* line = lines + j * lineStride;
+      for (int32_t k = k0; k < k1; ++k) g[k * kStripLines + j] = line[k];
+    }
+  }
+}
+
+void GatherColumns(const uint8_t* src, ptrdiff_t stride, int32_t count, int32_t length,
+                   StripScratch* out) {
+  uint8_t* g = out->gathered;
+  for (int32_t k = 0; k < length; ++k) {
+    const uint8_t* row = src + k * stride;
+    int32_t j = 0;
+    for (; j < count; ++j) g[k * kStripLines + j] = row[j];
+    for (; j < kStripLines; ++j) g[k * kStripLines + j] = 0;
+  }
+}
+
+}  // namespace qrread

@@ -1,0 +1,264 @@
+// The strip scan (sixteen lines smoothed together, then only the flagged
+// pixels visited) against the plain one-pixel-at-a-time scan, and the
+// division-free threshold and ratio tests against their dividing forms.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "reader/arena.h"
+#include "reader/edge_scanner.h"
+#include "reader/reader_entry.h"
+#include "reader/scan_strip.h"
+#include "reader/width_decoder.h"
+#include "scan_test_images.h"
+
+namespace qrread {
+namespace {
+
+// A picture with finder patterns of several sizes, steps, ramps and noise, so
+// that edges of every strength and finder lines occur in both directions.
+testimg::Grey BusyPicture(int w, int h, uint32_t seed, int noise) {
+  std::mt19937 rng(seed);
+  testimg::Grey g(w, h);
+  for (int i = 0; i < 12; ++i) {
+    const int m = 1 + static_cast<int>(rng() % 6);
+    g.Finder(static_cast<int>(rng() % (w + 8)) - 8, static_cast<int>(rng() % (h + 8)) - 8, m,
+             static_cast<uint8_t>(rng() % 90), static_cast<uint8_t>(150 + rng() % 106));
+  }
+  for (int i = 0; i < 6; ++i) {
+    g.Fill(static_cast<int>(rng() % w), static_cast<int>(rng() % h), 1 + static_cast<int>(rng() % 40),
+           1 + static_cast<int>(rng() % 40), static_cast<uint8_t>(rng() % 256));
+  }
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      int v = g.px[size_t(y) * w + x] + (noise > 0 ? static_cast<int>(rng() % (2 * noise + 1)) - noise : 0);
+      g.px[size_t(y) * w + x] = static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
+    }
+  }
+  return g;
+}
+
+// The finder lines of a plain scan: every pixel through EdgeScannerPixel.
+struct PlainScan {
+  std::vector<FinderLine> lines[2];
+  int32_t count[2] = {0, 0};
+
+  explicit PlainScan(const testimg::Grey& g) {
+    for (auto& l : lines) l.resize(kMaxFinderLines);
+    ScanSink sink{};
+    sink.lines[0] = lines[0].data();
+    sink.lines[1] = lines[1].data();
+    sink.capacity = kMaxFinderLines;
+    EdgeScanner scanner;
+    EdgeScannerInit(&scanner, &sink);
+    EdgeScannerNewLine(&scanner);
+    for (int vertical = 0; vertical < 2; ++vertical) {
+      const int nlines = vertical ? g.width : g.height;
+      const int length = vertical ? g.height : g.width;
+      sink.vertical = vertical;
+      for (int i = 0; i < nlines; ++i) {
+        const bool backward = (i & 1) != 0;
+        sink.lineIndex = i;
+        sink.lineStart = backward ? length : 0;
+        sink.direction = backward ? -1 : 1;
+        for (int k = 0; k < length; ++k) {
+          const int m = backward ? length - 1 - k : k;
+          const size_t at = vertical ? size_t(m) * g.width + i : size_t(i) * g.width + m;
+          EdgeScannerPixel(&scanner, g.px[at]);
+        }
+        EdgeScannerFlush(&scanner);
+        EdgeScannerFlush(&scanner);
+        EdgeScannerNewLine(&scanner);
+      }
+    }
+    count[0] = sink.count[0];
+    count[1] = sink.count[1];
+  }
+};
+
+void ExpectSameLines(const FinderLine* got, const FinderLine* want, int32_t n, const char* what) {
+  for (int32_t i = 0; i < n; ++i) {
+    ASSERT_EQ(0, std::memcmp(&got[i], &want[i], sizeof(FinderLine)))
+        << what << " line " << i << ": got (" << got[i].pos[0] << ", " << got[i].pos[1] << ") len "
+        << got[i].len << ", want (" << want[i].pos[0] << ", " << want[i].pos[1] << ") len "
+        << want[i].len;
+  }
+}
+
+TEST(ScanStripTest, WholeScanFindsTheSameLinesAsThePlainScan) {
+  struct Case {
+    int w, h, noise;
+  };
+  // Sizes off the strip width, single lines, and the full-size limit with
+  // enough lines to fill both lists.
+  const Case cases[] = {{1, 1, 0},   {1, 40, 3},    {40, 1, 3},    {17, 15, 0},    {333, 257, 0},
+                        {333, 257, 6}, {640, 480, 20}, {31, 700, 9}, {1280, 1024, 12}};
+  uint32_t seed = 11;
+  for (const Case& c : cases) {
+    const testimg::Grey g = BusyPicture(c.w, c.h, seed++, c.noise);
+    const PlainScan plain(g);
+    ReaderArena* arena = ArenaOpen();
+    ASSERT_NE(nullptr, arena);
+    arena->image.width = c.w;
+    arena->image.height = c.h;
+    arena->image.pixels = g.px.data();
+    ScanImage(arena);
+    const std::string what = std::to_string(c.w) + "x" + std::to_string(c.h);
+    EXPECT_EQ(plain.count[0], arena->sink.count[0]) << what;
+    EXPECT_EQ(plain.count[1], arena->sink.count[1]) << what;
+    if (c.w >= 333) {
+      EXPECT_GT(plain.count[0], 8) << what;  // the pictures do hold finders
+    }
+    ExpectSameLines(arena->lines[0], plain.lines[0].data(), plain.count[0], what.c_str());
+    ExpectSameLines(arena->lines[1], plain.lines[1].data(), plain.count[1], what.c_str());
+    ArenaClose(arena);
+  }
+}
+
+TEST(ScanStripTest, VectorSmoothingMatchesTheScalarForm) {
+  std::mt19937 rng(5);
+  std::vector<StripScratch> a(1), b(1);
+  const int32_t lengths[] = {1, 2, 3, 4, 15, 16, 17, 250, 1280};
+  for (int32_t length : lengths) {
+    for (int kind = 0; kind < 3; ++kind) {
+      // Stride wider than 16 as in the column passes.
+      const ptrdiff_t stride = 16 + kind * 7;
+      std::vector<uint8_t> px(size_t(length) * stride);
+      for (size_t i = 0; i < px.size(); ++i) {
+        // Random bytes, blocks of two levels, or a slow ramp with noise.
+        px[i] = kind == 0 ? static_cast<uint8_t>(rng())
+                : kind == 1 ? ((i / stride / (1 + i % 5)) % 2 ? 20 : 230)
+                            : static_cast<uint8_t>((i / stride) % 200 + rng() % 9);
+      }
+      SmoothStrip(px.data(), stride, length, &a[0]);
+      SmoothStripScalar(px.data(), stride, length, &b[0]);
+      const size_t steps = size_t(length + kStripPadSteps) * kStripLanes;
+      for (int g = 0; g < 2; ++g) {
+        EXPECT_EQ(0, std::memcmp(a[0].smoothed[g], b[0].smoothed[g], steps * sizeof(int16_t)))
+            << length << " " << kind;
+        EXPECT_EQ(0, std::memcmp(a[0].flags[g], b[0].flags[g], size_t((length + 15) & ~15)))
+            << length << " " << kind;
+        for (int32_t k0 = 0; k0 < length; k0 += 16) {
+          for (int lane = 0; lane < kStripLanes; ++lane) {
+            uint32_t want = 0;
+            for (int i = 0; i < 16; ++i) want |= ((b[0].flags[g][k0 + i] >> lane) & 1u) << i;
+            ASSERT_EQ(want, StripLaneFlags(a[0].flags[g], k0, lane));
+          }
+        }
+      }
+    }
+  }
+}
+
+// The edge candidate step with the fading threshold computed by division.
+void DividingCandidate(EdgeScanner* s, int32_t d1, int32_t a, int32_t b) {
+  const int32_t x = s->x - 1;
+  int32_t inUse = kEdgeMinThreshold;
+  if (s->threshold > kEdgeMinThreshold && s->width != 0) {
+    const uint32_t dx = static_cast<uint32_t>(x) * 32u - s->lastEdge;
+    const uint32_t t = (static_cast<uint32_t>(s->threshold) * dx / s->width) >> 3;
+    const uint32_t thr = static_cast<uint32_t>(s->threshold);
+    if (thr > t && thr - t > static_cast<uint32_t>(kEdgeMinThreshold)) {
+      inUse = static_cast<int32_t>(thr - t);
+    } else {
+      s->threshold = kEdgeMinThreshold;
+    }
+  }
+  if (std::abs(d1) < inUse) return;
+  const bool reversed = s->edgeSlope > 0 ? d1 < 0 : d1 > 0;
+  if (reversed) {
+    if (s->edgeSlope == 0) {
+      s->lastEdge = s->candidate = 48;
+    } else if (s->lastEdge == 0) {
+      s->lastEdge = s->candidate;
+    }
+    s->width = s->candidate - s->lastEdge;
+    s->lastEdge = s->candidate;
+  }
+  if (reversed || std::abs(s->edgeSlope) < std::abs(d1)) {
+    s->edgeSlope = d1;
+    const int32_t thr = (std::abs(d1) * 14 + 16) >> 5;
+    s->threshold = thr < kEdgeMinThreshold ? kEdgeMinThreshold : thr;
+    const int32_t frac = a == b ? 16 : a == 0 ? 32 : 32 - (a * 32 + 1) / (a - b);
+    s->candidate = static_cast<uint32_t>(x * 32 + frac);
+  }
+}
+
+TEST(ScanStripTest, FadingThresholdMatchesTheDividingForm) {
+  std::mt19937 rng(7);
+  for (int i = 0; i < 200000; ++i) {
+    EdgeScanner s;
+    EdgeScannerInit(&s, nullptr);
+    s.x = 1 + static_cast<int32_t>(rng() % 1300);
+    const uint32_t here = static_cast<uint32_t>(s.x - 1) * 32u;
+    // Mostly edges behind the pixel; sometimes none, or (wrapping) ahead.
+    s.lastEdge = rng() % 8 == 0 ? 0 : rng() % 16 == 0 ? here + rng() % 64 : here - rng() % (here + 1);
+    s.candidate = here - rng() % (here + 1);
+    s.width = rng() % 10 == 0 ? 0 : rng() % 50 == 0 ? rng() : rng() % 6000;
+    s.threshold = static_cast<int32_t>(rng() % 130);
+    s.edgeSlope = static_cast<int32_t>(rng() % 401) - 200;
+    const int32_t d1 = static_cast<int32_t>(rng() % 401) - 200;
+    const int32_t a = static_cast<int32_t>(rng() % 1001) - 500;
+    const int32_t b = a > 0 ? -static_cast<int32_t>(rng() % 500) : static_cast<int32_t>(rng() % 500);
+    EdgeScanner want = s;
+    EdgeScannerCandidate(&s, d1, a, b);
+    DividingCandidate(&want, d1, a, b);
+    ASSERT_EQ(want.threshold, s.threshold) << i;
+    ASSERT_EQ(want.edgeSlope, s.edgeSlope) << i;
+    ASSERT_EQ(want.candidate, s.candidate) << i;
+    ASSERT_EQ(want.lastEdge, s.lastEdge) << i;
+    ASSERT_EQ(want.width, s.width) << i;
+  }
+}
+
+// The finder-line test with every pair ratio computed by division.
+int DividingPush(WidthDecoder* d, uint32_t width) {
+  auto cls = [](uint32_t pair, uint32_t s) {
+    return static_cast<uint8_t>(((pair * 14u + 1u) / s - 3u) / 2u);
+  };
+  const uint32_t i = d->index;
+  uint32_t* w = d->widths;
+  w[i & 15] = width;
+  d->sum5 += w[(i - 1) & 15] - w[(i - 6) & 15];
+  d->index = i + 1;
+  const uint32_t s = d->sum5;
+  if ((i & 1) != 0 || s < 7) return 0;
+  const uint32_t w1 = w[(i - 1) & 15], w2 = w[(i - 2) & 15], w3 = w[(i - 3) & 15];
+  const uint32_t w4 = w[(i - 4) & 15], w5 = w[(i - 5) & 15];
+  if (cls(w1 + w2, s) != 0 || cls(w2 + w3, s) != 2 || cls(w3 + w4, s) != 2 || cls(w4 + w5, s) != 0) {
+    return 0;
+  }
+  d->trail = width + (w1 + 1) / 2;
+  d->end = width + w1 + w2;
+  d->start = d->end + w3;
+  d->lead = d->start + w4 + (w5 + 1) / 2;
+  return 1;
+}
+
+TEST(ScanStripTest, FinderRatioTestMatchesTheDividingForm) {
+  std::mt19937 rng(9);
+  int hits = 0;
+  for (int run = 0; run < 2000; ++run) {
+    WidthDecoder d{}, want{};
+    const uint32_t module = 8 + rng() % 200;
+    for (int k = 0; k < 200; ++k) {
+      // Near-finder ratios, with now and then a width of wrapped size.
+      const uint32_t units[5] = {1, 1, 3, 1, 1};
+      uint32_t w = units[k % 5] * module + rng() % (module / 2 + 1) - module / 4;
+      if (rng() % 97 == 0) w = 0xFFFFFFFFu - rng() % 1000;
+      if (rng() % 89 == 0) w = rng() % 4;
+      const int got = WidthDecoderPush(&d, w);
+      ASSERT_EQ(DividingPush(&want, w), got) << run << " " << k;
+      hits += got;
+      ASSERT_EQ(0, std::memcmp(&d, &want, sizeof d)) << run << " " << k;
+    }
+  }
+  EXPECT_GT(hits, 1000);
+}
+
+}  // namespace
+}  // namespace qrread
