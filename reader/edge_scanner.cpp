@@ -11,6 +11,41 @@ namespace {
 
 int32_t Abs(int32_t v) { return v < 0 ? -v : v; }
 
+// Second derivatives of smoothed values 0..255 stay within +-510, so a
+// crossing's divisor |a| + |b| stays below 1021.
+constexpr int kMaxCrossingDivisor = 1021;
+
+// ceil(2^32 / d): n / d == (n * r) >> 32 for n < 2^16 and d < 2^11.
+struct Reciprocals {
+  uint32_t r[kMaxCrossingDivisor];
+  constexpr Reciprocals() : r() {
+    r[0] = 0;
+    for (int d = 1; d < kMaxCrossingDivisor; ++d) {
+      r[d] = static_cast<uint32_t>(((uint64_t(1) << 32) + uint64_t(d) - 1) / uint64_t(d));
+    }
+  }
+};
+constexpr Reciprocals kReciprocals;
+
+// Sub-pixel place (1..32, 1/32 pixel) of the zero crossing between the
+// pixel before (second derivative b) and this one (a): 32 - (32 a + 1) / (a - b)
+// with the division truncating towards zero.
+inline int32_t CrossingFraction(int32_t a, int32_t b) {
+  if (a == b) return 16;
+  if (a == 0) return 32;
+  const int32_t n = a * 32 + 1, d = a - b;
+  // Opposite signs (the usual case): both positive or both negative, so the
+  // truncated quotient is that of the magnitudes.
+  if (((a ^ b) < 0) && b != 0) {
+    const uint32_t un = static_cast<uint32_t>(n < 0 ? -n : n);
+    const uint32_t ud = static_cast<uint32_t>(d < 0 ? -d : d);
+    if (ud < kMaxCrossingDivisor && un < (1u << 16)) {
+      return 32 - static_cast<int32_t>((uint64_t(un) * kReciprocals.r[ud]) >> 32);
+    }
+  }
+  return 32 - n / d;
+}
+
 // Finalises the current edge: the element behind it goes to the sink.
 void EmitEdge(EdgeScanner* s) {
   if (s->edgeSlope == 0) {
@@ -55,15 +90,7 @@ void EdgeScannerCandidate(EdgeScanner* s, int32_t d1, int32_t a, int32_t b) {
     s->edgeSlope = d1;
     const int32_t thr = (Abs(d1) * 14 + 16) >> 5;
     s->threshold = thr < kEdgeMinThreshold ? kEdgeMinThreshold : thr;
-    int32_t frac;
-    if (a == b) {
-      frac = 16;
-    } else if (a == 0) {
-      frac = 32;
-    } else {
-      frac = 32 - (a * 32 + 1) / (a - b);
-    }
-    s->candidate = static_cast<uint32_t>(x * 32 + frac);
+    s->candidate = static_cast<uint32_t>(x * 32 + CrossingFraction(a, b));
   }
 }
 
@@ -104,10 +131,16 @@ void EdgeScannerPixels(EdgeScanner* s, const uint8_t* pixels, int32_t count, int
   s->ring[(x - 3) & 3] = s3;
 }
 
+// EdgeScannerCandidate with the scanner's fields held in locals for a whole
+// line; written back only when a width leaves (the sink reads the last edge)
+// and at the end.
 void EdgeScannerFlaggedLine(EdgeScanner* s, const int16_t* smoothed, const uint8_t* flags,
                             int lane, int32_t length) {
   if (length <= 0) return;
   const int16_t* sv = smoothed + kStripPadSteps * kStripLanes + lane;
+  int32_t slope = s->edgeSlope, threshold = s->threshold;
+  uint32_t candidate = s->candidate, lastEdge = s->lastEdge, width = s->width;
+  ScanSink* sink = s->sink;
   for (int32_t k0 = 0; k0 < length; k0 += 16) {
     for (uint32_t bits = StripLaneFlags(flags, k0, lane); bits != 0; bits &= bits - 1) {
       const int32_t k = k0 + __builtin_ctz(bits);
@@ -116,10 +149,47 @@ void EdgeScannerFlaggedLine(EdgeScanner* s, const int16_t* smoothed, const uint8
       int32_t d1 = s1 - s2;
       const int32_t d2 = s2 - s3;
       if (Abs(d1) < Abs(d2) && ((d1 >= 0) == (d2 >= 0))) d1 = d2;
-      s->x = k + 1;
-      EdgeScannerCandidate(s, d1, s0 - 2 * s1 + s2, s1 - 2 * s2 + s3);
+      const int32_t ad1 = Abs(d1);
+      if (threshold > kEdgeMinThreshold && width != 0) {
+        const uint32_t thr = static_cast<uint32_t>(threshold);
+        const uint64_t n = thr * (static_cast<uint32_t>(k) * 32u - lastEdge);
+        const uint64_t w8 = static_cast<uint64_t>(width) * 8u;
+        if (n >= w8 * (thr - kEdgeMinThreshold)) {
+          threshold = kEdgeMinThreshold;
+        } else if (thr > static_cast<uint32_t>(ad1) &&
+                   n < w8 * (thr - static_cast<uint32_t>(ad1))) {
+          continue;
+        }
+      }
+      if (ad1 < kEdgeMinThreshold) continue;
+      const bool reversed = slope > 0 ? d1 < 0 : d1 > 0;
+      if (reversed) {
+        if (slope == 0) {
+          lastEdge = candidate = 48;
+        } else if (lastEdge == 0) {
+          lastEdge = candidate;
+        }
+        width = candidate - lastEdge;
+        lastEdge = candidate;
+        if (sink != nullptr) {
+          s->lastEdge = lastEdge;
+          ScanSinkWidth(sink, *s, width);
+        }
+      }
+      if (reversed || Abs(slope) < ad1) {
+        slope = d1;
+        const int32_t thr = (ad1 * 14 + 16) >> 5;
+        threshold = thr < kEdgeMinThreshold ? kEdgeMinThreshold : thr;
+        candidate = static_cast<uint32_t>(k * 32 + CrossingFraction(s0 - 2 * s1 + s2,
+                                                                    s1 - 2 * s2 + s3));
+      }
     }
   }
+  s->edgeSlope = slope;
+  s->threshold = threshold;
+  s->candidate = candidate;
+  s->lastEdge = lastEdge;
+  s->width = width;
   s->x = length;
 }
 

@@ -2,10 +2,6 @@
 
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "reader/edge_scanner.h"
 
 namespace qrread {
@@ -123,23 +119,10 @@ void SmoothStrip(const uint8_t* src, ptrdiff_t stride, int32_t length, StripScra
   }
 }
 
-uint32_t StripLaneFlags(const uint8_t* flags, int32_t k0, int lane) {
-  const __m128i f = _mm_load_si128(reinterpret_cast<const __m128i*>(flags + k0));
-  // Bit `lane` of every byte moves to the byte's top bit.
-  return static_cast<uint32_t>(
-      _mm_movemask_epi8(_mm_sll_epi64(f, _mm_cvtsi32_si128(7 - lane))));
-}
-
 #else
 
 void SmoothStrip(const uint8_t* src, ptrdiff_t stride, int32_t length, StripScratch* out) {
   SmoothStripScalar(src, stride, length, out);
-}
-
-uint32_t StripLaneFlags(const uint8_t* flags, int32_t k0, int lane) {
-  uint32_t bits = 0;
-  for (int i = 0; i < 16; ++i) bits |= ((flags[k0 + i] >> lane) & 1u) << i;
-  return bits;
 }
 
 #endif

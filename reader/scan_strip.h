@@ -6,6 +6,10 @@
 #include <cstddef>
 #include <cstdint>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace qrread {
 
 constexpr int kStripLines = 16;
@@ -50,6 +54,16 @@ void GatherColumns(const uint8_t* src, ptrdiff_t stride, int32_t count, int32_t 
 
 // Bits 0..15: the flags of lane `lane` at steps k0 .. k0 + 15 (k0 a multiple
 // of 16 below the strip's length).
-uint32_t StripLaneFlags(const uint8_t* flags, int32_t k0, int lane);
+inline uint32_t StripLaneFlags(const uint8_t* flags, int32_t k0, int lane) {
+#if defined(__SSE2__)
+  const __m128i f = _mm_load_si128(reinterpret_cast<const __m128i*>(flags + k0));
+  // Bit `lane` of every byte moves to the byte's top bit.
+  return static_cast<uint32_t>(_mm_movemask_epi8(_mm_sll_epi64(f, _mm_cvtsi32_si128(7 - lane))));
+#else
+  uint32_t bits = 0;
+  for (int i = 0; i < 16; ++i) bits |= ((flags[k0 + i] >> lane) & 1u) << i;
+  return bits;
+#endif
+}
 
 }  // namespace qrread

@@ -29,15 +29,10 @@ inline bool PairIs(uint32_t pair, uint32_t sum5, uint32_t want) {
 
 void WidthDecoderReset(WidthDecoder* decoder) { std::memset(decoder, 0, sizeof(*decoder)); }
 
-int WidthDecoderPush(WidthDecoder* d, uint32_t width) {
-  const uint32_t i = d->index;
-  uint32_t* w = d->widths;
-  w[i & 15] = width;
-  // The five widths before the newest one.
-  d->sum5 += w[(i - 1) & 15] - w[(i - 6) & 15];
-  d->index = i + 1;
+int WidthDecoderTest(WidthDecoder* d, uint32_t width) {
+  const uint32_t i = d->index - 1;
+  const uint32_t* w = d->widths;
   const uint32_t s = d->sum5;
-  if ((i & 1) != 0 || s < 7) return 0;
   const uint32_t w0 = width;
   const uint32_t w1 = w[(i - 1) & 15], w2 = w[(i - 2) & 15], w3 = w[(i - 3) & 15];
   const uint32_t w4 = w[(i - 4) & 15], w5 = w[(i - 5) & 15];
@@ -75,8 +70,7 @@ FinderLine MakeFinderLine(const ScanSink& sink, const EdgeScanner& scanner) {
   return line;
 }
 
-void ScanSinkWidth(ScanSink* sink, const EdgeScanner& scanner, uint32_t width) {
-  if (WidthDecoderPush(&sink->decoder, width) == 0) return;
+void ScanSinkRecord(ScanSink* sink, const EdgeScanner& scanner) {
   const int dir = sink->vertical;
   if (sink->count[dir] >= sink->capacity) return;
   sink->lines[dir][sink->count[dir]++] = MakeFinderLine(*sink, scanner);

@@ -34,17 +34,37 @@ struct ScanSink {
 // Clears widths, index and sums.
 void WidthDecoderReset(WidthDecoder* decoder);
 
+// The finder-line test on the width just stored (the newest, light, with a
+// five-width sum of at least 7): 1 and the offsets set when it passes, else 0.
+int WidthDecoderTest(WidthDecoder* decoder, uint32_t width);
+
 // Takes the next width. Returns 1 when the finder-line test passes on it (the
 // decoder's offsets then describe the hit), else 0.
-int WidthDecoderPush(WidthDecoder* decoder, uint32_t width);
+inline int WidthDecoderPush(WidthDecoder* d, uint32_t width) {
+  const uint32_t i = d->index;
+  uint32_t* w = d->widths;
+  w[i & 15] = width;
+  // The five widths before the newest one.
+  d->sum5 += w[(i - 1) & 15] - w[(i - 6) & 15];
+  d->index = i + 1;
+  // Only a light element (even index) can end a pattern.
+  if ((i & 1) != 0 || d->sum5 < 7) return 0;
+  return WidthDecoderTest(d, width);
+}
 
 // Turns the decoder's last hit into a FinderLine in image coordinates (quarter
 // pixels) using the scanner's edge positions; a backward line is mirrored so
 // that its position is the smaller end of the run.
 FinderLine MakeFinderLine(const ScanSink& sink, const EdgeScanner& scanner);
 
+// Records the decoder's last hit into the current list (dropped when the list
+// is full).
+void ScanSinkRecord(ScanSink* sink, const EdgeScanner& scanner);
+
 // Passes one width through the decoder and records a hit into the current
 // list (dropped when the list is full).
-void ScanSinkWidth(ScanSink* sink, const EdgeScanner& scanner, uint32_t width);
+inline void ScanSinkWidth(ScanSink* sink, const EdgeScanner& scanner, uint32_t width) {
+  if (WidthDecoderPush(&sink->decoder, width) != 0) ScanSinkRecord(sink, scanner);
+}
 
 }  // namespace qrread
