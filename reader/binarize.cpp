@@ -16,6 +16,9 @@ namespace {
 
 inline int Clamp(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
 
+constexpr int kMaxBinarizeWidth = 1280;
+constexpr int kMaxBinarizeHalf = 128;  // half of the widest window
+
 // Column sums over rows -half .. half - 1, rows outside the image replaced by
 // the nearest row.
 void InitColumnSums(const uint8_t* grey, int width, int height, int half, uint32_t* sums) {
@@ -26,8 +29,13 @@ void InitColumnSums(const uint8_t* grey, int width, int height, int half, uint32
   }
 }
 
-void BinarizeRow(const uint8_t* grey, uint8_t* out, int width, const uint32_t* sums,
-                 int logA, int shift) {
+// The window sum at x is a difference of two prefix sums over the column
+// sums extended by `half` copies of the end columns on either side, which
+// leaves the comparison free of any carried state (it vectorises).
+// The window sum carried along the row (for rows wider than the prefix
+// buffer, which the reader never passes).
+void BinarizeRowCarried(const uint8_t* grey, uint8_t* out, int width, const uint32_t* sums,
+                        int logA, int shift) {
   const int half = 1 << (logA - 1);
   uint32_t m = sums[0] * static_cast<uint32_t>(half);
   for (int c = 0; c < half; ++c) m += sums[Clamp(c, 0, width - 1)];
@@ -36,6 +44,28 @@ void BinarizeRow(const uint8_t* grey, uint8_t* out, int width, const uint32_t* s
     out[x] = ((static_cast<uint32_t>(grey[x]) + 3u) << shift) < m ? 255 : 0;
     m += sums[x + half < last ? x + half : last];
     m -= sums[x - half > 0 ? x - half : 0];
+  }
+}
+
+void BinarizeRow(const uint8_t* grey, uint8_t* out, int width, const uint32_t* sums,
+                 int logA, int shift) {
+  const int half = 1 << (logA - 1);
+  if (width > kMaxBinarizeWidth || half > kMaxBinarizeHalf) {
+    BinarizeRowCarried(grey, out, width, sums, logA, shift);
+    return;
+  }
+  uint32_t prefix[kMaxBinarizeWidth + 2 * kMaxBinarizeHalf + 1];
+  const int last = width - 1;
+  const int extended = width + 2 * half;
+  uint32_t total = 0;
+  prefix[0] = 0;
+  for (int i = 0; i < extended; ++i) {
+    total += sums[Clamp(i - half, 0, last)];
+    prefix[i + 1] = total;
+  }
+  const uint32_t* ahead = prefix + 2 * half;
+  for (int x = 0; x < width; ++x) {
+    out[x] = ((static_cast<uint32_t>(grey[x]) + 3u) << shift) < ahead[x] - prefix[x] ? 255 : 0;
   }
 }
 
