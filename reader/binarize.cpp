@@ -55,14 +55,12 @@ void BinarizeRow(const uint8_t* grey, uint8_t* out, int width, const uint32_t* s
     return;
   }
   uint32_t prefix[kMaxBinarizeWidth + 2 * kMaxBinarizeHalf + 1];
-  const int last = width - 1;
-  const int extended = width + 2 * half;
   uint32_t total = 0;
-  prefix[0] = 0;
-  for (int i = 0; i < extended; ++i) {
-    total += sums[Clamp(i - half, 0, last)];
-    prefix[i + 1] = total;
-  }
+  uint32_t* p = prefix;
+  *p++ = 0;
+  for (int i = 0; i < half; ++i) *p++ = total += sums[0];
+  for (int i = 0; i < width; ++i) *p++ = total += sums[i];
+  for (int i = 0; i < half; ++i) *p++ = total += sums[width - 1];
   const uint32_t* ahead = prefix + 2 * half;
   for (int x = 0; x < width; ++x) {
     out[x] = ((static_cast<uint32_t>(grey[x]) + 3u) << shift) < ahead[x] - prefix[x] ? 255 : 0;
