@@ -64,53 +64,40 @@ int SlowPenalty(const Grid& g, int size) {
   return penalty + 10 * (std::abs(percent - 50) / 5);
 }
 
-TEST(Penalty, RunsLongerThanFiveCostThreePlusTheirLength) {
+// Runs of one colour and finder-like windows laid over a checkerboard (which
+// itself scores 0); a run is (row, column, length, vertical, dark).
+TEST(Penalty, RunsAndFinderLikeWindowsOnACheckerboard) {
   const int size = 21;
-  EXPECT_EQ(Penalty(Checkerboard(size), size), 0);
-  Grid six = Checkerboard(size);
-  for (int c = 0; c < 6; ++c) six[static_cast<size_t>(c)] = 0;  // (0, 6) is dark
-  EXPECT_EQ(Penalty(six, size), 9);
-  Grid five = Checkerboard(size);
-  for (int c = 0; c < 5; ++c) five[static_cast<size_t>(c)] = 1;  // (0, 5) is light
-  EXPECT_EQ(Penalty(five, size), 0);
-  // Later runs in a line count in full too. On 2 x 2 blocks row 2 reads
-  // 1100110011 00 110011 00 1: (2, 9) and (2, 16) are light.
-  Grid inner(static_cast<size_t>(size * size));
-  for (int r = 0; r < size; ++r) {
-    for (int c = 0; c < size; ++c) inner[static_cast<size_t>(r * size + c)] = (r / 2 + c / 2) % 2 == 0;
+  struct Run { int r, c, length; bool vertical; uint8_t dark; };
+  const struct { const char* name; std::vector<Run> runs; int penalty; } cases[] = {
+      {"plain", {}, 0},
+      {"six at a row start", {{0, 0, 6, false, 0}}, 9},  // (0, 6) is dark
+      {"five at a row start", {{0, 0, 5, false, 1}}, 0},  // (0, 5) is light
+      {"seven inside a row", {{5, 8, 6, false, 0}}, 10},  // (5, 14) is light too
+      {"eight ending a column", {{13, 20, 8, true, 0}}, 11},
+      {"finder at a row start", {{0, 3, 1, false, 1}}, 40},  // row 0 reads 1011101 0101...
+      {"finder ending a row", {{2, 17, 1, false, 1}}, 40},   // row 2 ends 0 1011101
+  };
+  for (const auto& c : cases) {
+    Grid g = Checkerboard(size);
+    for (const Run& run : c.runs) {
+      for (int k = 0; k < run.length; ++k) {
+        const int r = run.r + (run.vertical ? k : 0), col = run.c + (run.vertical ? 0 : k);
+        g[static_cast<size_t>(r * size + col)] = run.dark;
+      }
+    }
+    EXPECT_EQ(Penalty(g, size), c.penalty) << c.name;
+    EXPECT_EQ(SlowPenalty(g, size), c.penalty) << c.name;
   }
-  EXPECT_EQ(Penalty(inner, size), 0);
-  for (int c = 10; c < 16; ++c) inner[static_cast<size_t>(2 * size + c)] = 1;
-  EXPECT_EQ(Penalty(inner, size), 9);
-  Grid column = Checkerboard(size);
-  for (int r = 13; r < 21; ++r) column[static_cast<size_t>(r * size + 20)] = 0;  // run of 8 at the end
-  EXPECT_EQ(Penalty(column, size), 11);
-}
-
-TEST(Penalty, FinderLikeWindowsCostForty) {
-  const int size = 21;
-  Grid g = Checkerboard(size);
-  g[3] = 1;  // row 0 reads 1011101 0101...
-  EXPECT_EQ(Penalty(g, size), 40);
-  Grid end = Checkerboard(size);  // the window may end at the last column
-  const int finder[7] = {1, 0, 1, 1, 1, 0, 1};
-  for (int k = 0; k < 7; ++k) end[static_cast<size_t>(2 * size + 14 + k)] = static_cast<uint8_t>(finder[k]);
-  EXPECT_EQ(Penalty(end, size), SlowPenalty(end, size));
-  EXPECT_GE(Penalty(end, size), 40);
 }
 
 TEST(Penalty, DarkProportionTerm) {
-  EXPECT_EQ(qr_proportion_penalty(50, 10), 0);
-  EXPECT_EQ(qr_proportion_penalty(56, 10), 10);
-  EXPECT_EQ(qr_proportion_penalty(44, 10), 10);
-  EXPECT_EQ(qr_proportion_penalty(54, 10), 0);
-  EXPECT_EQ(qr_proportion_penalty(46, 10), 0);
-  EXPECT_EQ(qr_proportion_penalty(45, 10), 10);
-  EXPECT_EQ(qr_proportion_penalty(0, 21), 100);
-  EXPECT_EQ(qr_proportion_penalty(441, 21), 100);
+  const struct { int dark, size, penalty; } cases[] = {
+      {50, 10, 0}, {56, 10, 10}, {44, 10, 10}, {54, 10, 0},
+      {46, 10, 0}, {45, 10, 10}, {0, 21, 100}, {441, 21, 100}};
+  for (const auto& c : cases) EXPECT_EQ(qr_proportion_penalty(c.dark, c.size), c.penalty) << c.dark;
   // All dark: 100 + runs of 21 in 42 lines at 24 each.
-  const Grid dark(21 * 21, 1);
-  EXPECT_EQ(Penalty(dark, 21), 100 + 42 * 24);
+  EXPECT_EQ(Penalty(Grid(21 * 21, 1), 21), 100 + 42 * 24);
 }
 
 // Random matrices with runs of random length, across the 64-module word limits.

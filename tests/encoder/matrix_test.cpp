@@ -1,7 +1,6 @@
 // Function patterns, codeword placement, format and version information.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -26,16 +25,16 @@ struct Matrix {
 };
 
 // '#' dark function, '.' light function, '=' dark reserved, '-' light reserved, ' ' data.
-char Symbol(uint8_t cell) {
-  if (cell & kCellFunction) return (cell & kCellDark) ? '#' : '.';
-  if (cell & kCellReserved) return (cell & kCellDark) ? '=' : '-';
-  return cell == 0 ? ' ' : '?';
-}
-
 std::string Art(const Matrix& m) {
   std::string art;
   for (int r = 0; r < m.size; ++r) {
-    for (int c = 0; c < m.size; ++c) art += Symbol(m.at(r, c));
+    for (int c = 0; c < m.size; ++c) {
+      const uint8_t cell = m.at(r, c);
+      const bool dark = cell & kCellDark;
+      art += (cell & kCellFunction)   ? (dark ? '#' : '.')
+             : (cell & kCellReserved) ? (dark ? '=' : '-')
+                                      : (cell == 0 ? ' ' : '?');
+    }
     art += '\n';
   }
   return art;
@@ -86,12 +85,9 @@ int AlignmentPatterns(const Matrix& m, int version) {
 }
 
 TEST(FunctionPatterns, AlignmentPatternsSkipTheFinderCorners) {
-  EXPECT_EQ(AlignmentPatterns(Matrix(1), 1), 0);
-  EXPECT_EQ(AlignmentPatterns(Matrix(2), 2), 1);
+  const int expected[][2] = {{1, 0}, {2, 1}, {7, 6}, {14, 13}, {40, 46}};
+  for (const auto& e : expected) EXPECT_EQ(AlignmentPatterns(Matrix(e[0]), e[0]), e[1]) << e[0];
   EXPECT_TRUE(Matrix(2).dark(18, 18));
-  EXPECT_EQ(AlignmentPatterns(Matrix(7), 7), 6);
-  EXPECT_EQ(AlignmentPatterns(Matrix(14), 14), 13);
-  EXPECT_EQ(AlignmentPatterns(Matrix(40), 40), 46);
   // Where an alignment pattern crosses the timing row, the pattern wins.
   const Matrix m(7);
   EXPECT_EQ(m.at(6, 21), kCellFunction);  // the timing flag is replaced
@@ -105,13 +101,27 @@ int RemainderBits(int version) {
   return 0;
 }
 
-TEST(FunctionPatterns, DataCellsHoldAllCodewordsPlusRemainderBits) {
+// Data cells hold every codeword plus the remainder cells, which stay light
+// and end the walk in the leftmost column pair.
+TEST(FunctionPatterns, DataCellsHoldAllCodewordsPlusRemainderCells) {
   for (int v = 1; v <= 40; ++v) {
-    const Matrix m(v);
+    SCOPED_TRACE("version " + std::to_string(v));
+    Matrix m(v);
     int data = 0;
     for (uint8_t cell : m.cells) data += qrenc::IsDataCell(cell) ? 1 : 0;
-    EXPECT_EQ(data, 8 * qrstd::TotalCodewords(v) + RemainderBits(v)) << "version " << v;
-    EXPECT_EQ(m.at(m.size - 8, 8), kCellReserved | kCellDark) << "version " << v;
+    EXPECT_EQ(data, 8 * qrstd::TotalCodewords(v) + RemainderBits(v));
+    EXPECT_EQ(m.at(m.size - 8, 8), kCellReserved | kCellDark);
+    const std::vector<uint8_t> ones(static_cast<size_t>(qrstd::TotalCodewords(v)), 0xFF);
+    qr_place_codewords(m.cells.data(), m.size, ones.data(), static_cast<int32_t>(ones.size()));
+    int light = 0;
+    for (int r = 0; r < m.size; ++r) {
+      for (int c = 0; c < m.size; ++c) {
+        if (m.at(r, c) != 0) continue;
+        ++light;
+        EXPECT_LE(c, 1);
+      }
+    }
+    EXPECT_EQ(light, RemainderBits(v));
   }
 }
 
@@ -130,28 +140,8 @@ TEST(CodewordPlacement, ZigZagFromTheBottomRight) {
       if (qrenc::IsDataCell(m.at(r, c)) && m.dark(r, c)) darkData.emplace_back(r, c);
     }
   }
-  const std::vector<std::pair<int, int>> expected = {{9, 18}, {9, 19}, {10, 17}, {19, 20}, {20, 20},
-                                                     {12, 0}};
-  std::vector<std::pair<int, int>> sorted = expected;
-  std::sort(sorted.begin(), sorted.end());
-  EXPECT_EQ(darkData, sorted);
-}
-
-TEST(CodewordPlacement, RemainderCellsStayLight) {
-  for (int v : {1, 2, 6, 7, 14, 21, 27, 28, 40}) {
-    Matrix m(v);
-    const std::vector<uint8_t> ones(static_cast<size_t>(qrstd::TotalCodewords(v)), 0xFF);
-    qr_place_codewords(m.cells.data(), m.size, ones.data(), static_cast<int32_t>(ones.size()));
-    int light = 0;
-    for (int r = 0; r < m.size; ++r) {
-      for (int c = 0; c < m.size; ++c) {
-        if (m.at(r, c) != 0) continue;
-        ++light;
-        EXPECT_LE(c, 1) << "version " << v;  // the walk ends in the leftmost pair
-      }
-    }
-    EXPECT_EQ(light, RemainderBits(v)) << "version " << v;
-  }
+  EXPECT_EQ(darkData, (std::vector<std::pair<int, int>>{
+                          {9, 18}, {9, 19}, {10, 17}, {12, 0}, {19, 20}, {20, 20}}));
 }
 
 uint32_t ReadBits(const Matrix& m, const std::vector<std::pair<int, int>>& cells) {
@@ -162,19 +152,6 @@ uint32_t ReadBits(const Matrix& m, const std::vector<std::pair<int, int>>& cells
   return word;
 }
 
-// Cells of format bits 0..14, first and second copy.
-std::vector<std::pair<int, int>> FormatCells(int size, bool second) {
-  std::vector<std::pair<int, int>> cells;
-  if (!second) {
-    for (int r : {0, 1, 2, 3, 4, 5, 7}) cells.emplace_back(r, 8);
-    for (int c : {8, 7, 5, 4, 3, 2, 1, 0}) cells.emplace_back(8, c);
-  } else {
-    for (int i = 0; i < 8; ++i) cells.emplace_back(8, size - 1 - i);
-    for (int i = 7; i >= 1; --i) cells.emplace_back(size - i, 8);
-  }
-  return cells;
-}
-
 TEST(FormatInfo, BothCopiesCarryTheWordOfLevelAndMask) {
   struct Case { int level; int mask; uint32_t word; };
   for (const Case c : {Case{qrstd::kLevelM, 0, 0x5412}, Case{qrstd::kLevelL, 0, 0x77C4},
@@ -183,8 +160,13 @@ TEST(FormatInfo, BothCopiesCarryTheWordOfLevelAndMask) {
     for (int v : {1, 12}) {
       Matrix m(v);
       qr_place_format_info(m.cells.data(), m.size, c.level, c.mask);
-      EXPECT_EQ(ReadBits(m, FormatCells(m.size, false)), c.word);
-      EXPECT_EQ(ReadBits(m, FormatCells(m.size, true)), c.word);
+      std::vector<std::pair<int, int>> first, second;  // bits 0..14 of each copy
+      for (int r : {0, 1, 2, 3, 4, 5, 7}) first.emplace_back(r, 8);
+      for (int col : {8, 7, 5, 4, 3, 2, 1, 0}) first.emplace_back(8, col);
+      for (int i = 0; i < 8; ++i) second.emplace_back(8, m.size - 1 - i);
+      for (int i = 7; i >= 1; --i) second.emplace_back(m.size - i, 8);
+      EXPECT_EQ(ReadBits(m, first), c.word);
+      EXPECT_EQ(ReadBits(m, second), c.word);
       EXPECT_TRUE(m.dark(m.size - 8, 8));  // untouched
       EXPECT_TRUE(m.dark(6, 8));           // timing stays
     }
@@ -196,11 +178,9 @@ TEST(VersionInfo, BothCopiesCarryTheVersionWord) {
     Matrix m(v);
     qr_place_version_info(m.cells.data(), m.size, v);
     std::vector<std::pair<int, int>> bottomLeft, topRight;
-    for (int i = 0; i < 6; ++i) {
-      for (int k = 0; k < 3; ++k) {
-        bottomLeft.emplace_back(m.size - 11 + k, i);
-        topRight.emplace_back(i, m.size - 11 + k);
-      }
+    for (int i = 0; i < 18; ++i) {
+      bottomLeft.emplace_back(m.size - 11 + i % 3, i / 3);
+      topRight.emplace_back(i / 3, m.size - 11 + i % 3);
     }
     const uint32_t expected = v == 7 ? 0x07C94u : qrstd::kVersionWords[v - 7];
     EXPECT_EQ(ReadBits(m, bottomLeft), expected) << v;

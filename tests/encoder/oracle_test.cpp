@@ -5,9 +5,7 @@
 #include <ZXing/ReadBarcode.h>
 
 #include <gtest/gtest.h>
-#include <jpeglib.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -16,84 +14,21 @@
 #include "encoder/qr_encoder.h"
 #include "encoder/qr_standard.h"
 #include "generation/symbol_picture.h"
+#include "tests/encoder/encoder_test_util.h"
+#include "tests/generation/read_jpeg.h"
 
 namespace {
 
-struct GreyPicture {
-  int width = 0;
-  int height = 0;
-  std::vector<uint8_t> pixels;
-};
-
-GreyPicture ReadJpeg(const std::string& path) {
-  GreyPicture picture;
-  FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return picture;
-  jpeg_decompress_struct cinfo;
-  jpeg_error_mgr jerr;
-  cinfo.err = jpeg_std_error(&jerr);
-  jpeg_create_decompress(&cinfo);
-  jpeg_stdio_src(&cinfo, file);
-  jpeg_read_header(&cinfo, TRUE);
-  cinfo.out_color_space = JCS_GRAYSCALE;
-  jpeg_start_decompress(&cinfo);
-  picture.width = static_cast<int>(cinfo.output_width);
-  picture.height = static_cast<int>(cinfo.output_height);
-  picture.pixels.resize(static_cast<size_t>(picture.width) * picture.height);
-  while (cinfo.output_scanline < cinfo.output_height) {
-    JSAMPROW row = picture.pixels.data() + static_cast<size_t>(cinfo.output_scanline) * picture.width;
-    jpeg_read_scanlines(&cinfo, &row, 1);
-  }
-  jpeg_finish_decompress(&cinfo);
-  jpeg_destroy_decompress(&cinfo);
-  std::fclose(file);
-  return picture;
-}
-
-struct Decoded {
-  bool ok = false;
-  std::vector<uint8_t> bytes;
-  std::string level;
-};
-
-Decoded DecodeWithZxing(const GreyPicture& picture) {
-  ZXing::DecodeHints hints;
-  hints.setFormats(ZXing::BarcodeFormat::QRCode);
-  hints.setTryRotate(false);
-  hints.setTryDownscale(false);
-  const ZXing::ImageView view(picture.pixels.data(), picture.width, picture.height,
-                              ZXing::ImageFormat::Lum);
-  const ZXing::Result result = ZXing::ReadBarcode(view, hints);
-  Decoded d;
-  d.ok = result.isValid();
-  d.bytes.assign(result.bytes().begin(), result.bytes().end());
-  d.level = result.ecLevel();
-  return d;
-}
-
-const char* LevelName(int32_t recordLevel) {
-  static const char* const kNames[] = {"L", "M", "Q", "H"};
-  return kNames[recordLevel - 1];
-}
+using enctest::Encode;
+using enctest::NewSymbol;
 
 enum class Content { kNumeric, kAlphanumeric, kByte, kMixed, kHanzi, kGbk };
-
-const char* ContentName(Content c) {
-  switch (c) {
-    case Content::kNumeric: return "numeric";
-    case Content::kAlphanumeric: return "alphanumeric";
-    case Content::kByte: return "byte";
-    case Content::kMixed: return "mixed";
-    case Content::kHanzi: return "hanzi";
-    case Content::kGbk: return "gbk";
-  }
-  return "?";
-}
+const char* const kContentNames[] = {"numeric", "alphanumeric", "byte", "mixed", "hanzi", "gbk"};
 
 // A text of `kind` that needs about `bits` bits of data.
-std::vector<uint8_t> MakeText(Content kind, int bits, std::mt19937& rng) {
+std::string MakeText(Content kind, int bits, std::mt19937& rng) {
   static const char kAlnum[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ $%*+-./:";
-  std::vector<uint8_t> text;
+  std::string text;
   auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
   switch (kind) {
     case Content::kNumeric:
@@ -103,7 +38,7 @@ std::vector<uint8_t> MakeText(Content kind, int bits, std::mt19937& rng) {
       for (int i = 0; i < std::max(6, bits * 2 / 11); ++i) text.push_back(kAlnum[pick(45)]);
       break;
     case Content::kByte:
-      for (int i = 0; i < std::max(1, bits / 8); ++i) text.push_back(static_cast<uint8_t>(pick(256)));
+      for (int i = 0; i < std::max(1, bits / 8); ++i) text.push_back(static_cast<char>(pick(256)));
       break;
     case Content::kMixed:
       while (static_cast<int>(text.size()) * 7 < bits) {
@@ -122,8 +57,8 @@ std::vector<uint8_t> MakeText(Content kind, int bits, std::mt19937& rng) {
         if (pick(5) == 0) {
           text.push_back('a' + pick(26));
         } else {
-          text.push_back(static_cast<uint8_t>(0xB0 + pick(0xF7 - 0xB0 + 1)));
-          text.push_back(static_cast<uint8_t>(0xA1 + pick(0xFE - 0xA1 + 1)));
+          text.push_back(static_cast<char>(0xB0 + pick(0xF7 - 0xB0 + 1)));
+          text.push_back(static_cast<char>(0xA1 + pick(0xFE - 0xA1 + 1)));
         }
       }
       break;
@@ -132,34 +67,23 @@ std::vector<uint8_t> MakeText(Content kind, int bits, std::mt19937& rng) {
       // lead byte at the very end with nothing to pair with.
       while (static_cast<int>(text.size()) * 7 < bits) {
         const bool outside = pick(2) == 0;
-        text.push_back(static_cast<uint8_t>(outside ? 0x81 + pick(0x20) : 0xB0 + pick(0x40)));
-        text.push_back(static_cast<uint8_t>(outside ? 0x40 + pick(0x3F) : 0xA1 + pick(0x5E)));
+        text.push_back(static_cast<char>(outside ? 0x81 + pick(0x20) : 0xB0 + pick(0x40)));
+        text.push_back(static_cast<char>(outside ? 0x40 + pick(0x3F) : 0xA1 + pick(0x5E)));
       }
-      text.push_back(0xC8);
+      text.push_back('\xC8');
       break;
   }
   return text;
 }
 
-bool Fits(const std::vector<uint8_t>& text, int32_t version, int32_t level, int32_t mode) {
-  QrSymbol* symbol = qr_create_symbol();
-  symbol->symbology = QR_SYMBOLOGY_QRCODE;
-  symbol->ecLevel = level;
-  symbol->version = version;
-  symbol->inputMode = mode;
-  const bool fits = qr_encode(symbol, text.data(), static_cast<int32_t>(text.size())) == QR_OK &&
-                    symbol->ecLevel == level;
-  qr_delete_symbol(symbol);
-  return fits;
-}
-
 // A text of `kind` that nearly fills `version` at `level` (without a level raise).
-std::vector<uint8_t> FillingText(Content kind, int32_t version, int32_t level, int32_t mode,
-                                 std::mt19937& rng) {
+std::string FillingText(Content kind, int32_t version, int32_t level, int32_t mode,
+                        std::mt19937& rng) {
   int bits = 8 * qrstd::DataCodewords(version, level - 1);
   for (;;) {
-    std::vector<uint8_t> text = MakeText(kind, bits, rng);
-    if (Fits(text, version, level, mode)) return text;
+    std::string text = MakeText(kind, bits, rng);
+    auto s = NewSymbol(level, version, mode);
+    if (Encode(s.get(), text) == QR_OK && s->ecLevel == level) return text;
     bits = bits * 15 / 16;
   }
 }
@@ -168,33 +92,37 @@ class OracleTest : public ::testing::Test {
  protected:
   void SetUp() override {
     std::filesystem::create_directories(QRTOOL_TEST_TMP);
-    path_ = std::string(QRTOOL_TEST_TMP) + "/oracle.jpg";
+    // One file per test: ctest runs the tests of this program side by side.
+    path_ = std::string(QRTOOL_TEST_TMP) + "/" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".jpg";
   }
 
   // Encodes `text`, writes and reads back the picture and checks zxing's reading.
-  void Check(const std::vector<uint8_t>& text, int32_t level, int32_t version, int32_t mode,
-             bool compareBytes, const std::string& label) {
-    QrSymbol* symbol = qr_create_symbol();
-    ASSERT_NE(symbol, nullptr);
-    symbol->symbology = QR_SYMBOLOGY_QRCODE;
-    symbol->ecLevel = level;
-    symbol->version = version;
-    symbol->inputMode = mode;
-    const int32_t code = qr_encode(symbol, text.data(), static_cast<int32_t>(text.size()));
-    ASSERT_EQ(code, QR_OK) << label << ": " << symbol->errorText;
+  void Check(const std::string& text, int32_t level, int32_t version, int32_t mode,
+             const std::string& label) {
+    SCOPED_TRACE(label);
+    auto symbol = NewSymbol(level, version, mode);
+    ASSERT_EQ(Encode(symbol.get(), text), QR_OK) << symbol->errorText;
     if (version != 0) {
-      EXPECT_EQ(symbol->version, version) << label;
+      EXPECT_EQ(symbol->version, version);
     }
     const int modulePixels = 3;  // zxing's detector misses some version-40 symbols at 2
-    ASSERT_EQ(SaveSymbolPicture(symbol, modulePixels, path_.c_str()), 1) << label;
-    const Decoded d = DecodeWithZxing(ReadJpeg(path_));
-    ASSERT_TRUE(d.ok) << label << " version " << symbol->version;
-    EXPECT_EQ(d.level, LevelName(symbol->ecLevel)) << label;
-    if (compareBytes) {
-      EXPECT_EQ(d.bytes, text) << label;
-    }
+    ASSERT_EQ(SaveSymbolPicture(symbol.get(), modulePixels, path_.c_str()), 1);
+    testjpeg::Picture picture;
+    testjpeg::ReadPicture(path_, &picture);
+    ASSERT_TRUE(picture.ok);
+    ZXing::DecodeHints hints;
+    hints.setFormats(ZXing::BarcodeFormat::QRCode);
+    hints.setTryRotate(false);
+    hints.setTryDownscale(false);
+    const ZXing::Result result = ZXing::ReadBarcode(
+        ZXing::ImageView(picture.pixels.data(), picture.width, picture.height,
+                         ZXing::ImageFormat::Lum),
+        hints);
+    ASSERT_TRUE(result.isValid()) << "version " << symbol->version;
+    EXPECT_EQ(result.ecLevel(), std::string(1, "LMQH"[symbol->ecLevel - 1]));
+    EXPECT_EQ(std::string(result.bytes().begin(), result.bytes().end()), text);
     ++checked_;
-    qr_delete_symbol(symbol);
   }
 
   std::string path_;
@@ -215,10 +143,9 @@ TEST_F(OracleTest, EveryVersionLevelAndContentDecodesToTheInput) {
     for (int32_t level = 1; level <= 4; ++level) {
       for (Content kind : kinds) {
         const int32_t mode = InputModeFor(kind);
-        const std::vector<uint8_t> text = FillingText(kind, version, level, mode, rng);
-        Check(text, level, version, mode, true,
-              std::string(ContentName(kind)) + " v" + std::to_string(version) + " level " +
-                  std::to_string(level));
+        Check(FillingText(kind, version, level, mode, rng), level, version, mode,
+              std::string(kContentNames[static_cast<int>(kind)]) + " v" +
+                  std::to_string(version) + " level " + std::to_string(level));
         if (HasFatalFailure()) return;
       }
     }
@@ -233,9 +160,8 @@ TEST_F(OracleTest, AutomaticChoiceDecodesToTheInput) {
                            Content::kMixed, Content::kHanzi, Content::kGbk};
   for (Content kind : kinds) {
     for (int bits : {20, 150, 900, 4000, 12000}) {
-      const std::vector<uint8_t> text = MakeText(kind, bits, rng);
-      const int32_t mode = InputModeFor(kind);
-      Check(text, 0, 0, mode, true, std::string(ContentName(kind)) + " auto " + std::to_string(bits));
+      Check(MakeText(kind, bits, rng), 0, 0, InputModeFor(kind),
+            std::string(kContentNames[static_cast<int>(kind)]) + " auto " + std::to_string(bits));
       if (HasFatalFailure()) return;
     }
   }

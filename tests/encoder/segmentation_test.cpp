@@ -1,13 +1,18 @@
-// Characters, mode classification, the double-byte split and the bit estimate.
+// Characters, mode classification, the double-byte split, the bit estimate and
+// the data codewords built from them.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "encoder/bit_stream.h"
 #include "encoder/qr_encoder.h"
+#include "encoder/qr_standard.h"
 #include "encoder/segmentation.h"
 
 namespace {
+
+using Bytes = std::vector<uint8_t>;
 
 std::vector<int32_t> Characters(const std::string& bytes, int32_t mode) {
   const auto* text = reinterpret_cast<const uint8_t*>(bytes.data());
@@ -18,22 +23,35 @@ std::vector<int32_t> Characters(const std::string& bytes, int32_t mode) {
   return chars;
 }
 
-// Modes after classification and (in GB2312_MODE) the split, as a string of letters.
-std::string Modes(const std::string& bytes, int32_t mode = DATA_MODE) {
+// Characters after classification and the double-byte split, with their modes.
+struct Segmented {
+  std::vector<int32_t> chars;
+  std::string modes;
+};
+
+Segmented Segment(const std::string& bytes, int32_t mode) {
   const std::vector<int32_t> chars = Characters(bytes, mode);
   const auto n = static_cast<int32_t>(chars.size());
   std::vector<char> modes(chars.size());
   qr_classify_modes(chars.data(), n, mode, modes.data());
-  std::vector<int32_t> split(2 * chars.size());
-  std::vector<char> splitModes(2 * chars.size());
+  std::vector<int32_t> split(2 * chars.size() + 1);
+  std::vector<char> splitModes(2 * chars.size() + 1);
   const int32_t m = qr_split_double_bytes(chars.data(), modes.data(), n, split.data(),
                                           splitModes.data());
-  return std::string(splitModes.data(), static_cast<size_t>(m));
+  return {std::vector<int32_t>(split.begin(), split.begin() + m),
+          std::string(splitModes.data(), static_cast<size_t>(m))};
 }
 
-int32_t Estimate(const std::string& bytes, int32_t mode = DATA_MODE) {
-  const std::string modes = Modes(bytes, mode);
-  return qr_estimate_bits(modes.data(), static_cast<int32_t>(modes.size()));
+std::string Modes(const std::string& bytes, int32_t mode = DATA_MODE) {
+  return Segment(bytes, mode).modes;
+}
+
+Bytes Codewords(const std::string& bytes, int32_t version, int32_t level, int32_t mode) {
+  const Segmented s = Segment(bytes, mode);
+  Bytes out(static_cast<size_t>(qrstd::DataCodewords(version, level)));
+  qr_build_codewords(version, static_cast<int32_t>(out.size()), s.modes.data(), s.chars.data(),
+                     static_cast<int32_t>(s.chars.size()), out.data());
+  return out;
 }
 
 TEST(Characters, Gb2312ModePairsLeadBytesAndKeepsATrailingLeadByteAlone) {
@@ -43,75 +61,131 @@ TEST(Characters, Gb2312ModePairsLeadBytesAndKeepsATrailingLeadByteAlone) {
   // The last byte must not pair with anything beyond the input.
   EXPECT_EQ(Characters("x\xC8", GB2312_MODE), (std::vector<int32_t>{'x', 0xC8}));
   EXPECT_EQ(Characters("\xB0\xA1\xB0", GB2312_MODE), (std::vector<int32_t>{0xB0A1, 0xB0}));
-  // DATA_MODE never pairs.
   EXPECT_EQ(Characters("\xB0\xA1", DATA_MODE), (std::vector<int32_t>{0xB0, 0xA1}));
 }
 
 TEST(Characters, Gb2312RowsAreTheHanziModeOnes) {
-  EXPECT_TRUE(qr_is_gb2312(0xA1A1));
-  EXPECT_TRUE(qr_is_gb2312(0xAAFE));
-  EXPECT_TRUE(qr_is_gb2312(0xB0A1));
-  EXPECT_TRUE(qr_is_gb2312(0xFAFE));
-  EXPECT_FALSE(qr_is_gb2312(0xABA1));  // rows AB..AF are outside
-  EXPECT_FALSE(qr_is_gb2312(0xAFFE));
-  EXPECT_FALSE(qr_is_gb2312(0xFBA1));
-  EXPECT_FALSE(qr_is_gb2312(0xB0A0));  // second byte below A1
-  EXPECT_FALSE(qr_is_gb2312(0xB0FF));
-  EXPECT_FALSE(qr_is_gb2312(0x8140));  // GBK extension
+  for (int32_t c : {0xA1A1, 0xAAFE, 0xB0A1, 0xFAFE}) EXPECT_TRUE(qr_is_gb2312(c)) << std::hex << c;
+  // Rows AB..AF and above FA, second bytes outside A1..FE, the GBK extension.
+  for (int32_t c : {0xABA1, 0xAFFE, 0xFBA1, 0xB0A0, 0xB0FF, 0x8140}) {
+    EXPECT_FALSE(qr_is_gb2312(c)) << std::hex << c;
+  }
 }
 
-TEST(Classification, ShortDigitAndAlphanumericRunsBecomeByte) {
-  EXPECT_EQ(Modes("01234567"), "NNNNNNNN");
-  EXPECT_EQ(Modes("12345"), "BBBBB");
-  EXPECT_EQ(Modes("123456"), "NNNNNN");
-  EXPECT_EQ(Modes("ABCDE"), "BBBBB");
-  EXPECT_EQ(Modes("ABCDEF"), "AAAAAA");
-  EXPECT_EQ(Modes("AB12345"), "AAAAAAA");  // the digits join AB
-  EXPECT_EQ(Modes("HELLO WORLD"), "AAAAAAAAAAA");
-  EXPECT_EQ(Modes("hello world"), "BBBBBBBBBBB");
-  EXPECT_EQ(Modes("abc123456def"), "BBBNNNNNNBBB");
-  EXPECT_EQ(Modes("abc12345def"), "BBBBBBBBBBB");
-  EXPECT_EQ(Modes("http://x/ABCDEF"), "BBBBBBBBAAAAAAA");
-}
-
-TEST(Classification, HanziRunsShorterThanFourAfterAByteBecomeBytes) {
+TEST(Classification, ModesOfRunsAfterEveryPass) {
   const std::string h = "\xB0\xA1";  // one GB 2312 character
-  EXPECT_EQ(Modes("a" + h + h + h, GB2312_MODE), "BBBBBBB");
-  EXPECT_EQ(Modes("a" + h + h + h + h, GB2312_MODE), "BGGGG");
-  EXPECT_EQ(Modes("1" + h, GB2312_MODE), "BBB");
-  EXPECT_EQ(Modes(h + h + "abc", GB2312_MODE), "GGBBB");
-  EXPECT_EQ(Modes(h, GB2312_MODE), "G");
-  EXPECT_EQ(Modes("ABCDEF" + h, GB2312_MODE), "AAAAAAG");  // after alphanumeric it stays
-  EXPECT_EQ(Modes("123456" + h + "x" + h, GB2312_MODE), "NNNNNNGBBB");
+  const struct { std::string text; int32_t mode; const char* modes; } cases[] = {
+      {"01234567", DATA_MODE, "NNNNNNNN"},
+      {"12345", DATA_MODE, "BBBBB"},  // short digit and alphanumeric runs become byte
+      {"123456", DATA_MODE, "NNNNNN"},
+      {"ABCDE", DATA_MODE, "BBBBB"},
+      {"ABCDEF", DATA_MODE, "AAAAAA"},
+      {"AB12345", DATA_MODE, "AAAAAAA"},  // the digits join AB
+      {"HELLO WORLD", DATA_MODE, "AAAAAAAAAAA"},
+      {"hello world", DATA_MODE, "BBBBBBBBBBB"},
+      {"abc123456def", DATA_MODE, "BBBNNNNNNBBB"},
+      {"abc12345def", DATA_MODE, "BBBBBBBBBBB"},
+      {"http://x/ABCDEF", DATA_MODE, "BBBBBBBBAAAAAAA"},
+      // Hanzi runs shorter than four after a byte become bytes.
+      {"a" + h + h + h, GB2312_MODE, "BBBBBBB"},
+      {"a" + h + h + h + h, GB2312_MODE, "BGGGG"},
+      {"1" + h, GB2312_MODE, "BBB"},
+      {h + h + "abc", GB2312_MODE, "GGBBB"},
+      {h, GB2312_MODE, "G"},
+      {"ABCDEF" + h, GB2312_MODE, "AAAAAAG"},  // after alphanumeric it stays
+      {"123456" + h + "x" + h, GB2312_MODE, "NNNNNNGBBB"},
+      {"\xB0\xA1\xB0\xA2\xB0\xA3\xB0\xA4\xC8", GB2312_MODE, "GGGGB"},  // lone trailing lead byte
+  };
+  for (const auto& c : cases) EXPECT_EQ(Modes(c.text, c.mode), c.modes) << c.text;
 }
 
 TEST(Classification, DoubleBytesOutsideGb2312AreSentAsTheirBytes) {
-  const std::vector<int32_t> in = {0x8140, 0xB0A1, 0xB0A2, 0xB0A3, 0xB0A4};
-  std::vector<char> modes(in.size());
-  qr_classify_modes(in.data(), 5, GB2312_MODE, modes.data());
-  EXPECT_EQ(std::string(modes.begin(), modes.end()), "BGGGG");
-  std::vector<int32_t> out(10);
-  std::vector<char> outModes(10);
-  ASSERT_EQ(qr_split_double_bytes(in.data(), modes.data(), 5, out.data(), outModes.data()), 6);
-  EXPECT_EQ(std::vector<int32_t>(out.begin(), out.begin() + 6),
-            (std::vector<int32_t>{0x81, 0x40, 0xB0A1, 0xB0A2, 0xB0A3, 0xB0A4}));
-  // A lone trailing lead byte is one byte character.
-  EXPECT_EQ(Modes("\xB0\xA1\xB0\xA2\xB0\xA3\xB0\xA4\xC8", GB2312_MODE), "GGGGB");
+  const Segmented s = Segment("\x81\x40\xB0\xA1\xB0\xA2\xB0\xA3\xB0\xA4", GB2312_MODE);
+  EXPECT_EQ(s.modes, "BBGGGG");
+  EXPECT_EQ(s.chars, (std::vector<int32_t>{0x81, 0x40, 0xB0A1, 0xB0A2, 0xB0A3, 0xB0A4}));
 }
 
 TEST(Estimate, CountsWidestHeadersAndCharacterBits) {
-  EXPECT_EQ(Estimate("01234567"), 45);
-  EXPECT_EQ(Estimate("12345678901234567890"), 85);
-  EXPECT_EQ(Estimate("HELLO WORLD"), 78);
-  EXPECT_EQ(Estimate("hello world"), 108);
-  EXPECT_EQ(Estimate(std::string(40, 'a')), 340);
-  EXPECT_EQ(Estimate(std::string(1300, 'a')), 10420);
-  EXPECT_EQ(Estimate("\xB0\xA1\xB0\xA2", GB2312_MODE), 46);
-  // Each segment pays its header; counters restart with the segment.
-  EXPECT_EQ(Estimate("abc123456def"), 20 + 24 + 18 + 20 + 20 + 24);
-  EXPECT_EQ(Estimate("1"), 28);  // a lone digit ends up as a byte
-  EXPECT_EQ(Estimate("1234567"), 18 + 10 + 10 + 4);
+  const struct { std::string text; int32_t mode; int32_t bits; } cases[] = {
+      {"01234567", DATA_MODE, 45},
+      {"12345678901234567890", DATA_MODE, 85},
+      {"HELLO WORLD", DATA_MODE, 78},
+      {"hello world", DATA_MODE, 108},
+      {std::string(40, 'a'), DATA_MODE, 340},
+      {std::string(1300, 'a'), DATA_MODE, 10420},
+      {"\xB0\xA1\xB0\xA2", GB2312_MODE, 46},
+      // Each segment pays its header; counters restart with the segment.
+      {"abc123456def", DATA_MODE, 20 + 24 + 18 + 20 + 20 + 24},
+      {"1", DATA_MODE, 28},  // a lone digit ends up as a byte
+      {"1234567", DATA_MODE, 18 + 10 + 10 + 4},
+  };
+  for (const auto& c : cases) {
+    const std::string modes = Modes(c.text, c.mode);
+    EXPECT_EQ(qr_estimate_bits(modes.data(), static_cast<int32_t>(modes.size())), c.bits) << c.text;
+  }
   EXPECT_EQ(qr_estimate_bits(nullptr, 0), 0);
+}
+
+TEST(BitStream, AppendsMostSignificantFirstAcrossBytes) {
+  uint8_t bytes[4] = {};
+  QrBitStream s{bytes, 32, 0};
+  qr_append_bits(&s, 0x5, 3);      // 101
+  qr_append_bits(&s, 0x1FF, 9);    // 111111111
+  qr_append_bits(&s, 0x0, 2);
+  qr_append_bits(&s, 0xABCD, 16);
+  qr_append_bits(&s, 0xFFFFFFFF, 0);
+  EXPECT_EQ(s.bitCount, 30);
+  EXPECT_EQ(Bytes(bytes, bytes + 4), (Bytes{0xBF, 0xF2, 0xAF, 0x34}));
+  // Bits past the capacity are dropped, not written.
+  qr_append_bits(&s, 0x7, 3);
+  EXPECT_EQ(s.bitCount, 32);
+  EXPECT_EQ(bytes[3], 0x37);
+}
+
+// Data codewords (or their first bytes) for worked examples, segment order,
+// numeric tails, count indicator widths, a cut terminator and padding.
+TEST(BitStream, DataCodewords) {
+  const std::string hanzi = "\xA1\xA1";  // Hanzi value 0
+  Bytes pad = {0x40, 0x13, 0x10};  // a lone digit is a byte: 0100 00000001 00110001 0000
+  while (pad.size() < 34) pad.push_back(pad.size() % 2 ? 0xEC : 0x11);
+  const struct { std::string text; int32_t version, level, mode; Bytes start; } cases[] = {
+      {"01234567", 1, qrstd::kLevelH, DATA_MODE,
+       {0x10, 0x20, 0x0C, 0x56, 0x61, 0x80, 0xEC, 0x11, 0xEC}},
+      {"HELLO WORLD", 1, qrstd::kLevelQ, DATA_MODE,
+       {0x20, 0x5B, 0x0B, 0x78, 0xD1, 0x72, 0xDC, 0x4D, 0x43, 0x40, 0xEC, 0x11, 0xEC}},
+      {"\xB0\xA1\xB0\xA2", 1, qrstd::kLevelH, GB2312_MODE,
+       {0xD1, 0x02, 0x1E, 0x00, 0xF0, 0x40, 0xEC, 0x11, 0xEC}},
+      {hanzi, 1, qrstd::kLevelH, GB2312_MODE, {0xD1, 0x01, 0x00, 0x00, 0x00, 0xEC, 0x11, 0xEC, 0x11}},
+      // 0100 00000011 "abc" | 0001 0000000110 123 456 | 0000, segments in text order.
+      {"abc123456", 1, qrstd::kLevelL, DATA_MODE,
+       {0x40, 0x36, 0x16, 0x26, 0x31, 0x01, 0x87, 0xB7, 0x20, 0x00, 0xEC, 0x11, 0xEC, 0x11, 0xEC,
+        0x11, 0xEC, 0x11, 0xEC}},
+      // Numeric tails of two digits (78 in 7 bits) and one digit (7 in 4 bits).
+      {"12345678", 1, qrstd::kLevelL, DATA_MODE, {0x10, 0x20, 0x7B, 0x72, 0x27, 0x00, 0xEC}},
+      {"1234567", 1, qrstd::kLevelL, DATA_MODE, {0x10, 0x1C, 0x7B, 0x72, 0x1C, 0x00, 0xEC}},
+      // Byte count 20 in 8 bits at version 9, in 16 at version 10.
+      {std::string(20, 'a'), 9, qrstd::kLevelL, DATA_MODE, {0x41, 0x46}},
+      {std::string(20, 'a'), 10, qrstd::kLevelL, DATA_MODE, {0x40, 0x01, 0x46}},
+      // Hanzi count: 8 bits at version 9, 10 at version 10, 12 at version 27.
+      {hanzi, 9, qrstd::kLevelL, GB2312_MODE, {0xD1, 0x01}},
+      {hanzi, 10, qrstd::kLevelL, GB2312_MODE, {0xD1, 0x00, 0x40}},
+      {hanzi, 27, qrstd::kLevelL, GB2312_MODE, {0xD1, 0x00, 0x10}},
+      // 41 digits take 151 of 152 bits: one bit of terminator fits, the rest is cut.
+      {"12345678901234567890123456789012345678901", 1, qrstd::kLevelL, DATA_MODE,
+       {0x10, 0xA4, 0x7B, 0x72, 0x31, 0x50, 0x31, 0x59, 0xA9, 0xB8, 0x53, 0xAA, 0x37, 0xDE, 0x87,
+        0xB7, 0x23, 0x15, 0x02}},
+      {"1", 2, qrstd::kLevelL, DATA_MODE, pad},  // pad codewords alternate from EC
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text.substr(0, 20) + " at version " + std::to_string(c.version));
+    const Bytes cw = Codewords(c.text, c.version, c.level, c.mode);
+    ASSERT_GE(cw.size(), c.start.size());
+    EXPECT_EQ(Bytes(cw.begin(), cw.begin() + static_cast<long>(c.start.size())), c.start);
+  }
+  // 17 bytes at version 1 L: 148 bits of 152, the terminator takes the last four, no pad.
+  const Bytes full = Codewords(std::string(17, 'z'), 1, qrstd::kLevelL, DATA_MODE);
+  EXPECT_EQ(full.front(), 0x41);
+  EXPECT_EQ(full.back(), 0xA0);  // low nibble of 'z' (1010), then the terminator
 }
 
 }  // namespace
