@@ -1,18 +1,12 @@
 // The data interface page: stored settings shown, checks and messages in order,
 // locking, saving on switch-on, and what the sender does afterwards.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/resource.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QtTest>
 #include <cstring>
 #include <string>
 
+#include "../udp_test_util.h"
 #include "app/module_dir.h"
 #include "app/settings.h"
 #include "app/ui/dialogs.h"
@@ -39,42 +33,9 @@ class RecordingDialogs : public DialogService {
   QList<Shown> shown;
 };
 
-// A loopback receiver on a free port (or a given one).
-class Receiver {
- public:
-  explicit Receiver(uint16_t port = 0) {
-    fd_ = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bound_ = bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    socklen_t len = sizeof a;
-    getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len);
-    port_ = ntohs(a.sin_port);
-  }
-  ~Receiver() { close(fd_); }
-  bool bound() const { return bound_; }
-  uint16_t port() const { return port_; }
-  QByteArray next(int timeoutMs = 2000) {
-    pollfd p{fd_, POLLIN, 0};
-    if (poll(&p, 1, timeoutMs) != 1) return {};
-    QByteArray b(2048, '\0');
-    ssize_t n = recv(fd_, b.data(), static_cast<size_t>(b.size()), 0);
-    b.resize(n < 0 ? 0 : n);
-    return b;
-  }
-
- private:
-  int fd_ = -1;
-  bool bound_ = false;
-  uint16_t port_ = 0;
-};
-
 QByteArray SettingsFile() {
   QFile f(QString::fromLocal8Bit(ModuleDirectory) + "/pa.dat");
-  if (!f.open(QIODevice::ReadOnly)) return {};
-  return f.readAll();
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 }  // namespace
@@ -88,7 +49,6 @@ class ParamDlgTest : public QObject {
     SetDialogService(&dialogs_);
   }
   void cleanupTestCase() { SetDialogService(nullptr); }
-
   void init() {
     dialogs_.shown.clear();
     SetDefaultSettings();
@@ -101,116 +61,93 @@ class ParamDlgTest : public QObject {
     UdpClose();
   }
 
+  void showsTheStoredSettingsSwitchedOff_data() {
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addColumn<uint>("shown");
+    QTest::newRow("address") << QByteArray("192.168.1.20") << 0xC0A80114u;
+    // Unparsable addresses show as all ones.
+    QTest::newRow("words") << QByteArray("not an address", 15) << 0xFFFFFFFFu;
+    QTest::newRow("five parts") << QByteArray("1.2.3.4.5\0", 10) << 0xFFFFFFFFu;
+    QTest::newRow("no NUL in 16 bytes") << QByteArray("127.0.0.1.......", 16) << 0xFFFFFFFFu;
+  }
   void showsTheStoredSettingsSwitchedOff() {
-    std::strcpy(InterfaceSettings.SendAddress, "192.168.1.20");
+    QFETCH(QByteArray, stored);
+    QFETCH(uint, shown);
+    std::memset(InterfaceSettings.SendAddress, 0, 16);
+    std::memcpy(InterfaceSettings.SendAddress, stored.constData(), static_cast<size_t>(stored.size()));
     InterfaceSettings.SendPort = 6000;
     InterfaceSettings.RepeatInterval = 5;
     open();
-    QCOMPARE(address()->address(), 0xC0A80114u);
-    QCOMPARE(address()->field(3)->text(), QStringLiteral("20"));
+    QCOMPARE(address()->address(), shown);
+    QCOMPARE(address()->field(0)->text(), QString::number(shown >> 24));
     QCOMPARE(port()->text(), QStringLiteral("6000"));
     QCOMPARE(interval()->text(), QStringLiteral("5"));
     QVERIFY(!box()->isChecked());
-    for (QWidget* w : {static_cast<QWidget*>(address()), static_cast<QWidget*>(port()),
-                       static_cast<QWidget*>(interval()), static_cast<QWidget*>(box())}) {
-      QVERIFY(w->isEnabled());
-    }
-  }
-
-  void unparsableAddressShowsAsAllOnes_data() {
-    QTest::addColumn<QByteArray>("stored");
-    QTest::newRow("words") << QByteArray("not an address", 15);
-    QTest::newRow("five parts") << QByteArray("1.2.3.4.5\0", 10);
-    QTest::newRow("no NUL in 16 bytes") << QByteArray("127.0.0.1.......", 16);
-  }
-  void unparsableAddressShowsAsAllOnes() {
-    QFETCH(QByteArray, stored);
-    std::memset(InterfaceSettings.SendAddress, 0, 16);
-    std::memcpy(InterfaceSettings.SendAddress, stored.constData(), static_cast<size_t>(stored.size()));
-    open();
-    QCOMPARE(address()->address(), 0xFFFFFFFFu);
-    QCOMPARE(address()->field(0)->text(), QStringLiteral("255"));
+    QVERIFY(address()->isEnabled() && port()->isEnabled() && interval()->isEnabled());
   }
 
   void refusalsComeInOrder_data() {
     QTest::addColumn<QString>("portText");
     QTest::addColumn<QString>("intervalText");
-    QTest::addColumn<QString>("dotted");  // empty: all four fields blank
+    QTest::addColumn<bool>("zeroAddress");  // else all four fields blank
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("focus");
-    QTest::newRow("empty port") << "" << "" << "" << "请输入端口号码！" << "1066";
-    QTest::newRow("empty interval") << "9981" << "" << "" << "请输入发送间隔！" << "1067";
-    QTest::newRow("blank address") << "9981" << "1" << "" << "请输入有效的IP地址！" << "1065";
-    QTest::newRow("zero address") << "9981" << "0" << "0.0.0.0" << "请输入有效的IP地址！" << "1065";
+    QTest::newRow("empty port") << "" << "" << false << "请输入端口号码！" << "1066";
+    QTest::newRow("empty interval") << "9981" << "" << false << "请输入发送间隔！" << "1067";
+    QTest::newRow("blank address") << "9981" << "1" << false << "请输入有效的IP地址！" << "1065";
+    QTest::newRow("zero address") << "9981" << "0" << true << "请输入有效的IP地址！" << "1065";
   }
   void refusalsComeInOrder() {
     QFETCH(QString, portText);
     QFETCH(QString, intervalText);
-    QFETCH(QString, dotted);
+    QFETCH(bool, zeroAddress);
     QFETCH(QString, message);
     QFETCH(QString, focus);
     open();
     port()->setText(portText);
     interval()->setText(intervalText);
     address()->clear();
-    if (!dotted.isEmpty()) address()->setAddress(0);
+    if (zeroAddress) address()->setAddress(0);
     box()->setFocus();
-    QTest::mouseClick(box(), Qt::LeftButton, {}, box()->rect().center());
+    clickBox();
     QCOMPARE(dialogs_.shown.size(), 1);
-    QCOMPARE(dialogs_.shown[0].text, message);
-    QCOMPARE(dialogs_.shown[0].icon, DialogService::Icon::Error);
-    QCOMPARE(dialogs_.shown[0].caption, AppCaption());
+    const Shown& s = dialogs_.shown[0];
+    QCOMPARE(s.text, message);
+    QCOMPARE(s.icon, DialogService::Icon::Error);
+    QCOMPARE(s.caption, AppCaption());
     QWidget* control = page_->findChild<QWidget*>(focus);
-    QVERIFY(dialogs_.shown[0].focus == control || control->isAncestorOf(dialogs_.shown[0].focus));
-    QVERIFY(!box()->isChecked());
-    QVERIFY(!UdpIsReady());
-    QVERIFY(port()->isEnabled());
+    QVERIFY(s.focus == control || control->isAncestorOf(s.focus));
+    QVERIFY(!box()->isChecked() && !UdpIsReady() && port()->isEnabled());
     QVERIFY(SettingsFile().isEmpty());
   }
 
   void switchingOnSavesLocksAndSends() {
-    Receiver r;
-    open();
-    address()->setAddress(0x7F000001);
-    port()->setText(QString::number(r.port()));
-    interval()->setText(QStringLiteral("0"));  // accepted; it changes nothing in sending
-    QTest::mouseClick(box(), Qt::LeftButton, {}, box()->rect().center());
-    QVERIFY(dialogs_.shown.isEmpty());
-    QVERIFY(box()->isChecked());
-    QVERIFY(UdpIsReady());
-    QVERIFY(!address()->isEnabled() && !port()->isEnabled() && !interval()->isEnabled());
-    QVERIFY(box()->isEnabled());
-    QByteArray file = SettingsFile();
-    QCOMPARE(file.size(), 24);
-    QCOMPARE(file.left(16), QByteArray("127.0.0.1\0\0\0\0\0\0\0", 16));
-    QCOMPARE(InterfaceSettings.RepeatInterval, 0);
-
-    QCOMPARE(UdpSendText("A"), 1);
-    QCOMPARE(r.next(), QByteArray("\x42\x01\x01\x01\x00\x00\x00\x41", 8));
-    UdpSendText("B");
-    QCOMPARE(r.next().right(1), QByteArray("B"));
-
-    QTest::mouseClick(box(), Qt::LeftButton, {}, box()->rect().center());
-    QVERIFY(!box()->isChecked());
-    QVERIFY(!UdpIsReady());
-    QVERIFY(address()->isEnabled() && port()->isEnabled() && interval()->isEnabled());
-    QCOMPARE(UdpSendText("after"), 1);
-    QVERIFY(r.next(200).isEmpty());
-  }
-
-  void savedFileHoldsTypedAddressPortAndInterval() {
+    udptest::Receiver r;
     open();
     // Typed as a user would, the dots moving between the fields.
     address()->clear();
     address()->field(0)->setFocus();
-    for (char c : std::string("192.168.1.20")) {
-      QTest::keyClick(QApplication::focusWidget(), c);
-    }
-    QCOMPARE(address()->address(), 0xC0A80114u);
-    port()->setText(QStringLiteral("6000"));
-    interval()->setText(QStringLiteral("5"));
-    QTest::mouseClick(box(), Qt::LeftButton, {}, box()->rect().center());
-    QCOMPARE(SettingsFile(), QByteArray("192.168.1.20\0\0\0\0\x70\x17\0\0\x05\0\0\0", 24));
+    for (char c : std::string("127.0.0.1")) QTest::keyClick(QApplication::focusWidget(), c);
+    QCOMPARE(address()->address(), 0x7F000001u);
+    port()->setText(QString::number(r.port()));
+    interval()->setText(QStringLiteral("0"));  // accepted; it changes nothing in sending
+    clickBox();
+    QVERIFY(dialogs_.shown.isEmpty());
+    QVERIFY(box()->isChecked() && box()->isEnabled() && UdpIsReady());
+    QVERIFY(!address()->isEnabled() && !port()->isEnabled() && !interval()->isEnabled());
+    const uint16_t p = r.port();
+    QCOMPARE(SettingsFile(), QByteArray("127.0.0.1\0\0\0\0\0\0\0", 16) + char(p & 0xFF) +
+                                 char(p >> 8) + QByteArray(6, '\0'));
+    QCOMPARE(UdpSendText("A"), 1);
+    QCOMPARE(r.Next(), std::string("\x42\x01\x01\x01\x00\x00\x00\x41", 8));
+    UdpSendText("A");
+    QCOMPARE(r.Next().back(), 'A');  // sent again, not suppressed
+
+    clickBox();
+    QVERIFY(!box()->isChecked() && !UdpIsReady());
+    QVERIFY(address()->isEnabled() && port()->isEnabled() && interval()->isEnabled());
+    QCOMPARE(UdpSendText("after"), 1);
+    QCOMPARE(r.Next(200), std::string("<none>"));
   }
 
   void fieldsTakeOnlyDigitsUpToTheirLength() {
@@ -230,30 +167,22 @@ class ParamDlgTest : public QObject {
     open();
     address()->setAddress(0x0A000009);
     port()->setText(QStringLiteral("999999"));
-    int lowest = dup(0);
-    QVERIFY(lowest >= 0);
-    ::close(lowest);
-    rlimit old{};
-    getrlimit(RLIMIT_NOFILE, &old);
-    rlimit tight = old;
-    tight.rlim_cur = static_cast<rlim_t>(lowest);
-    QCOMPARE(setrlimit(RLIMIT_NOFILE, &tight), 0);
-    box()->click();
-    setrlimit(RLIMIT_NOFILE, &old);
+    {
+      udptest::NoDescriptorsLeft none;
+      QVERIFY(none.ok());
+      box()->click();
+    }
     QCOMPARE(dialogs_.shown.size(), 1);
     QCOMPARE(dialogs_.shown[0].text, QStringLiteral("端口创建失败，请检查端口是否被占用!"));
     QCOMPARE(dialogs_.shown[0].icon, DialogService::Icon::Warning);
-    QVERIFY(!box()->isChecked());
-    QVERIFY(!UdpIsReady());
-    QVERIFY(!port()->isEnabled());
+    QVERIFY(!box()->isChecked() && !UdpIsReady() && !port()->isEnabled());
     // The destination is taken all the same (the file could not be written
     // either: no descriptor was left for it).
     QCOMPARE(QByteArray(InterfaceSettings.SendAddress), QByteArray("10.0.0.9"));
     QCOMPARE(InterfaceSettings.SendPort, 999999);  // stored as typed
     // Clicking again tries once more.
     box()->click();
-    QVERIFY(box()->isChecked());
-    QVERIFY(UdpIsReady());
+    QVERIFY(box()->isChecked() && UdpIsReady());
   }
 
  private:
@@ -263,6 +192,7 @@ class ParamDlgTest : public QObject {
     QVERIFY(QTest::qWaitForWindowActive(page_));
     page_->ensureInitialised();
   }
+  void clickBox() { QTest::mouseClick(box(), Qt::LeftButton, {}, box()->rect().center()); }
   CIpAddressCtrl* address() { return page_->findChild<CIpAddressCtrl*>("1065"); }
   QLineEdit* port() { return page_->findChild<QLineEdit*>("1066"); }
   QLineEdit* interval() { return page_->findChild<QLineEdit*>("1067"); }
