@@ -1,6 +1,5 @@
 // The main window: caption, frame, the five tabs and when their pages start,
 // and the show request of a second copy.
-#include <QCheckBox>
 #include <QLineEdit>
 #include <QTabWidget>
 #include <QtTest>
@@ -18,9 +17,7 @@ namespace {
 
 class QuietDialogs : public DialogService {
  public:
-  void message(QWidget*, const QString& text, Icon, const QString&) override {
-    messages << text;
-  }
+  void message(QWidget*, const QString& text, Icon, const QString&) override { messages << text; }
   QString saveFileName(QWidget*, const QString&, const QString&) override { return {}; }
   QString folder(QWidget*, const QString&) override { return {}; }
   QStringList messages;
@@ -40,41 +37,39 @@ class MainWindowTest : public QObject {
   }
   void cleanupTestCase() { SetDialogService(nullptr); }
 
-  void captionIconAndFixedFrame() {
-    CQrToolDlg w;
-    QCOMPARE(w.windowTitle(), QStringLiteral("Velmora二维码生成分析工具2.0"));
-    QVERIFY(!w.windowIcon().isNull());
-    Qt::WindowFlags flags = w.windowFlags();
-    QVERIFY(flags.testFlag(Qt::WindowMinimizeButtonHint));
-    QVERIFY(!flags.testFlag(Qt::WindowMaximizeButtonHint));
-    QVERIFY(flags.testFlag(Qt::WindowCloseButtonHint));
-    QCOMPARE(w.minimumSize(), w.maximumSize());
-    QVERIFY(w.width() >= 583);  // the about page's banner fits
-  }
-
-  void fiveTabsInOrderWithTheirTitles() {
-    CQrToolDlg w;
-    QTabWidget* host = w.host();
-    const QStringList titles = {
-        QStringLiteral("    二维码分析    "), QStringLiteral("    二维码生成    "),
-        QStringLiteral("  二维码批量生成  "), QStringLiteral("    数 据 接 口    "),
-        QStringLiteral("  关于Velmora  ")};
-    const char* classes[] = {"CTestDlg", "CMakeQr", "CBatMake", "CParamDlg", "CVelmora"};
-    QCOMPARE(host->count(), 5);
-    for (int i = 0; i < 5; ++i) {
-      QCOMPARE(host->tabText(i), titles[i]);
-      QVERIFY2(host->widget(i)->inherits(classes[i]), classes[i]);
+  void captionFrameAndFiveTabsInOrder() {
+    {
+      CQrToolDlg w;
+      QCOMPARE(w.windowTitle(), QStringLiteral("Velmora二维码生成分析工具2.0"));
+      QVERIFY(!w.windowIcon().isNull());
+      const Qt::WindowFlags flags = w.windowFlags();
+      QVERIFY(flags.testFlag(Qt::WindowMinimizeButtonHint));
+      QVERIFY(!flags.testFlag(Qt::WindowMaximizeButtonHint));
+      QVERIFY(flags.testFlag(Qt::WindowCloseButtonHint));
+      QCOMPARE(w.minimumSize(), w.maximumSize());
+      QVERIFY(w.width() >= 583);  // the about page's banner fits
+      const QStringList titles = {
+          QStringLiteral("    二维码分析    "), QStringLiteral("    二维码生成    "),
+          QStringLiteral("  二维码批量生成  "), QStringLiteral("    数 据 接 口    "),
+          QStringLiteral("  关于Velmora  ")};
+      const char* classes[] = {"CTestDlg", "CMakeQr", "CBatMake", "CParamDlg", "CVelmora"};
+      QCOMPARE(w.host()->count(), 5);
+      for (int i = 0; i < 5; ++i) {
+        QCOMPARE(w.host()->tabText(i), titles[i]);
+        QVERIFY2(w.host()->widget(i)->inherits(classes[i]), classes[i]);
+      }
+      QCOMPARE(static_cast<QWidget*>(g_pDecodePage), w.host()->widget(0));
     }
+    QVERIFY(g_pDecodePage == nullptr);
   }
 
-  void firstTabIsActiveAndPagesStartWhenFirstShown() {
+  void pagesStartWhenFirstShownAndFitTheWindow() {
     CQrToolDlg w;
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     QCOMPARE(w.host()->currentIndex(), 0);
     QVERIFY(w.page(0)->initialised());
     for (int i = 1; i < 5; ++i) QVERIFY(!w.page(i)->initialised());
-
     // The data page shows the settings as they are when its tab is first shown.
     std::strcpy(InterfaceSettings.SendAddress, "10.1.2.3");
     InterfaceSettings.SendPort = 4321;
@@ -83,16 +78,9 @@ class MainWindowTest : public QObject {
     QVERIFY(!w.page(4)->initialised());
     QCOMPARE(w.findChild<QLineEdit*>("1066")->text(), QStringLiteral("4321"));
     SetDefaultSettings();
-    w.host()->setCurrentIndex(4);
-    QVERIFY(w.page(4)->initialised());
-  }
-
-  void everyPageFitsTheFixedWindow() {
-    CQrToolDlg w;
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
     for (int i = 0; i < 5; ++i) {
       w.host()->setCurrentIndex(i);
+      QVERIFY(w.page(i)->initialised());
       const QSize area = w.page(i)->parentWidget()->size();  // the tab host's page area
       const QSize needed = w.page(i)->minimumSizeHint().expandedTo(w.page(i)->minimumSize());
       QVERIFY2(needed.width() <= area.width() && needed.height() <= area.height(),
@@ -100,16 +88,9 @@ class MainWindowTest : public QObject {
     }
   }
 
-  void decodePagePointerFollowsTheWindow() {
-    {
-      CQrToolDlg w;
-      QCOMPARE(static_cast<QWidget*>(g_pDecodePage), w.host()->widget(0));
-    }
-    QVERIFY(g_pDecodePage == nullptr);
-  }
-
-  void showRequestBringsBackAHiddenWindow() {
+  void showRequestBringsBackAHiddenWindowAndClosingAnnouncesTheEnd() {
     CQrToolDlg w;
+    QSignalSpy closed(&w, &CQrToolDlg::closed);
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     const QPoint where = w.pos();
@@ -121,13 +102,6 @@ class MainWindowTest : public QObject {
     QTRY_VERIFY(w.isVisible());
     QCOMPARE(w.pos(), where);
     QVERIFY(!(w.windowState() & Qt::WindowMinimized));
-  }
-
-  void closingTheWindowAnnouncesTheEnd() {
-    CQrToolDlg w;
-    QSignalSpy closed(&w, &CQrToolDlg::closed);
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
     dialogs_.messages.clear();
     w.close();
     QCOMPARE(closed.count(), 1);

@@ -38,34 +38,29 @@ class VelmoraTest : public QObject {
   }
   void cleanup() { CLinkStatic::SetOpener(nullptr); }
 
-  void showsProductReleaseAndContactTexts() {
+  void textsThenBannerAndTargetsWithTheFirstShow() {
     CVelmora page;
     QCOMPARE(page.title(), QStringLiteral("  关于Velmora  "));
     QStringList texts;
     for (QLabel* l : page.findChildren<QLabel*>()) texts << l->text();
-    QVERIFY(texts.contains(QStringLiteral("Velmora二维码生成分析工具2.0 ")));
-    QVERIFY(texts.contains(QStringLiteral("Release 2012.08.01")));
-    QVERIFY(texts.contains(QStringLiteral("联系我们：")));
-    for (const char* label : {"地址：", "邮编：", "电话：", "传真："}) {
-      bool found = false;
-      for (const QString& t : texts) found = found || t.startsWith(QString::fromUtf8(label));
-      QVERIFY2(found, label);
+    for (const char* text : {"Velmora二维码生成分析工具2.0 ", "Release 2012.08.01", "联系我们："}) {
+      QVERIFY2(texts.contains(QString::fromUtf8(text)), text);
     }
-  }
-
-  void bannerAndTargetsArriveWithTheFirstShow() {
-    CVelmora page;
+    for (const char* label : {"地址：", "邮编：", "电话：", "传真："}) {
+      QVERIFY2(!texts.filter(QRegularExpression(QLatin1Char('^') + QString::fromUtf8(label))).isEmpty(),
+               label);
+    }
     auto* banner = page.findChild<QLabel*>("1056");
+    auto link = [&](const char* id) { return page.findChild<CLinkStatic*>(id); };
     QVERIFY(banner->pixmap().isNull());
-    QVERIFY(page.findChild<CLinkStatic*>("1064")->target().isEmpty());
+    QVERIFY(link("1064")->target().isEmpty());
     page.ensureInitialised();
     QCOMPARE(banner->pixmap().size(), QSize(583, 102));
-    QCOMPARE(page.findChild<CLinkStatic*>("1064")->target(), CVelmora::WebSite());
-    QCOMPARE(page.findChild<CLinkStatic*>("1071")->target(), CVelmora::WebSite());
-    QCOMPARE(page.findChild<CLinkStatic*>("1070")->target(),
-             QStringLiteral("mailto:") + CVelmora::SupportMail());
-    QVERIFY(page.findChild<CLinkStatic*>("1070")->text().startsWith(QStringLiteral("邮箱：")));
-    QVERIFY(page.findChild<CLinkStatic*>("1071")->text().startsWith(QStringLiteral("网址：")));
+    QCOMPARE(link("1064")->target(), CVelmora::WebSite());
+    QCOMPARE(link("1071")->target(), CVelmora::WebSite());
+    QCOMPARE(link("1070")->target(), QStringLiteral("mailto:") + CVelmora::SupportMail());
+    QVERIFY(link("1070")->text().startsWith(QStringLiteral("邮箱：")));
+    QVERIFY(link("1071")->text().startsWith(QStringLiteral("网址：")));
     QVERIFY(CVelmora::WebSite().contains(QStringLiteral("example.com")));
     QVERIFY(CVelmora::SupportMail().endsWith(QStringLiteral("@example.com")));
   }
@@ -92,8 +87,8 @@ class VelmoraTest : public QObject {
     QVERIFY2(longestRun >= text.width() * 9 / 10, "no underline across the text");
   }
 
-  void handCursorOnlyOverTheText() {
-    CLinkStatic link(QStringLiteral("Velmora Example Co., Ltd."));
+  void handCursorAndLeftClickOnlyOverTheText() {
+    CLinkStatic link(QStringLiteral("邮箱：support@example.com"));
     const QSize text = link.textSize();
     link.resize(text.width() + 100, text.height() + 20);
     Move(&link, QPoint(2, 2));
@@ -105,12 +100,7 @@ class VelmoraTest : public QObject {
     QEvent leave(QEvent::Leave);
     QApplication::sendEvent(&link, &leave);
     QCOMPARE(link.cursor().shape(), Qt::ArrowCursor);
-  }
 
-  void leftClickOnTheTextOpensTheTarget() {
-    CLinkStatic link(QStringLiteral("邮箱：support@example.com"));
-    const QSize text = link.textSize();
-    link.resize(text.width() + 100, text.height() + 20);
     Press(&link, QPoint(3, 3));
     QVERIFY(opened_.isEmpty());  // no target yet
     link.setTarget(QStringLiteral("mailto:support@example.com"));
@@ -119,9 +109,7 @@ class VelmoraTest : public QObject {
     Press(&link, QPoint(3, 3), Qt::RightButton);
     QVERIFY(opened_.isEmpty());
     Press(&link, QPoint(3, 3));
-    QCOMPARE(opened_.size(), 1);
-    QCOMPARE(opened_[0].scheme(), QStringLiteral("mailto"));
-    QCOMPARE(opened_[0].path(), QStringLiteral("support@example.com"));
+    QCOMPARE(opened_, QList<QUrl>{QUrl(QStringLiteral("mailto:support@example.com"))});
   }
 
  private:
