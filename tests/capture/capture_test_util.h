@@ -9,6 +9,10 @@
 #include <string>
 #include <vector>
 
+#include <fstream>
+#include <iterator>
+
+#include "capture/bmp_file.h"
 #include "capture/decode_frame.h"
 #include "encoder/qr_encoder.h"
 
@@ -73,6 +77,20 @@ inline std::string TempDir(const std::string& name) {
   std::string dir = std::string(QRTOOL_TEST_TMP) + "/" + name;
   std::filesystem::create_directories(dir);
   return dir;
+}
+
+inline std::vector<uint8_t> ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Writes camera rows as a 24-bit BMP file.
+inline int WriteBmp(const std::string& path, const BgrPicture& p) {
+  BmpFields f;
+  f.width = p.width;
+  f.height = p.height;
+  f.imageSize = static_cast<uint32_t>(p.rows.size());
+  return WriteBmpFile(path.c_str(), f, nullptr, p.rows.data());
 }
 
 }  // namespace captest

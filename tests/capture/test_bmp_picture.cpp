@@ -12,10 +12,7 @@
 
 namespace {
 
-std::vector<uint8_t> ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using captest::ReadAll;
 
 TEST(BmpFile, PalettedFileRoundTrip) {
   // 5 x 2 at 8 bits: rows of 8 bytes; palette of 4 colours (colours used 4).
@@ -31,9 +28,8 @@ TEST(BmpFile, PalettedFileRoundTrip) {
   ASSERT_EQ(WriteBmpFile(path.c_str(), f, palette, pixels), kBmpWritten);
   std::vector<uint8_t> file = ReadAll(path);
   ASSERT_EQ(file.size(), 54u + 16 + 16);
-  EXPECT_EQ(file[10], 54 + 16);  // pixel offset behind the colour table
-  EXPECT_EQ(file[2], 54 + 16 + 16);
-  EXPECT_EQ(file[46], 4);
+  // File size, pixel offset behind the colour table, colours used.
+  EXPECT_EQ(std::vector<int>({file[2], file[10], file[46]}), std::vector<int>({86, 70, 4}));
 
   BgrPicture p;
   std::string error;
@@ -42,11 +38,10 @@ TEST(BmpFile, PalettedFileRoundTrip) {
   ASSERT_EQ(p.height, 2);
   ASSERT_EQ(p.rows.size(), 2u * 16);
   // Row 0 (bottom) pixel 3 = palette entry 3; row 1 pixel 2 = entry 2.
-  EXPECT_EQ(p.rows[9], 10);
-  EXPECT_EQ(p.rows[10], 20);
-  EXPECT_EQ(p.rows[11], 30);
-  EXPECT_EQ(p.rows[16 + 6], 0);
-  EXPECT_EQ(p.rows[16 + 7], 255);
+  EXPECT_EQ(std::vector<uint8_t>(p.rows.begin() + 9, p.rows.begin() + 12),
+            std::vector<uint8_t>({10, 20, 30}));
+  EXPECT_EQ(std::vector<uint8_t>(p.rows.begin() + 22, p.rows.begin() + 25),
+            std::vector<uint8_t>({0, 255, 0}));
 }
 
 TEST(BmpFile, ThirtyTwoBitTopDownFile) {
@@ -72,45 +67,31 @@ TEST(BmpFile, ThirtyTwoBitTopDownFile) {
   EXPECT_TRUE(std::equal(p.rows.begin(), p.rows.end(), expect));
 }
 
-TEST(BmpFile, DamagedFilesAreRefused) {
-  BgrPicture frame;
-  frame.width = 30;
-  frame.height = 20;
-  frame.rows.assign(92 * 20, 0);
-  for (int y = 0; y < 20; ++y) std::fill_n(frame.rows.begin() + 92 * y, 90, 128);
-  BmpFields f;
-  f.width = 30;
-  f.height = 20;
-  f.imageSize = static_cast<uint32_t>(frame.rows.size());
-  const std::string path = captest::TempDir("bmp") + "/ok.bmp";
-  ASSERT_EQ(WriteBmpFile(path.c_str(), f, nullptr, frame.rows.data()), kBmpWritten);
-  const std::vector<uint8_t> good = ReadAll(path);
+TEST(BmpFile, DamagedOrUncreatableFilesAreRefused) {
+  const std::string dir = captest::TempDir("bmp");
+  EXPECT_EQ(captest::WriteBmp(dir + "/none/x.bmp", BgrPicture()), kBmpCannotCreate);
+  captest::Canvas grey(30, 20);
+  std::fill_n(grey.grey.begin(), 40, 128);
+  const BgrPicture frame = PictureFromGrey(grey.grey.data(), 30, 20);
+  ASSERT_EQ(captest::WriteBmp(dir + "/ok.bmp", frame), kBmpWritten);
+  const std::vector<uint8_t> good = ReadAll(dir + "/ok.bmp");
   BgrPicture p;
   std::string error;
   ASSERT_TRUE(ReadBmpFile(good, &p, &error));
   EXPECT_EQ(p.rows, frame.rows);
 
-  std::vector<uint8_t> cut(good.begin(), good.end() - 1);
-  EXPECT_FALSE(ReadBmpFile(cut, &p, &error));
-  std::vector<uint8_t> rle = good;
-  rle[30] = 1;
-  EXPECT_FALSE(ReadBmpFile(rle, &p, &error));
-  std::vector<uint8_t> depth = good;
-  depth[28] = 16;
-  EXPECT_FALSE(ReadBmpFile(depth, &p, &error));
-  std::vector<uint8_t> huge = good;
-  huge[21] = 0x7F;  // width 2^31 - ...
-  EXPECT_FALSE(ReadBmpFile(huge, &p, &error));
-  std::vector<uint8_t> offset = good;
-  offset[13] = 0x40;
-  EXPECT_FALSE(ReadBmpFile(offset, &p, &error));
+  EXPECT_FALSE(ReadBmpFile(std::vector<uint8_t>(good.begin(), good.end() - 1), &p, &error));
   EXPECT_FALSE(ReadBmpFile(std::vector<uint8_t>(10, 'B'), &p, &error));
-}
-
-TEST(BmpFile, UncreatableFile) {
-  BmpFields f;
-  EXPECT_EQ(WriteBmpFile((captest::TempDir("bmp") + "/none/x.bmp").c_str(), f, nullptr, nullptr),
-            kBmpCannotCreate);
+  const struct {
+    size_t at;
+    uint8_t value;
+  } damages[] = {{30, 1}, {28, 16}, {21, 0x7F}, {13, 0x40}};  // RLE, 16 bits, huge width, offset
+  for (const auto& d : damages) {
+    SCOPED_TRACE(d.at);
+    std::vector<uint8_t> bad = good;
+    bad[d.at] = d.value;
+    EXPECT_FALSE(ReadBmpFile(bad, &p, &error));
+  }
 }
 
 // Writes a grey JPEG with libjpeg.
@@ -154,11 +135,7 @@ TEST(PictureFile, LoadsJpegBmpAndRefusesOthers) {
   EXPECT_EQ(d.notifyCode, DECODE_RESULTS_READY);
 
   BgrPicture frame = PictureFromGrey(canvas.grey.data(), 160, 120);
-  BmpFields f;
-  f.width = 160;
-  f.height = 120;
-  f.imageSize = static_cast<uint32_t>(frame.rows.size());
-  ASSERT_EQ(WriteBmpFile((dir + "/c.bmp").c_str(), f, nullptr, frame.rows.data()), kBmpWritten);
+  ASSERT_EQ(captest::WriteBmp(dir + "/c.bmp", frame), kBmpWritten);
   ASSERT_TRUE(LoadPicture(dir + "/c.bmp", &p, &error)) << error;
   EXPECT_EQ(p.rows, frame.rows);
 

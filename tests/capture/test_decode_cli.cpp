@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 
 #include "capture/picture_file.h"
@@ -24,13 +25,7 @@ struct Outcome {
 
 std::string Quote(const std::string& s) {
   std::string q = "'";
-  for (char c : s) {
-    if (c == '\'') {
-      q += "'\\''";
-    } else {
-      q += c;
-    }
-  }
+  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
   return q + "'";
 }
 
@@ -125,23 +120,13 @@ TEST_F(DecodeCli, JsonEncodingsAndExitStatus) {
 
   // Nothing found: 1; unreadable: 2; bad usage: 2.
   captest::Canvas blank(64, 48);
-  BgrPicture rows = PictureFromGrey(blank.grey.data(), 64, 48);
-  BmpFields fields;
-  fields.width = 64;
-  fields.height = 48;
-  fields.imageSize = static_cast<uint32_t>(rows.rows.size());
   const std::string empty = dir_ + "/empty.bmp";
-  ASSERT_EQ(WriteBmpFile(empty.c_str(), fields, nullptr, rows.rows.data()), kBmpWritten);
+  ASSERT_EQ(captest::WriteBmp(empty, PictureFromGrey(blank.grey.data(), 64, 48)), kBmpWritten);
   Outcome nothing = Shell(cli_ + " decode " + Quote(empty));
   EXPECT_EQ(nothing.status, 1);
   EXPECT_EQ(nothing.out, "无解码内容\n");
-  {
-    std::FILE* f = std::fopen((dir_ + "/junk.png").c_str(), "wb");
-    std::fputs("\x89PNG\r\n\x1a\njunk", f);
-    std::fclose(f);
-  }
-  Outcome none = Shell(cli_ + " decode " + Quote(dir_ + "/junk.png"));
-  EXPECT_EQ(none.status, 2);
+  std::ofstream(dir_ + "/junk.png", std::ios::binary) << "\x89PNG\r\n\x1a\njunk";
+  EXPECT_EQ(Shell(cli_ + " decode " + Quote(dir_ + "/junk.png")).status, 2);
   EXPECT_EQ(Shell(cli_ + " decode --encoding latin1 " + Quote(file)).status, 2);
   EXPECT_EQ(Shell(cli_ + " decode").status, 2);
 }

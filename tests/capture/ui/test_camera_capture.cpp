@@ -8,9 +8,9 @@
 #include <mutex>
 
 #include "app/module_dir.h"
-#include "app/ui/dialogs.h"
 #include "capture/decode_frame.h"
 #include "capture/ui/camera_capture.h"
+#include "capture_ui_util.h"
 
 namespace {
 
@@ -22,14 +22,6 @@ void CountingHook(int32_t code) {
   if (code == DECODE_NOTHING_FOUND || code == DECODE_RESULTS_READY) ++g_results;
 }
 
-class FakeDialogs : public DialogService {
- public:
-  void message(QWidget*, const QString& text, Icon, const QString&) override { texts << text; }
-  QString saveFileName(QWidget*, const QString&, const QString&) override { return {}; }
-  QString folder(QWidget*, const QString&) override { return {}; }
-  QStringList texts;
-};
-
 }  // namespace
 
 class TestCameraCapture : public QObject {
@@ -40,16 +32,23 @@ class TestCameraCapture : public QObject {
   void cleanup() { SetDialogService(nullptr); }
   void framesBecomeBottomUpPaddedBgr();
   void enumeratesDevicesInOrder();
-  void noDeviceAnswersMinusOne();
   void startWithBadIndexIsSilent();
-  void requestedFrameIsSavedAndDecodedOnce();
+  void onlyRequestedFramesAreSavedAndDecodedOnce();
   void requestDuringDecodeIsAbsorbed();
-  void framesWithoutRequestOnlyPreview();
 
  private:
+  // A capture of the one frame file, started on camera 0.
+  FileFrameSource* Started(CCameraCapture* capture) {
+    auto* source = new FileFrameSource({QStringLiteral("Cam")}, {framePath_}, 0);
+    capture->SetBackend(std::unique_ptr<CameraBackend>(source));
+    if (capture->Start(0, &host_) != 0) qFatal("camera did not start");
+    return source;
+  }
+
   QString dir_;
   QString framePath_;
-  FakeDialogs dialogs_;
+  captest::FakeDialogs dialogs_;
+  QWidget host_;
 };
 
 void TestCameraCapture::initTestCase() {
@@ -74,19 +73,13 @@ void TestCameraCapture::init() {
 void TestCameraCapture::framesBecomeBottomUpPaddedBgr() {
   QImage image(5, 2, QImage::Format_RGB32);
   image.fill(qRgb(1, 2, 3));
-  image.setPixel(0, 0, qRgb(10, 20, 30));   // top-left
-  image.setPixel(4, 1, qRgb(40, 50, 60));   // bottom-right
+  image.setPixel(0, 0, qRgb(10, 20, 30));  // top-left
+  image.setPixel(4, 1, qRgb(40, 50, 60));  // bottom-right
   std::vector<uint8_t> rows = BottomUpBgr24(image);
-  QCOMPARE(rows.size(), size_t{2 * 16});    // 15 bytes padded to 16
+  QCOMPARE(rows.size(), size_t{2 * 16});  // 15 bytes padded to 16
   // Row 0 of the buffer is the bottom row; bytes are blue, green, red.
-  QCOMPARE(int(rows[12]), 60);
-  QCOMPARE(int(rows[13]), 50);
-  QCOMPARE(int(rows[14]), 40);
-  QCOMPARE(int(rows[15]), 0);               // padding
-  QCOMPARE(int(rows[16]), 30);
-  QCOMPARE(int(rows[17]), 20);
-  QCOMPARE(int(rows[18]), 10);
-  QCOMPARE(int(rows[19]), 3);
+  QCOMPARE(std::vector<uint8_t>(rows.begin() + 12, rows.begin() + 20),
+           (std::vector<uint8_t>{60, 50, 40, 0, 30, 20, 10, 3}));
 }
 
 void TestCameraCapture::enumeratesDevicesInOrder() {
@@ -98,34 +91,32 @@ void TestCameraCapture::enumeratesDevicesInOrder() {
   QCOMPARE(list.itemText(0), QStringLiteral("Cam B"));
   QCOMPARE(list.itemText(1), QStringLiteral("Cam A"));
   QCOMPARE(capture.EnumDevices(nullptr), -1);
-}
-
-void TestCameraCapture::noDeviceAnswersMinusOne() {
-  CCameraCapture capture;
+  // No device: -1 and an empty list.
   capture.SetBackend(std::make_unique<FileFrameSource>(QStringList{}, QStringList{}, 0));
-  QComboBox list;
-  QCOMPARE(capture.EnumDevices(&list), -1);
-  QCOMPARE(list.count(), 0);
+  QComboBox none;
+  QCOMPARE(capture.EnumDevices(&none), -1);
+  QCOMPARE(none.count(), 0);
 }
 
 void TestCameraCapture::startWithBadIndexIsSilent() {
   CCameraCapture capture;
   capture.SetBackend(std::make_unique<FileFrameSource>(QStringList{QStringLiteral("Cam")},
                                                        QStringList{framePath_}, 0));
-  QWidget host;
-  QCOMPARE(capture.Start(-1, &host), 1);
-  QCOMPARE(capture.Start(1, &host), 1);
+  QCOMPARE(capture.Start(-1, &host_), 1);
+  QCOMPARE(capture.Start(1, &host_), 1);
   QVERIFY(dialogs_.texts.isEmpty());
-  QCOMPARE(capture.Start(0, &host), 0);
+  QCOMPARE(capture.Start(0, &host_), 0);
   QCOMPARE(capture.Stop(), 1);
 }
 
-void TestCameraCapture::requestedFrameIsSavedAndDecodedOnce() {
+void TestCameraCapture::onlyRequestedFramesAreSavedAndDecodedOnce() {
   CCameraCapture capture;
-  auto* source = new FileFrameSource({QStringLiteral("Cam")}, {framePath_}, 0);
-  capture.SetBackend(std::unique_ptr<CameraBackend>(source));
-  QWidget host;
-  QCOMPARE(capture.Start(0, &host), 0);
+  FileFrameSource* source = Started(&capture);
+  for (int i = 0; i < 3; ++i) source->DeliverFrame();
+  capture.WaitForFrameDone();
+  QCOMPARE(capture.FramesDecoded(), 0);
+  QVERIFY(!QFile::exists(dir_ + QStringLiteral("/ph.bmp")));
+
   capture.RequestSnapshot(true);
   source->DeliverFrame();
   capture.WaitForFrameDone();
@@ -134,8 +125,13 @@ void TestCameraCapture::requestedFrameIsSavedAndDecodedOnce() {
   QCOMPARE(g_snapshots.load(), 1);
   QCOMPARE(g_results.load(), 1);
   // A 61 x 33 frame: 24-bit rows of 184 bytes behind a 54-byte header.
-  QFile bmp(dir_ + QStringLiteral("/ph.bmp"));
-  QCOMPARE(bmp.size(), qint64(54 + 184 * 33));
+  QCOMPARE(QFile(dir_ + QStringLiteral("/ph.bmp")).size(), qint64(54 + 184 * 33));
+  source->DeliverFrame();
+  capture.WaitForFrameDone();
+  QCOMPARE(capture.FramesDecoded(), 1);
+  // Stopped: frames no longer arrive even when requested.
+  capture.Stop();
+  capture.RequestSnapshot(true);
   source->DeliverFrame();
   capture.WaitForFrameDone();
   QCOMPARE(capture.FramesDecoded(), 1);
@@ -143,10 +139,7 @@ void TestCameraCapture::requestedFrameIsSavedAndDecodedOnce() {
 
 void TestCameraCapture::requestDuringDecodeIsAbsorbed() {
   CCameraCapture capture;
-  auto* source = new FileFrameSource({QStringLiteral("Cam")}, {framePath_}, 0);
-  capture.SetBackend(std::unique_ptr<CameraBackend>(source));
-  QWidget host;
-  QCOMPARE(capture.Start(0, &host), 0);
+  FileFrameSource* source = Started(&capture);
   {
     // Holding the reader keeps the first frame's decode in progress.
     std::lock_guard<std::mutex> hold(ReaderLock());
@@ -163,24 +156,6 @@ void TestCameraCapture::requestDuringDecodeIsAbsorbed() {
   QCOMPARE(capture.FramesDecoded(), 1);
   QVERIFY(!capture.SnapshotRequested());
   QCOMPARE(g_results.load(), 1);
-}
-
-void TestCameraCapture::framesWithoutRequestOnlyPreview() {
-  CCameraCapture capture;
-  auto* source = new FileFrameSource({QStringLiteral("Cam")}, {framePath_}, 0);
-  capture.SetBackend(std::unique_ptr<CameraBackend>(source));
-  QWidget host;
-  capture.Start(0, &host);
-  for (int i = 0; i < 3; ++i) source->DeliverFrame();
-  capture.WaitForFrameDone();
-  QCOMPARE(capture.FramesDecoded(), 0);
-  QVERIFY(!QFile::exists(dir_ + QStringLiteral("/ph.bmp")));
-  // Stopped: frames no longer arrive even when requested.
-  capture.Stop();
-  capture.RequestSnapshot(true);
-  source->DeliverFrame();
-  capture.WaitForFrameDone();
-  QCOMPARE(capture.FramesDecoded(), 0);
 }
 
 QTEST_MAIN(TestCameraCapture)

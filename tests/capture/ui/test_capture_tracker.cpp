@@ -14,8 +14,6 @@ tracker::Params CaptureParams() {
   return p;
 }
 
-QPoint Centre(const Rect& r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
-
 }  // namespace
 
 class TestCaptureTracker : public QObject {
@@ -26,14 +24,9 @@ class TestCaptureTracker : public QObject {
   void trueRectAndHandles();
   void hitTestAreas();
   void invertedRectangleUsesPartnerHandle();
-  void rightHandleMinimumWidth_data();
-  void rightHandleMinimumWidth();
-  void leftAndTopHandlesKeepMinimum();
-  void edgeHandleMovesOneAxisOnly();
-  void moveInsideKeepsSize();
-  void clickWithoutMoveAnswersFalse();
-  void cancelRestoresRectangle();
-  void pressOnNothingStartsNoDrag();
+  void drags_data();
+  void drags();
+  void cancelRestoresAndPressOnNothingStartsNoDrag();
 };
 
 void TestCaptureTracker::handleMaskDependsOnSize_data() {
@@ -102,77 +95,48 @@ void TestCaptureTracker::invertedRectangleUsesPartnerHandle() {
   QCOMPARE(tracker::CursorHit(p, inverted, 100, 125), tracker::kHitLeft);
 }
 
-void TestCaptureTracker::rightHandleMinimumWidth_data() {
+void TestCaptureTracker::drags_data() {
+  QTest::addColumn<QPoint>("press");
   QTest::addColumn<bool>("allowInvert");
-  QTest::addColumn<int>("mouseX");
-  QTest::addColumn<int>("right");
-  QTest::newRow("invert, 5 right of left edge") << true << 105 << 108;
-  QTest::newRow("invert, on the left edge") << true << 100 << 108;
-  QTest::newRow("invert, 3 past the left edge") << true << 97 << 92;
-  QTest::newRow("invert, 20 past the left edge") << true << 80 << 80;
-  QTest::newRow("no invert, 3 past the left edge") << false << 97 << 108;
-  QTest::newRow("no invert, far past") << false << 20 << 108;
-  QTest::newRow("no invert, wide enough") << false << 150 << 150;
+  QTest::addColumn<QList<QPoint>>("moves");
+  QTest::addColumn<QList<int>>("rect");  // after the release at the last point
+  QTest::addColumn<bool>("changed");
+  auto row = [](const char* name, QPoint press, bool invert, QList<QPoint> moves, QList<int> rect,
+                bool changed = true) {
+    QTest::newRow(name) << press << invert << moves << rect << changed;
+  };
+  // The right handle keeps 8 pixels unless it passes the left edge with invert on.
+  const QPoint right(200, 125);
+  row("invert, 5 right of left edge", right, true, {{105, 125}}, {100, 100, 108, 150});
+  row("invert, on the left edge", right, true, {{100, 125}}, {100, 100, 108, 150});
+  row("invert, 3 past the left edge", right, true, {{97, 125}}, {100, 100, 92, 150});
+  row("invert, 20 past the left edge", right, true, {{80, 125}}, {100, 100, 80, 150});
+  row("no invert, 3 past the left edge", right, false, {{97, 125}}, {100, 100, 108, 150});
+  row("no invert, far past", right, false, {{20, 125}}, {100, 100, 108, 150});
+  row("no invert, wide enough", right, false, {{150, 125}}, {100, 100, 150, 150});
+  row("top-left keeps 8 x 8", {100, 100}, false, {{197, 148}, {300, 300}}, {192, 142, 200, 150});
+  row("top edge, one axis only", {150, 99}, true, {{170, 60}}, {100, 61, 200, 150});
+  row("move inside keeps size", {150, 125}, true, {{160, 120}, {140, 130}}, {90, 105, 190, 155});
+  row("click on a handle without moving", {200, 150}, true, {}, {100, 100, 200, 150}, false);
 }
 
-void TestCaptureTracker::rightHandleMinimumWidth() {
+void TestCaptureTracker::drags() {
+  QFETCH(QPoint, press);
   QFETCH(bool, allowInvert);
-  QFETCH(int, mouseX);
-  QFETCH(int, right);
+  QFETCH(QList<QPoint>, moves);
+  QFETCH(QList<int>, rect);
+  QFETCH(bool, changed);
   CCaptureTracker t;
   t.SetStyle(tracker::kCaptureStyle);
   t.m_rect = {100, 100, 200, 150};
-  QVERIFY(t.TrackBegin({200, 125}, allowInvert));  // on the right handle
-  t.TrackMove({mouseX, 125});
-  QCOMPARE(t.m_rect, (Rect{100, 100, right, 150}));
-  QVERIFY(t.TrackRelease({mouseX, 125}));
-  QCOMPARE(t.m_rect.right, right);
-}
-
-void TestCaptureTracker::leftAndTopHandlesKeepMinimum() {
-  CCaptureTracker t;
-  t.SetStyle(tracker::kCaptureStyle);
-  t.m_rect = {100, 100, 200, 150};
-  QVERIFY(t.TrackBegin({100, 100}, false));  // top-left corner
-  t.TrackMove({197, 148});
-  QCOMPARE(t.m_rect, (Rect{192, 142, 200, 150}));
-  t.TrackMove({300, 300});
-  QCOMPARE(t.m_rect, (Rect{192, 142, 200, 150}));
-  t.TrackRelease({300, 300});
-}
-
-void TestCaptureTracker::edgeHandleMovesOneAxisOnly() {
-  CCaptureTracker t;
-  t.SetStyle(tracker::kCaptureStyle);
-  t.m_rect = {100, 100, 200, 150};
-  QVERIFY(t.TrackBegin({150, 99}, true));  // top handle, 1 pixel above the edge
-  t.TrackMove({170, 60});
-  QCOMPARE(t.m_rect, (Rect{100, 61, 200, 150}));
-  t.TrackRelease({170, 60});
-}
-
-void TestCaptureTracker::moveInsideKeepsSize() {
-  CCaptureTracker t;
-  t.SetStyle(tracker::kCaptureStyle);
-  t.m_rect = {100, 100, 200, 150};
-  QVERIFY(t.TrackBegin({150, 125}, true));
-  t.TrackMove({160, 120});
-  t.TrackMove({140, 130});
-  QVERIFY(t.TrackRelease({140, 130}));
-  QCOMPARE(t.m_rect, (Rect{90, 105, 190, 155}));
-}
-
-void TestCaptureTracker::clickWithoutMoveAnswersFalse() {
-  CCaptureTracker t;
-  t.SetStyle(tracker::kCaptureStyle);
-  t.m_rect = {100, 100, 200, 150};
-  QVERIFY(t.TrackBegin({200, 150}, true));
-  QVERIFY(!t.TrackRelease({200, 150}));
-  QCOMPARE(t.m_rect, (Rect{100, 100, 200, 150}));
+  QVERIFY(t.TrackBegin(press, allowInvert));
+  for (QPoint m : moves) t.TrackMove(m);
+  QCOMPARE(t.TrackRelease(moves.isEmpty() ? press : moves.last()), changed);
+  QCOMPARE(t.m_rect, (Rect{rect[0], rect[1], rect[2], rect[3]}));
   QVERIFY(!t.IsTracking());
 }
 
-void TestCaptureTracker::cancelRestoresRectangle() {
+void TestCaptureTracker::cancelRestoresAndPressOnNothingStartsNoDrag() {
   CCaptureTracker t;
   t.SetStyle(tracker::kCaptureStyle);
   t.m_rect = {100, 100, 200, 150};
@@ -185,16 +149,8 @@ void TestCaptureTracker::cancelRestoresRectangle() {
   // Moves after the cancel no longer change anything.
   QVERIFY(!t.TrackMove({300, 300}));
   QCOMPARE(t.m_rect, (Rect{100, 100, 200, 150}));
-}
-
-void TestCaptureTracker::pressOnNothingStartsNoDrag() {
-  CCaptureTracker t;
-  t.SetStyle(tracker::kCaptureStyle);
-  t.m_rect = {100, 100, 200, 150};
   QVERIFY(!t.TrackBegin({10, 10}, true));
   QVERIFY(!t.IsTracking());
-  QCOMPARE(t.HitTest(QPoint(10, 10)), tracker::kHitNothing);
-  QCOMPARE(t.HitTest(Centre(t.m_rect)), tracker::kHitMiddle);
 }
 
 QTEST_MAIN(TestCaptureTracker)

@@ -16,28 +16,14 @@
 #include "app/module_dir.h"
 #include "app/settings.h"
 #include "app/ui/decode_event.h"
-#include "app/ui/dialogs.h"
 #include "app/ui/gbk.h"
 #include "capture/decode_frame.h"
 #include "capture/ui/screen_capture_dlg.h"
 #include "capture/ui/test_dlg.h"
+#include "capture_ui_util.h"
 #include "datainterface/udp_sender.h"
 
 namespace {
-
-class FakeDialogs : public DialogService {
- public:
-  void message(QWidget*, const QString& text, Icon icon, const QString& caption) override {
-    texts << text;
-    icons << icon;
-    captions << caption;
-  }
-  QString saveFileName(QWidget*, const QString&, const QString&) override { return {}; }
-  QString folder(QWidget*, const QString&) override { return {}; }
-  QStringList texts;
-  QList<Icon> icons;
-  QStringList captions;
-};
 
 QByteArray Gbk(const QString& text) {
   QByteArray gbk;
@@ -68,16 +54,14 @@ class TestDecodePage : public QObject {
   void cleanup();
   void initialState();
   void noDeviceDisablesCameraControls();
-  void previewStartAndStop();
+  void previewStartAndStopDisarms();
   void autoDecodeNeedsInterval();
   void autoDecodeTicks_data();
   void autoDecodeTicks();
-  void stoppingPreviewDisarms();
   void presentsRecordsAndSendsEach();
   void encodingChangeRepresentsAndResends();
   void nothingFoundAndEmptyTable();
   void longTextsAreCutAtCharacterBoundaries();
-  void snapshotIsShown();
   void screenshotDisarmsAutoDecode();
 
  private:
@@ -91,9 +75,10 @@ class TestDecodePage : public QObject {
   QString ResultText() { return Control<QPlainTextEdit>("1006")->toPlainText(); }
   // Payloads of the datagrams received so far (short form: after 7 bytes).
   QList<QByteArray> Received();
-  void Tick(int times, QList<bool>* requests);
+  // Whether each of `times` timer ticks requested a snapshot.
+  QList<bool> Ticks(int times);
 
-  FakeDialogs dialogs_;
+  captest::FakeDialogs dialogs_;
   std::unique_ptr<CTestDlg> page_;
   QUdpSocket receiver_;
   QString dir_;
@@ -109,7 +94,7 @@ void TestDecodePage::initTestCase() {
 }
 
 void TestDecodePage::init() {
-  dialogs_ = FakeDialogs();
+  dialogs_ = captest::FakeDialogs();
   SetDialogService(&dialogs_);
   Publish({});
 }
@@ -141,22 +126,24 @@ QList<QByteArray> TestDecodePage::Received() {
   return payloads;
 }
 
-void TestDecodePage::Tick(int times, QList<bool>* requests) {
+QList<bool> TestDecodePage::Ticks(int times) {
+  QList<bool> requests;
   for (int i = 0; i < times; ++i) {
     page_->OnTimer();
-    *requests << page_->Camera().SnapshotRequested();
+    requests << page_->Camera().SnapshotRequested();
     page_->Camera().RequestSnapshot(false);
   }
+  return requests;
 }
 
 void TestDecodePage::initialState() {
   MakePage();
   QCOMPARE(page_->title(), QStringLiteral("    二维码分析    "));
   auto* encodings = Control<QComboBox>("1018");
-  QCOMPARE(encodings->count(), 3);
-  QCOMPARE(encodings->itemText(0), QStringLiteral("中文编码"));
-  QCOMPARE(encodings->itemText(1), QStringLiteral("UNICODE编码"));
-  QCOMPARE(encodings->itemText(2), QStringLiteral("UTF8编码"));
+  QStringList items;
+  for (int i = 0; i < encodings->count(); ++i) items << encodings->itemText(i);
+  QCOMPARE(items, (QStringList{QStringLiteral("中文编码"), QStringLiteral("UNICODE编码"),
+                               QStringLiteral("UTF8编码")}));
   QCOMPARE(encodings->currentIndex(), 0);
   QCOMPARE(Control<QComboBox>("1000")->count(), 2);
   QCOMPARE(Control<QComboBox>("1000")->currentIndex(), 0);
@@ -182,22 +169,25 @@ void TestDecodePage::noDeviceDisablesCameraControls() {
   QVERIFY(Control<QPushButton>("1033")->isEnabled());
 }
 
-void TestDecodePage::previewStartAndStop() {
+void TestDecodePage::previewStartAndStopDisarms() {
   MakePage();
-  Control<QCheckBox>("1034")->click();
-  QVERIFY(g_bPreviewing);
-  QVERIFY(Control<QCheckBox>("1034")->isChecked());
-  QVERIFY(Control<QPushButton>("1001")->isEnabled());
-  QVERIFY(Control<QCheckBox>("1008")->isEnabled());
-  // "视频解码" arms one request.
-  Control<QPushButton>("1001")->click();
+  auto* preview = Control<QCheckBox>("1034");
+  auto* decode = Control<QPushButton>("1001");
+  auto* autoBox = Control<QCheckBox>("1008");
+  preview->click();
+  QVERIFY(g_bPreviewing && preview->isChecked() && decode->isEnabled() && autoBox->isEnabled());
+  decode->click();  // "视频解码" arms one request
   QVERIFY(page_->Camera().SnapshotRequested());
-  Control<QCheckBox>("1034")->click();
-  QVERIFY(!g_bPreviewing);
-  QVERIFY(!Control<QCheckBox>("1034")->isChecked());
-  QVERIFY(!Control<QPushButton>("1001")->isEnabled());
-  QVERIFY(!Control<QCheckBox>("1008")->isEnabled());
+  page_->Camera().RequestSnapshot(false);
+  Control<QLineEdit>("1004")->setText(QStringLiteral("0"));
+  autoBox->click();
+  QVERIFY(g_bAutoDecode);
+  preview->click();
+  QVERIFY(!g_bPreviewing && !preview->isChecked() && !decode->isEnabled() && !autoBox->isEnabled());
   QVERIFY(!g_bPictureShown);
+  QVERIFY(!g_bAutoDecode && !autoBox->isChecked());
+  preview->click();  // start again: no automatic requests until 1008 is ticked
+  QCOMPARE(Ticks(3), (QList<bool>{false, false, false}));
 }
 
 void TestDecodePage::autoDecodeNeedsInterval() {
@@ -223,9 +213,7 @@ void TestDecodePage::autoDecodeTicks() {
   QFETCH(QString, interval);
   QFETCH(QList<bool>, requests);
   MakePage();
-  QList<bool> before;
-  Tick(2, &before);
-  QCOMPARE(before, (QList<bool>{false, false}));  // not armed yet
+  QCOMPARE(Ticks(2), (QList<bool>{false, false}));  // not armed yet
   Control<QCheckBox>("1034")->click();
   Control<QLineEdit>("1004")->setText(interval);
   Control<QCheckBox>("1008")->click();
@@ -235,30 +223,11 @@ void TestDecodePage::autoDecodeTicks() {
   g_nLastAutoTick = g_nTimerTicks;
   // Editing the interval while armed changes nothing until 1008 is clicked.
   Control<QLineEdit>("1004")->setText(QStringLiteral("5"));
-  QList<bool> seen;
-  Tick(6, &seen);
-  QCOMPARE(seen, requests);
+  QCOMPARE(Ticks(6), requests);
   Control<QCheckBox>("1008")->click();  // untick: disarm
   QVERIFY(!g_bAutoDecode);
   QVERIFY(Control<QPushButton>("1001")->isEnabled());
-  QList<bool> after;
-  Tick(3, &after);
-  QCOMPARE(after, (QList<bool>{false, false, false}));
-}
-
-void TestDecodePage::stoppingPreviewDisarms() {
-  MakePage();
-  Control<QCheckBox>("1034")->click();
-  Control<QLineEdit>("1004")->setText(QStringLiteral("0"));
-  Control<QCheckBox>("1008")->click();
-  QVERIFY(g_bAutoDecode);
-  Control<QCheckBox>("1034")->click();  // stop
-  QVERIFY(!g_bAutoDecode);
-  QVERIFY(!Control<QCheckBox>("1008")->isChecked());
-  Control<QCheckBox>("1034")->click();  // start again
-  QList<bool> seen;
-  Tick(3, &seen);
-  QCOMPARE(seen, (QList<bool>{false, false, false}));
+  QCOMPARE(Ticks(3), (QList<bool>{false, false, false}));
 }
 
 void TestDecodePage::presentsRecordsAndSendsEach() {
@@ -339,16 +308,6 @@ void TestDecodePage::longTextsAreCutAtCharacterBoundaries() {
   QString converted = FromGbk(BuildResultText(records, 1, kEncodingUnicode));
   QCOMPARE(converted, QStringLiteral("解码信息 1 :\r\na") + QString(340, QChar(0x4E2D)) +
                           QStringLiteral("\r\n"));
-}
-
-void TestDecodePage::snapshotIsShown() {
-  MakePage();
-  QImage frame(40, 30, QImage::Format_RGB888);
-  frame.fill(Qt::red);
-  QVERIFY(frame.save(dir_ + QStringLiteral("/ph.bmp"), "BMP"));
-  PostDecodeDone(page_.get(), DECODE_SNAPSHOT_WRITTEN);
-  QTRY_VERIFY(g_bPictureShown);
-  QCOMPARE(page_->Picture().image().size(), QSize(40, 30));
 }
 
 void TestDecodePage::screenshotDisarmsAutoDecode() {

@@ -5,12 +5,11 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
-#include <QMouseEvent>
-#include <QPainter>
+#include <QCheckBox>
 #include <QNetworkDatagram>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QCheckBox>
 #include <QTest>
 #include <QTimer>
 #include <QUdpSocket>
@@ -19,49 +18,24 @@
 #include "app/module_dir.h"
 #include "app/settings.h"
 #include "app/ui/decode_event.h"
-#include "app/ui/dialogs.h"
 #include "app/ui/gbk.h"
 #include "capture/ui/screen_capture_dlg.h"
 #include "capture/ui/test_dlg.h"
 #include "datainterface/udp_sender.h"
-#include "encoder/qr_encoder.h"
+#include "../capture_test_util.h"
+#include "capture_ui_util.h"
 
 namespace {
 
 const char kText[] = "Hello qrtool 123";
 
-class FakeDialogs : public DialogService {
- public:
-  void message(QWidget*, const QString& text, Icon, const QString&) override { texts << text; }
-  QString saveFileName(QWidget*, const QString&, const QString&) override { return {}; }
-  QString folder(QWidget*, const QString&) override { return {}; }
-  QStringList texts;
-};
-
 // Our encoder's symbol for `text`, `scale` pixels per module, 4-module quiet zone.
 QImage SymbolImage(const char* text, int scale) {
-  std::unique_ptr<QrSymbol, void (*)(QrSymbol*)> s(qr_create_symbol(), qr_delete_symbol);
-  s->symbology = QR_SYMBOLOGY_QRCODE;
-  s->ecLevel = 2;
-  s->inputMode = DATA_MODE;
-  if (qr_encode(s.get(), reinterpret_cast<const uint8_t*>(text), 0) != QR_OK) return {};
-  const int n = s->width;
-  QImage image((n + 8) * scale, (n + 8) * scale, QImage::Format_RGB32);
-  image.fill(Qt::white);
-  for (int r = 0; r < n; ++r)
-    for (int c = 0; c < n; ++c)
-      if (qr_module_is_set(s.get(), r, c))
-        for (int y = 0; y < scale; ++y)
-          for (int x = 0; x < scale; ++x)
-            image.setPixel((c + 4) * scale + x, (r + 4) * scale + y, qRgb(0, 0, 0));
-  return image;
-}
-
-void SendMouse(QWidget* w, QEvent::Type type, QPoint pos, Qt::MouseButton button,
-               Qt::MouseButtons buttons) {
-  QMouseEvent event(type, QPointF(pos), w->mapToGlobal(QPointF(pos)), button, buttons,
-                    Qt::NoModifier);
-  QApplication::sendEvent(w, &event);
+  captest::Canvas c(49 * scale, 49 * scale);  // up to version 8
+  const int side = captest::DrawCode(&c, text, 4 * scale, 4 * scale, scale);
+  if (side == 0) return {};
+  return QImage(c.grey.data(), c.width, c.height, c.width, QImage::Format_Grayscale8)
+      .copy(0, 0, (side + 8) * scale, (side + 8) * scale);
 }
 
 // Records the codes of the decode events the page receives, in order.
@@ -82,8 +56,8 @@ class TestDecodePageE2e : public QObject {
   void initTestCase();
   void init();
   void cleanup();
-  void cameraFrameWithCode();
-  void cameraFrameWithoutCode();
+  void cameraFrame_data();
+  void cameraFrame();
   void screenshotOfCode();
 
  private:
@@ -92,7 +66,7 @@ class TestDecodePageE2e : public QObject {
 
   QString dir_;
   QString codeFrame_, blankFrame_;
-  FakeDialogs dialogs_;
+  captest::FakeDialogs dialogs_;
   FileFrameSource* source_ = nullptr;
   std::unique_ptr<CTestDlg> page_;
   CodeRecorder recorder_;
@@ -140,25 +114,28 @@ void TestDecodePageE2e::MakePage(const QStringList& frames) {
   page_->installEventFilter(&recorder_);
 }
 
-void TestDecodePageE2e::cameraFrameWithCode() {
-  MakePage({codeFrame_});
+void TestDecodePageE2e::cameraFrame_data() {
+  QTest::addColumn<bool>("withCode");
+  QTest::addColumn<QString>("shown");
+  QTest::addColumn<QList<int>>("codes");  // snapshot written, then found (2) or nothing (1)
+  QTest::newRow("code") << true << QStringLiteral("解码信息 1 :\nHello qrtool 123\n")
+                        << QList<int>{3, 2};
+  QTest::newRow("no code") << false << QStringLiteral("无解码内容") << QList<int>{3, 1};
+}
+
+void TestDecodePageE2e::cameraFrame() {
+  QFETCH(bool, withCode);
+  QFETCH(QString, shown);
+  QFETCH(QList<int>, codes);
+  MakePage({withCode ? codeFrame_ : blankFrame_});
   page_->findChild<QCheckBox*>("1034")->click();
   page_->findChild<QPushButton*>("1001")->click();
   source_->DeliverFrame();
-  QTRY_COMPARE(ResultText(), QStringLiteral("解码信息 1 :\nHello qrtool 123\n"));
-  QCOMPARE(recorder_.codes, (QList<int>{3, 2}));
+  QTRY_COMPARE(ResultText(), shown);
+  QCOMPARE(recorder_.codes, codes);
   QVERIFY(g_bPictureShown);
   QCOMPARE(page_->Picture().image().size(), QSize(320, 240));
   QVERIFY(QFile::exists(dir_ + QStringLiteral("/ph.bmp")));
-}
-
-void TestDecodePageE2e::cameraFrameWithoutCode() {
-  MakePage({blankFrame_});
-  page_->findChild<QCheckBox*>("1034")->click();
-  page_->findChild<QPushButton*>("1001")->click();
-  source_->DeliverFrame();
-  QTRY_COMPARE(ResultText(), QStringLiteral("无解码内容"));
-  QCOMPARE(recorder_.codes, (QList<int>{3, 1}));
 }
 
 void TestDecodePageE2e::screenshotOfCode() {
@@ -181,13 +158,8 @@ void TestDecodePageE2e::screenshotOfCode() {
     auto* dlg = qobject_cast<CScreenCaptureDlg*>(QApplication::activeModalWidget());
     if (dlg == nullptr) return;
     poll.stop();
-    SendMouse(dlg, QEvent::MouseButtonPress, around.topLeft(), Qt::LeftButton, Qt::LeftButton);
-    SendMouse(dlg, QEvent::MouseMove, around.center(), Qt::NoButton, Qt::LeftButton);
-    SendMouse(dlg, QEvent::MouseMove, around.bottomRight(), Qt::NoButton, Qt::LeftButton);
-    SendMouse(dlg, QEvent::MouseButtonRelease, around.bottomRight(), Qt::LeftButton, Qt::NoButton);
-    SendMouse(dlg, QEvent::MouseButtonPress, around.center(), Qt::LeftButton, Qt::LeftButton);
-    SendMouse(dlg, QEvent::MouseButtonRelease, around.center(), Qt::LeftButton, Qt::NoButton);
-    SendMouse(dlg, QEvent::MouseButtonDblClick, around.center(), Qt::LeftButton, Qt::LeftButton);
+    captest::Drag(dlg, around.topLeft(), around.bottomRight());
+    captest::DoubleClick(dlg, around.center());
   });
   poll.start(20);
   page_->OnScreenshotDecode();

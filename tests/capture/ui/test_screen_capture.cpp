@@ -3,42 +3,20 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QMouseEvent>
-#include <QPainter>
 #include <QScreen>
 #include <QTest>
 
 #include "capture/ui/screen_capture_dlg.h"
+#include "capture_ui_util.h"
 
 using tracker::Rect;
 
 namespace {
 
-void SendMouse(QWidget* w, QEvent::Type type, QPoint pos, Qt::MouseButton button,
-               Qt::MouseButtons buttons) {
-  QMouseEvent event(type, QPointF(pos), w->mapToGlobal(QPointF(pos)), button, buttons,
-                    Qt::NoModifier);
-  QApplication::sendEvent(w, &event);
-}
-
-void Drag(QWidget* w, QPoint from, QPoint to, Qt::MouseButton button = Qt::LeftButton) {
-  SendMouse(w, QEvent::MouseButtonPress, from, button, button);
-  SendMouse(w, QEvent::MouseMove, (from + to) / 2, Qt::NoButton, button);
-  SendMouse(w, QEvent::MouseMove, to, Qt::NoButton, button);
-  SendMouse(w, QEvent::MouseButtonRelease, to, button, Qt::NoButton);
-}
-
-void DoubleClick(QWidget* w, QPoint at) {
-  SendMouse(w, QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton);
-  SendMouse(w, QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton);
-  SendMouse(w, QEvent::MouseButtonDblClick, at, Qt::LeftButton, Qt::LeftButton);
-  SendMouse(w, QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton);
-}
-
-void RightClick(QWidget* w, QPoint at) {
-  SendMouse(w, QEvent::MouseButtonPress, at, Qt::RightButton, Qt::RightButton);
-  SendMouse(w, QEvent::MouseButtonRelease, at, Qt::RightButton, Qt::NoButton);
-}
+using captest::DoubleClick;
+using captest::Drag;
+using captest::RightClick;
+using captest::SendMouse;
 
 // A window over the whole screen with a picture whose every pixel differs from
 // its neighbours, so that copies of different areas cannot compare equal.
@@ -59,15 +37,13 @@ class TestScreenCapture : public QObject {
  private slots:
   void initTestCase();
   void init() { g_bCaptureAccepted = false; }
-  void readoutLinesDescribeTrueRect();
-  void readoutBoxFlipsAtEdges();
+  void readoutDescribesTrueRectAndFlipsAtEdges();
   void firstDragStartsFourPixelsOff();
   void dragEitherWaySelectsSameArea();
   void selectionIsClippedToScreen();
   void zeroAreaDoubleClickEndsWithoutAcceptance();
   void pressOutsideSelectionChangesNothing();
-  void escapeAndRightButtonClearThenEnd();
-  void enterDoesNothing();
+  void escapeAndRightButtonClearThenEndEnterDoesNothing();
   void rightClickDuringHandleDragRestores();
   void infoBoxHidesUnderCursor();
 
@@ -87,25 +63,19 @@ void TestScreenCapture::initTestCase() {
   QTest::qWait(200);
 }
 
-void TestScreenCapture::readoutLinesDescribeTrueRect() {
+void TestScreenCapture::readoutDescribesTrueRectAndFlipsAtEdges() {
   CCaptureTracker t;
   t.SetStyle(tracker::kCaptureStyle);
   t.m_rect = {100, 100, 200, 150};
-  QStringList lines = ReadoutLines(t.TrueRect(), QPoint(7, 9));
-  QCOMPARE(lines, (QStringList{QStringLiteral("顶点位置"), QStringLiteral("(96,96)"),
-                               QStringLiteral("矩形大小"), QStringLiteral("(108,58)"),
-                               QStringLiteral("光标坐标"), QStringLiteral("(7,9)")}));
-}
-
-void TestScreenCapture::readoutBoxFlipsAtEdges() {
+  QCOMPARE(ReadoutLines(t.TrueRect(), QPoint(7, 9)),
+           (QStringList{QStringLiteral("顶点位置"), QStringLiteral("(96,96)"),
+                        QStringLiteral("矩形大小"), QStringLiteral("(108,58)"),
+                        QStringLiteral("光标坐标"), QStringLiteral("(7,9)")}));
   const QSize screen(1280, 1024);
-  // Above right of the cursor.
+  // Above right of the cursor; at the right edge left of it; at the top below it; both.
   QCOMPARE(ReadoutBox({500, 500}, 60, 12, screen), QRect(503, 425, 60, 72));
-  // At the right edge: left of the cursor.
   QCOMPARE(ReadoutBox({1230, 500}, 60, 12, screen), QRect(1167, 425, 60, 72));
-  // At the top: below the cursor.
   QCOMPARE(ReadoutBox({500, 40}, 60, 12, screen), QRect(503, 43, 60, 72));
-  // Both.
   QCOMPARE(ReadoutBox({1279, 0}, 60, 12, screen), QRect(1216, 3, 60, 72));
 }
 
@@ -188,11 +158,17 @@ void TestScreenCapture::pressOutsideSelectionChangesNothing() {
   QVERIFY(!g_bCaptureAccepted);
 }
 
-void TestScreenCapture::escapeAndRightButtonClearThenEnd() {
+void TestScreenCapture::escapeAndRightButtonClearThenEndEnterDoesNothing() {
   {
     CScreenCaptureDlg dlg;
     dlg.show();
+    QTest::keyClick(&dlg, Qt::Key_Return);
+    QVERIFY(dlg.isVisible());
     Drag(&dlg, {96, 96}, {200, 150});
+    QTest::keyClick(&dlg, Qt::Key_Enter);
+    QTest::keyClick(&dlg, Qt::Key_Return);
+    QVERIFY(dlg.isVisible() && dlg.HasSelection());
+    QCOMPARE(dlg.Tracker().m_rect, (Rect{100, 100, 200, 150}));
     QTest::keyClick(&dlg, Qt::Key_Escape);
     QVERIFY(!dlg.HasSelection());
     QVERIFY(dlg.isVisible());
@@ -203,30 +179,14 @@ void TestScreenCapture::escapeAndRightButtonClearThenEnd() {
     QTest::keyClick(&dlg, Qt::Key_Escape);
     QVERIFY(!dlg.isVisible());
   }
-  {
-    CScreenCaptureDlg dlg;
-    dlg.show();
-    Drag(&dlg, {96, 96}, {200, 150});
-    RightClick(&dlg, {150, 120});
-    QVERIFY(!dlg.HasSelection());
-    QVERIFY(dlg.isVisible());
-    RightClick(&dlg, {150, 120});
-    QVERIFY(!dlg.isVisible());
-  }
-  QVERIFY(!g_bCaptureAccepted);
-}
-
-void TestScreenCapture::enterDoesNothing() {
   CScreenCaptureDlg dlg;
   dlg.show();
-  QTest::keyClick(&dlg, Qt::Key_Return);
-  QVERIFY(dlg.isVisible());
   Drag(&dlg, {96, 96}, {200, 150});
-  QTest::keyClick(&dlg, Qt::Key_Enter);
-  QTest::keyClick(&dlg, Qt::Key_Return);
+  RightClick(&dlg, {150, 120});
+  QVERIFY(!dlg.HasSelection());
   QVERIFY(dlg.isVisible());
-  QVERIFY(dlg.HasSelection());
-  QCOMPARE(dlg.Tracker().m_rect, (Rect{100, 100, 200, 150}));
+  RightClick(&dlg, {150, 120});
+  QVERIFY(!dlg.isVisible());
   QVERIFY(!g_bCaptureAccepted);
 }
 
