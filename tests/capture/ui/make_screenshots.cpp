@@ -47,9 +47,10 @@ const QRect kCaptureCrop(0, 0, 800, 560);
 constexpr int kSelectionMargin = 14;
 constexpr int kTimeoutMs = 60000;
 
-void Fail(const char* why) {
+[[noreturn]] void Fail(const char* why) {
   std::fprintf(stderr, "make_screenshots: %s\n", why);
-  std::exit(1);
+  // Also called from inside the event loop (time-out): no destructors run.
+  std::_Exit(1);
 }
 
 // Nothing may block on a message box (the page reports a missing camera).
@@ -233,11 +234,11 @@ int main(int argc, char** argv) {
   QApplication::setQuitOnLastWindowClosed(false);
   CQrToolApp::ApplyApplicationFont();
   const QString outDir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs");
-  if (!QDir().mkpath(outDir)) Fail("cannot create the output folder");
   QScreen* screen = QGuiApplication::primaryScreen();
   if (screen == nullptr || QGuiApplication::platformName() != QLatin1String("xcb") ||
       !screen->geometry().contains(kCaptureCrop))
     Fail("needs an X server with a screen of at least 800 x 560 (run it under xvfb-run)");
+  if (!QDir().mkpath(outDir)) Fail("cannot create the output folder");
   // A hang (say, the capture window never appears) ends the run instead.
   QTimer::singleShot(kTimeoutMs, [] { Fail("timed out"); });
 
