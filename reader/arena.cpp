@@ -31,7 +31,7 @@ struct MainLayout {
 struct DecodeLayout {
   static constexpr size_t lines = 0;
   static constexpr size_t codes =
-      AlignUp(lines + sizeof(FinderLine) * 2 * kMaxFinderLines, alignof(CodeData));
+      AlignUp(lines + sizeof(FinderLine) * kFinderLineStore, alignof(CodeData));
   static constexpr size_t entries = AlignUp(codes + sizeof(CodeData) * kMaxCodes, alignof(DataEntry));
   static constexpr size_t segments = AlignUp(entries + sizeof(DataEntry) * kMaxEntries, 8);
   static constexpr size_t centres = AlignUp(
@@ -48,7 +48,7 @@ static_assert(MainLayout::end <= kMainBlockBytes, "main block too small for its 
 static_assert(DecodeLayout::end <= kDecodeBlockBytes, "decode block too small for its objects");
 // Clustering runs in the binarised image's bytes before binarisation.
 static_assert(static_cast<size_t>(kMaxImageWidth) * kMaxImageHeight >=
-                  LocateCentresScratchBytes(2 * kMaxFinderLines),
+                  LocateCentresScratchBytes(kFinderLineStore),
               "clustering scratch does not fit");
 static_assert(alignof(std::max_align_t) >= 8, "blocks must be 8-byte aligned");
 

@@ -20,6 +20,12 @@ constexpr size_t kMainBlockBytes = 1510988;
 constexpr size_t kDecodeBlockBytes = 401204;
 constexpr int kMaxImageWidth = 1280;
 constexpr int kMaxImageHeight = 1024;
+// Finder lines of both directions share one store: the row pass may take all
+// but kMaxFinderLines of it, the column pass takes what the rows left. Large
+// modules give thousands of lines in one direction (every scan line through a
+// 1:1:3:1:1 run in the data counts), and a list cut at a fixed share loses the
+// finder scanned last: a clean code would go unread.
+constexpr int kFinderLineStore = 4 * kMaxFinderLines;
 
 constexpr uint32_t kFormatY800 = 0x30303859;  // "Y800" little-endian
 constexpr uint32_t kFormatGrey = 0x59455247;  // "GREY", the same format
@@ -50,7 +56,8 @@ struct ReaderArena {
   uint32_t* columnSums;          // 1280
 
   // Decode block.
-  FinderLine* lines[2];          // 1280 horizontal, 1280 vertical
+  FinderLine* lines[2];          // horizontal, then vertical behind them, in one
+                                 // store of kFinderLineStore (set by ScanImage)
   CodeData* codes;               // kMaxCodes
   FinderCentre* centres;         // kMaxFinderCentres
   EdgePoint* edgePoints;         // kMaxEdgePoints

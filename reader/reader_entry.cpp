@@ -88,13 +88,16 @@ void ScanImage(ReaderArena* arena) {
   ScanSink* sink = &arena->sink;
   std::memset(sink, 0, sizeof(*sink));
   sink->lines[0] = arena->lines[0];
-  sink->lines[1] = arena->lines[1];
-  sink->capacity = kMaxFinderLines;
+  sink->capacity = kFinderLineStore - kMaxFinderLines;
   EdgeScannerInit(&arena->scanner, sink);
   EdgeScannerNewLine(&arena->scanner);
 
   sink->vertical = 0;
   ScanRows(arena, image.pixels, image.width, image.height);
+  // The vertical list starts right behind the horizontal one.
+  arena->lines[1] = arena->lines[0] + sink->count[0];
+  sink->lines[1] = arena->lines[1];
+  sink->capacity = kFinderLineStore - sink->count[0];
   sink->vertical = 1;
   ScanColumns(arena, image.pixels, image.width, image.height);
 }

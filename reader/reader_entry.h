@@ -8,7 +8,10 @@
 namespace qrread {
 
 // Scans every row (horizontal lines) and then every column (vertical lines)
-// of arena->image, alternating direction, into arena->sink's two lists.
+// of arena->image, alternating direction, into arena->sink's two lists: the
+// horizontal list may fill all of the line store but kMaxFinderLines, the
+// vertical one starts behind it (arena->lines[1] is set here) and takes the
+// rest; further lines are dropped.
 // Uses the binarised image's bytes as its work area.
 void ScanImage(ReaderArena* arena);
 
