@@ -34,7 +34,7 @@ test: build
 sanitize: deps
 	@cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQRTOOL_SANITIZE=ON -DQRTOOL_BENCH=OFF >/dev/null
 	@cmake --build build-asan -j$(JOBS)
-	@cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j$(JOBS) --timeout 900
+	@cd build-asan && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp ctest --output-on-failure -j$(JOBS) --timeout 900
 
 bench: deps
 	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQRTOOL_TESTS=OFF >/dev/null
