@@ -25,18 +25,27 @@ struct Canvas {
   Canvas(int32_t w, int32_t h) : width(w), height(h), grey(static_cast<size_t>(w * h), 255) {}
 };
 
-// Encodes `text` (bytes as given) and draws it at (x, y) with `px` pixels per
-// module; returns the symbol side in modules, 0 when encoding failed.
-inline int DrawCode(Canvas* c, const std::string& text, int x, int y, int px, int version = 0,
-                    int level = 2) {
-  std::unique_ptr<QrSymbol, void (*)(QrSymbol*)> s(qr_create_symbol(), qr_delete_symbol);
+using SymbolPtr = std::unique_ptr<QrSymbol, void (*)(QrSymbol*)>;
+
+// Our encoder's symbol for `text` (bytes as given); null when encoding failed.
+inline SymbolPtr Encode(const std::string& text, int version = 0, int level = 2) {
+  SymbolPtr s(qr_create_symbol(), qr_delete_symbol);
   s->symbology = QR_SYMBOLOGY_QRCODE;
   s->ecLevel = level;
   s->version = version;
   if (qr_encode(s.get(), reinterpret_cast<const uint8_t*>(text.data()),
                 static_cast<int32_t>(text.size())) != QR_OK) {
-    return 0;
+    s.reset();
   }
+  return s;
+}
+
+// Encodes `text` and draws it at (x, y) with `px` pixels per module; returns
+// the symbol side in modules, 0 when encoding failed.
+inline int DrawCode(Canvas* c, const std::string& text, int x, int y, int px, int version = 0,
+                    int level = 2) {
+  SymbolPtr s = Encode(text, version, level);
+  if (!s) return 0;
   for (int r = 0; r < s->rows; ++r) {
     for (int col = 0; col < s->width; ++col) {
       if (!qr_module_is_set(s.get(), r, col)) continue;

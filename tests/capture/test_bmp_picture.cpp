@@ -1,14 +1,12 @@
 // BMP writing and reading, picture loading, and the reduction of large pictures.
 #include <gtest/gtest.h>
 
-#include <jpeglib.h>
-
-#include <cstdio>
 #include <fstream>
 
 #include "capture/bmp_file.h"
 #include "capture/picture_file.h"
 #include "capture_test_util.h"
+#include "generation/symbol_picture.h"
 
 namespace {
 
@@ -94,47 +92,20 @@ TEST(BmpFile, DamagedOrUncreatableFilesAreRefused) {
   }
 }
 
-// Writes a grey JPEG with libjpeg.
-void WriteGreyJpeg(const std::string& path, const std::vector<uint8_t>& grey, int w, int h) {
-  jpeg_compress_struct c;
-  jpeg_error_mgr err;
-  c.err = jpeg_std_error(&err);
-  jpeg_create_compress(&c);
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(f, nullptr);
-  jpeg_stdio_dest(&c, f);
-  c.image_width = static_cast<JDIMENSION>(w);
-  c.image_height = static_cast<JDIMENSION>(h);
-  c.input_components = 1;
-  c.in_color_space = JCS_GRAYSCALE;
-  jpeg_set_defaults(&c);
-  jpeg_set_quality(&c, 95, TRUE);
-  jpeg_start_compress(&c, TRUE);
-  for (int y = 0; y < h; ++y) {
-    JSAMPROW row = const_cast<uint8_t*>(grey.data() + y * w);
-    jpeg_write_scanlines(&c, &row, 1);
-  }
-  jpeg_finish_compress(&c);
-  jpeg_destroy_compress(&c);
-  std::fclose(f);
-}
-
 TEST(PictureFile, LoadsJpegBmpAndRefusesOthers) {
-  captest::Canvas canvas(160, 120);
-  ASSERT_GT(captest::DrawCode(&canvas, "jpeg", 20, 10, 3), 0);
   const std::string dir = captest::TempDir("picture");
-  WriteGreyJpeg(dir + "/c.jpg", canvas.grey, 160, 120);
+  ASSERT_EQ(SaveSymbolPicture(captest::Encode("jpeg").get(), 3, (dir + "/c.jpg").c_str()), 1);
   BgrPicture p;
   std::string error;
   ASSERT_TRUE(LoadPicture(dir + "/c.jpg", &p, &error)) << error;
-  EXPECT_EQ(p.width, 160);
-  EXPECT_EQ(p.height, 120);
+  EXPECT_EQ(p.width, g_nPictureSide);
+  EXPECT_EQ(p.height, g_nPictureSide);
   PictureDecode d = DecodePicture(p);
   ASSERT_EQ(d.results.size(), 1u);
   EXPECT_EQ(std::string(reinterpret_cast<char*>(d.results[0].data), d.results[0].length), "jpeg");
   EXPECT_EQ(d.notifyCode, DECODE_RESULTS_READY);
 
-  BgrPicture frame = PictureFromGrey(canvas.grey.data(), 160, 120);
+  const BgrPicture frame = p;
   ASSERT_EQ(captest::WriteBmp(dir + "/c.bmp", frame), kBmpWritten);
   ASSERT_TRUE(LoadPicture(dir + "/c.bmp", &p, &error)) << error;
   EXPECT_EQ(p.rows, frame.rows);
