@@ -53,20 +53,16 @@ std::string FileBytes(const std::string& path) {
 // Every pixel of every module block, and the whole quiet zone, must land on
 // the right side of mid-grey.
 void ExpectPixelsMatch(const QrSymbol& symbol, int scale, const Picture& picture) {
-  int n = symbol.width, q = n / 10;
-  int wrong = 0;
+  const int n = symbol.width, q = n / 10;
   for (int y = 0; y < picture.height; ++y) {
     for (int x = 0; x < picture.width; ++x) {
-      int r = y / scale - q, c = x / scale - q;
-      bool dark = r >= 0 && r < n && c >= 0 && c < n && Dark(symbol, r, c);
-      uint8_t v = picture.pixels[static_cast<size_t>(y) * picture.width + x];
-      if (dark != (v < 128) && ++wrong <= 5) {
-        ADD_FAILURE() << "pixel (" << x << ", " << y << ") = " << int(v) << ", module (" << r
-                      << ", " << c << ") is " << (dark ? "dark" : "light");
-      }
+      const int r = y / scale - q, c = x / scale - q;
+      const bool dark = r >= 0 && r < n && c >= 0 && c < n && Dark(symbol, r, c);
+      const uint8_t v = picture.pixels[static_cast<size_t>(y) * picture.width + x];
+      ASSERT_EQ(dark, v < 128) << "pixel (" << x << ", " << y << ") = " << int(v) << ", module ("
+                               << r << ", " << c << ")";
     }
   }
-  EXPECT_EQ(wrong, 0);
 }
 
 struct SizeCase {
@@ -118,13 +114,16 @@ TEST(SymbolPicture, GreyBaselineHighQualityJfif) {
   EXPECT_EQ(bytes.substr(6, 4), "JFIF");
 }
 
-TEST(SymbolPicture, ReplacesAnExistingFileCompletely) {
-  std::string path = TempDir() + "/replace.jpg";
-  auto large = PatternSymbol(177, 1);
-  auto small = PatternSymbol(21, 2);
-  ASSERT_EQ(SaveSymbolPicture(large.get(), 10, path.c_str()), 1);
-  auto largeSize = fs::file_size(path);
-  ASSERT_EQ(SaveSymbolPicture(small.get(), 1, path.c_str()), 1);
+// Two pictures in a row into the working file: only the second remains.
+TEST(SymbolPicture, NullPathReplacesTheWorkingPictureCompletely) {
+  const std::string dir = TempDir() + "/module_dir", path = dir + "/qr.jpg";
+  fs::create_directories(dir);
+  fs::remove(path);
+  SetModuleDirectory(dir.c_str());
+  auto large = PatternSymbol(177, 1), small = PatternSymbol(21, 2);
+  ASSERT_EQ(SaveSymbolPicture(large.get(), 10, nullptr), 1);
+  const auto largeSize = fs::file_size(path);
+  ASSERT_EQ(SaveSymbolPicture(small.get(), 1, nullptr), 1);
   EXPECT_LT(fs::file_size(path), largeSize);
   Picture picture;
   ReadPicture(path, &picture);
@@ -133,62 +132,39 @@ TEST(SymbolPicture, ReplacesAnExistingFileCompletely) {
   ExpectPixelsMatch(*small, 1, picture);
 }
 
-TEST(SymbolPicture, NullPathWritesTheWorkingPicture) {
-  std::string dir = TempDir() + "/module_dir";
-  fs::create_directories(dir);
-  fs::remove(dir + "/qr.jpg");
-  SetModuleDirectory(dir.c_str());
-  auto symbol = PatternSymbol(21, 3);
-  ASSERT_EQ(SaveSymbolPicture(symbol.get(), 5, nullptr), 1);
-  Picture picture;
-  ReadPicture(dir + "/qr.jpg", &picture);
-  ASSERT_TRUE(picture.ok);
-  EXPECT_EQ(picture.width, 125);
-}
-
-TEST(SymbolPicture, FailedWritesReportZeroAndLeaveNoFile) {
-  auto symbol = PatternSymbol(21, 4);
-  ASSERT_EQ(SaveSymbolPicture(symbol.get(), 5, (TempDir() + "/ok.jpg").c_str()), 1);
-  ASSERT_EQ(g_nPictureSide, 125);
-
-  std::string missingDir = TempDir() + "/no_such_dir/a.jpg";
-  EXPECT_EQ(SaveSymbolPicture(symbol.get(), 5, missingDir.c_str()), 0);
-  EXPECT_FALSE(fs::exists(missingDir));
-
-  std::string directory = TempDir() + "/a_directory";
-  fs::create_directories(directory);
-  EXPECT_EQ(SaveSymbolPicture(symbol.get(), 5, directory.c_str()), 0);
-  EXPECT_TRUE(fs::is_directory(directory));
-
-  EXPECT_EQ(g_nPictureSide, 125) << "a failed call must not report a picture";
-}
-
-TEST(SymbolPicture, FullDeviceIsAFailureAndTheDeviceStays) {
-  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-  auto symbol = PatternSymbol(57, 5);
-  EXPECT_EQ(SaveSymbolPicture(symbol.get(), 5, "/dev/full"), 0);
-  EXPECT_TRUE(fs::is_character_file("/dev/full"));
-}
-
-TEST(SymbolPicture, OutOfRangeArgumentsWriteNothing) {
-  std::string path = TempDir() + "/invalid.jpg";
-  fs::remove(path);
-  auto symbol = PatternSymbol(21, 6);
-  EXPECT_EQ(SaveSymbolPicture(symbol.get(), 0, path.c_str()), 0);
-  EXPECT_EQ(SaveSymbolPicture(symbol.get(), 21, path.c_str()), 0);
-  EXPECT_EQ(SaveSymbolPicture(nullptr, 5, path.c_str()), 0);
-  symbol->width = 25;  // not square
-  EXPECT_EQ(SaveSymbolPicture(symbol.get(), 5, path.c_str()), 0);
-  auto tooSmall = PatternSymbol(17, 6);
-  EXPECT_EQ(SaveSymbolPicture(tooSmall.get(), 5, path.c_str()), 0);
+// Refused arguments and failed writes return 0, create nothing and leave the
+// last reported picture side alone; the argument limits themselves are accepted.
+TEST(SymbolPicture, RefusalsAndFailedWritesReportZero) {
+  auto symbol = PatternSymbol(21, 4), notSquare = PatternSymbol(21, 4);
+  notSquare->width = 25;
+  auto tooSmall = PatternSymbol(17, 6), largest = PatternSymbol(177, 6);
   auto unencoded = std::make_unique<QrSymbol>();  // rows and width still 0
-  EXPECT_EQ(SaveSymbolPicture(unencoded.get(), 5, path.c_str()), 0);
-  EXPECT_FALSE(fs::exists(path));
-  // The boundaries themselves are accepted.
-  auto largest = PatternSymbol(177, 6);
-  EXPECT_EQ(SaveSymbolPicture(largest.get(), 1, path.c_str()), 1);
-  auto smallest = PatternSymbol(21, 6);
-  EXPECT_EQ(SaveSymbolPicture(smallest.get(), 20, path.c_str()), 1);
+  const std::string ok = TempDir() + "/ok.jpg", directory = TempDir() + "/a_directory";
+  fs::create_directories(directory);
+  const struct { const char* name; const QrSymbol* symbol; int scale; std::string path; } cases[] = {
+      {"scale 0", symbol.get(), 0, ok}, {"scale 21", symbol.get(), 21, ok},
+      {"no symbol", nullptr, 5, ok},    {"not square", notSquare.get(), 5, ok},
+      {"17 modules", tooSmall.get(), 5, ok}, {"not encoded", unencoded.get(), 5, ok},
+      {"missing folder", symbol.get(), 5, TempDir() + "/no_such_dir/a.jpg"},
+      {"a folder", symbol.get(), 5, directory},
+      {"full device", largest.get(), 5, "/dev/full"},
+  };
+  for (const auto& c : cases) {
+    if (c.path == "/dev/full" && !fs::exists(c.path)) continue;
+    fs::remove(ok);
+    g_nPictureSide = 99;
+    EXPECT_EQ(SaveSymbolPicture(c.symbol, c.scale, c.path.c_str()), 0) << c.name;
+    EXPECT_EQ(g_nPictureSide, 99) << c.name << ": a failed call must not report a picture";
+    EXPECT_FALSE(fs::exists(ok)) << c.name;
+  }
+  EXPECT_TRUE(fs::is_directory(directory));
+  EXPECT_FALSE(fs::exists(TempDir() + "/no_such_dir"));
+  if (fs::exists("/dev/full")) {
+    EXPECT_TRUE(fs::is_character_file("/dev/full"));
+  }
+  EXPECT_EQ(SaveSymbolPicture(largest.get(), 1, ok.c_str()), 1);
+  EXPECT_EQ(SaveSymbolPicture(symbol.get(), 20, ok.c_str()), 1);
+  EXPECT_EQ(g_nPictureSide, 500);
 }
 
 }  // namespace

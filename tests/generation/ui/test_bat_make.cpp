@@ -9,7 +9,6 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-#include "app/ui/gbk.h"
 #include "generation/ui/bat_make.h"
 #include "page_test_support.h"
 
@@ -86,8 +85,10 @@ class TestBatMake : public QObject {
   }
 
   void labelRule() {
-    box()->setPlainText(QStringLiteral("a\nb\n"));  // the empty last line counts
+    box()->setPlainText(QStringLiteral("a\nb\n"));  // the empty last line counts ...
     QCOMPARE(label("1047"), linesLabel(300, 97));
+    QCOMPARE(runBatch(box()->toPlainText()), 2);  // ... but writes no file
+    QCOMPARE(written(), (QStringList{"batqr1.jpg", "batqr2.jpg"}));
     list("1049")->setCurrentIndex(4);
     list("1048")->setCurrentIndex(1);
     QCOMPARE(page_->lineLimit(), 2);
@@ -136,80 +137,67 @@ class TestBatMake : public QObject {
   }
 
   void gapsKeepLineNumbers() {
-    QCOMPARE(runBatch(QStringLiteral("a\n\nb")), 2);
+    list("1050")->setCurrentIndex(1);
+    box()->setFocus();
+    CommitText(box(), QStringLiteral("中文一"));
+    box()->insertPlainText(QStringLiteral("\n\nabc"));
+    QCOMPARE(runBatch(box()->toPlainText()), 2);
     QCOMPARE(written(), (QStringList{"batqr1.jpg", "batqr3.jpg"}));
     QCOMPARE(label("1068"), QStringLiteral("二维码批量生成成功，共生成: 2 个有效二维码文件"));
     QCOMPARE(dialogs_.messages.size(), size_t(1));
     QCOMPARE(dialogs_.lastText(), QStringLiteral("二维码批量生成完毕！"));
     QCOMPARE(dialogs_.messages.back().icon, DialogService::Icon::Information);
-    QCOMPARE(ReadWithOracle(dir_ + "/batqr1.jpg"), QByteArray("a"));
-    QCOMPARE(ReadWithOracle(dir_ + "/batqr3.jpg"), QByteArray("b"));
-  }
-
-  void trailingBreakGivesTwoFiles() {
-    QCOMPARE(runBatch(QStringLiteral("a\nb\n")), 2);
-    QCOMPARE(written(), (QStringList{"batqr1.jpg", "batqr2.jpg"}));
+    QCOMPARE(ReadTextWithOracle(dir_ + "/batqr1.jpg"), QStringLiteral("中文一"));
+    QCOMPARE(ReadWithOracle(dir_ + "/batqr3.jpg"), QByteArray("abc"));
   }
 
   void fiveHundredLinesAccepted() {
     list("1051")->setCurrentIndex(0);  // 1 pixel per module keeps the files small
-    QCOMPARE(runBatch(Lines(500, "line")), 500);
+    const QString longest(300, QLatin1Char('q'));  // a line holds at most 300 bytes
+    QCOMPARE(runBatch(Lines(499, "line") + "\n" + longest), 500);
     QCOMPARE(written().size(), 500);
-    QVERIFY(QFile::exists(dir_ + "/batqr500.jpg"));
+    QCOMPARE(ReadWithOracle(dir_ + "/batqr500.jpg"), longest.toLatin1());
   }
 
-  void lineOverLimitStopsBeforeAnyFile() {
-    list("1048")->setCurrentIndex(1);
-    list("1049")->setCurrentIndex(4);
-    QCOMPARE(runBatch(QStringLiteral("ab\n\nabc\nx")), -2);
-    QCOMPARE(dialogs_.lastText(),
-             QStringLiteral("第 3 行数据出错!\r\n出错内容：abc!\r\n\r\n错误原因:\r\n"
-                            "您选择的二维码版本只允许输入 2 个字符，您输入了 3 个字符!\r\n"
-                            "请检查后重新输入!"));
+  // A line the limit or GBK refuses stops the batch, naming it, before any file.
+  void lineErrorStopsBeforeAnyFile_data() {
+    QTest::addColumn<int>("version");
+    QTest::addColumn<int>("level");
+    QTest::addColumn<QString>("content");
+    QTest::addColumn<QString>("message");
+    const QString lineError = QStringLiteral(
+        "第 %1 行数据出错!\r\n出错内容：%2!\r\n\r\n错误原因:\r\n"
+        "您选择的二维码版本只允许输入 %3 个字符，您输入了 %4 个字符!\r\n请检查后重新输入!");
+    QTest::newRow("v1-H") << 1 << 4 << "ab\n\nabc\nx" << lineError.arg(3).arg("abc").arg(2).arg(3);
+    // Version 1 L holds 7 bytes; four Chinese characters are 8.
+    QTest::newRow("gbk-bytes") << 1 << 1 << QStringLiteral("ab\n二维码测")
+                               << lineError.arg(2).arg(QStringLiteral("二维码测")).arg(7).arg(8);
+    // A line holds at most 300 bytes, also where the version would allow 1476.
+    const QString over(301, QLatin1Char('q'));
+    QTest::newRow("301-auto") << 0 << 0 << "short\n" + over << lineError.arg(2).arg(over).arg(300).arg(301);
+    QTest::newRow("301-v40") << 40 << 0 << "short\n" + over << lineError.arg(2).arg(over).arg(300).arg(301);
+    QTest::newRow("unencodable") << 0 << 0 << QStringLiteral("fine\nbad \U0001F600 char")
+                                 << QStringLiteral("第 2 行：");
+  }
+  void lineErrorStopsBeforeAnyFile() {
+    QFETCH(int, version);
+    QFETCH(int, level);
+    QFETCH(QString, content);
+    QFETCH(QString, message);
+    list("1048")->setCurrentIndex(version);
+    list("1049")->setCurrentIndex(level);
+    QCOMPARE(runBatch(content), -2);
+    QCOMPARE(dialogs_.messages.size(), size_t(1));
+    if (QTest::currentDataTag() == QLatin1String("unencodable")) {
+      QVERIFY(dialogs_.lastText().startsWith(message));
+      QVERIFY(dialogs_.lastText().contains(QStringLiteral("\U0001F600")));
+    } else {
+      QCOMPARE(dialogs_.lastText(), message);
+    }
     QCOMPARE(page_->focusWidget(), box());
     QVERIFY(written().isEmpty());
   }
 
-  void lineLengthCountsGbkBytes() {
-    list("1048")->setCurrentIndex(1);
-    list("1049")->setCurrentIndex(1);  // version 1 L: 7 bytes
-    box()->setPlainText(QStringLiteral("ab\n"));
-    box()->moveCursor(QTextCursor::End);
-    CommitText(box(), QStringLiteral("二维码测"));
-    button("1045")->click();
-    QCOMPARE(dialogs_.messages.size(), size_t(1));
-    QVERIFY(dialogs_.lastText().startsWith(QStringLiteral("第 2 行数据出错!\r\n出错内容：二维码测!")));
-    QVERIFY(dialogs_.lastText().contains(QStringLiteral("只允许输入 7 个字符，您输入了 8 个字符!")));
-  }
-
-  void lineOver300BytesRefused_data() {
-    QTest::addColumn<int>("version");
-    QTest::newRow("automatic") << 0;
-    QTest::newRow("version40") << 40;  // limit 1476, but a line holds at most 300
-  }
-  void lineOver300BytesRefused() {
-    QFETCH(int, version);
-    list("1048")->setCurrentIndex(version);
-    const QString longLine(301, QLatin1Char('q'));
-    QCOMPARE(runBatch("short\n" + longLine), -2);
-    QVERIFY(dialogs_.lastText().startsWith(QStringLiteral("第 2 行数据出错!")));
-    QVERIFY(dialogs_.lastText().contains(QStringLiteral("只允许输入 300 个字符，您输入了 301 个字符!")));
-    QVERIFY(written().isEmpty());
-    dialogs_.messages.clear();
-    QCOMPARE(runBatch("short\n" + QString(300, QLatin1Char('q'))), 2);
-    QCOMPARE(ReadWithOracle(dir_ + "/batqr2.jpg"), QByteArray(300, 'q'));
-  }
-
-  void unencodableCharacterNamesLine() {
-    QCOMPARE(runBatch(QStringLiteral("fine\nbad \U0001F600 char")), -2);
-    QVERIFY(dialogs_.lastText().startsWith(QStringLiteral("第 2 行")));
-    QVERIFY(dialogs_.lastText().contains(QStringLiteral("\U0001F600")));
-    QVERIFY(written().isEmpty());
-  }
-
-  // No line that passes the limit check makes the encoder fail (the limit
-  // leaves room for every segment header), so the failure a user can meet is
-  // a file that cannot be written: here a folder in the way of line 2's file.
   void unwritableFileReportedAndNotCounted() {
     QVERIFY(QDir(dir_).mkdir("batqr2.jpg"));
     QFile old(dir_ + "/batqr1.jpg");
@@ -225,16 +213,6 @@ class TestBatMake : public QObject {
     QCOMPARE(dialogs_.messages[1].text, QStringLiteral("二维码批量生成完毕！"));
     QCOMPARE(ReadWithOracle(dir_ + "/batqr1.jpg"), QByteArray("one"));  // replaced
     QCOMPARE(ReadWithOracle(dir_ + "/batqr3.jpg"), QByteArray("three"));
-  }
-
-  void chineseLinesReadBack() {
-    list("1050")->setCurrentIndex(1);
-    box()->setFocus();
-    CommitText(box(), QStringLiteral("中文一"));
-    box()->insertPlainText(QStringLiteral("\nabc"));
-    QCOMPARE(runBatch(box()->toPlainText()), 2);
-    QCOMPARE(ReadTextWithOracle(dir_ + "/batqr1.jpg"), QStringLiteral("中文一"));
-    QCOMPARE(ReadWithOracle(dir_ + "/batqr2.jpg"), QByteArray("abc"));
   }
 
   void windowStaysLiveDuringRun() {

@@ -89,59 +89,79 @@ class TestMakeQr : public QObject {
     QCOMPARE(label("1040"), remaining(limit));
   }
 
-  void remainingGoesNegativeAndCountsBreaks() {
-    list("1019")->setCurrentIndex(1);
-    list("1025")->setCurrentIndex(4);
-    QCOMPARE(label("1040"), remaining(2));
-    text()->setPlainText(QStringLiteral("abc"));
-    QCOMPARE(label("1040"), remaining(-1));
-    text()->setPlainText(QStringLiteral("a\nb"));  // a line break counts 2
-    QCOMPARE(label("1040"), remaining(-2));
-    // Changing the module pixels does not touch the limit.
-    list("1021")->setCurrentIndex(0);
-    QCOMPARE(page_->characterLimit(), 2);
-  }
-
-  void chineseCountsTwo_data() {
+  // Bytes of GBK text count against the limit: a line break 2, a Chinese character 2.
+  void remainingCount_data() {
+    QTest::addColumn<int>("version");
     QTest::addColumn<int>("compression");
-    QTest::newRow("off") << 0;
-    QTest::newRow("on") << 1;
+    QTest::addColumn<QString>("content");
+    QTest::addColumn<int>("left");
+    QTest::newRow("v1-H-empty") << 1 << 0 << "" << 2;
+    QTest::newRow("v1-H-three") << 1 << 0 << "abc" << -1;
+    QTest::newRow("v1-H-break") << 1 << 0 << "a\nb" << -2;
+    QTest::newRow("chinese") << 0 << 0 << QStringLiteral("二维码生成分析工具测") << 280;
+    QTest::newRow("chinese-compressed") << 0 << 1 << QStringLiteral("二维码生成分析工具测") << 280;
   }
-  void chineseCountsTwo() {
+  void remainingCount() {
+    QFETCH(int, version);
     QFETCH(int, compression);
+    QFETCH(QString, content);
+    QFETCH(int, left);
+    list("1019")->setCurrentIndex(version);
+    list("1025")->setCurrentIndex(4);
     list("1018")->setCurrentIndex(compression);
     text()->setFocus();
-    CommitText(text(), QStringLiteral("二维码生成分析工具测"));
-    QCOMPARE(text()->toPlainText().size(), 10);
-    QCOMPARE(label("1040"), remaining(280));
+    CommitText(text(), content);
+    QCOMPARE(text()->toPlainText(), content);
+    QCOMPARE(label("1040"), remaining(left));
+    list("1021")->setCurrentIndex(0);  // the module pixels do not touch the limit
+    QCOMPARE(label("1040"), remaining(left));
   }
 
-  void lengthLimitIsCheckedFirst() {
-    // 300 bytes with a line break in the middle are accepted ...
+  // A refused text leaves the previous picture, its status and Save as they were.
+  void refusalKeepsPreviousPicture_data() {
+    QTest::addColumn<QString>("content");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<bool>("exact");
+    QTest::addColumn<int>("left");
+    QTest::newRow("301-bytes")
+        << QString(150, QLatin1Char('a')) + QLatin1Char('\n') + QString(149, QLatin1Char('b'))
+        << QStringLiteral("您输入的内容过长，请输入 300 个字符以内的内容！") << true << -1;
+    QTest::newRow("empty") << QString() << QStringLiteral("请输入二维码内容！") << true << 300;
+    // The character GBK lacks is named; the label counts it as 2.
+    QTest::newRow("unencodable") << QStringLiteral("smile \U0001F600")
+                                 << QStringLiteral("\U0001F600") << false << 292;
+  }
+  void refusalKeepsPreviousPicture() {
+    QFETCH(QString, content);
+    QFETCH(QString, message);
+    QFETCH(bool, exact);
+    QFETCH(int, left);
+    // 300 bytes with a line break in the middle are accepted.
     generate(QString(149, QLatin1Char('a')) + QLatin1Char('\n') + QString(149, QLatin1Char('b')));
     QVERIFY2(dialogs_.messages.empty(), qPrintable(dialogs_.lastText()));
     QVERIFY(page_->pictureReady());
     const QString status = label("1059");
-    // ... 301 are refused naming the limit, and nothing changes.
-    generate(QString(150, QLatin1Char('a')) + QLatin1Char('\n') + QString(149, QLatin1Char('b')));
+    QFile working(CMakeQr::WorkingPicturePath());
+    QVERIFY(working.open(QIODevice::ReadOnly));
+    const QByteArray picture = working.readAll();
+    working.close();
+    page_->findChild<QWidget*>("1022")->setFocus();
+    generate(content);
     QCOMPARE(dialogs_.messages.size(), size_t(1));
-    QCOMPARE(dialogs_.lastText(), QStringLiteral("您输入的内容过长，请输入 300 个字符以内的内容！"));
+    if (exact) {
+      QCOMPARE(dialogs_.lastText(), message);
+    } else {
+      QVERIFY2(dialogs_.lastText().contains(message), qPrintable(dialogs_.lastText()));
+    }
     QCOMPARE(dialogs_.messages.back().icon, DialogService::Icon::Error);
     QCOMPARE(dialogs_.messages.back().caption, QStringLiteral("Velmora二维码生成分析工具2.0"));
     QCOMPARE(page_->focusWidget(), text());
-    QVERIFY(page_->pictureReady());
     QCOMPARE(label("1059"), status);
-  }
-
-  void emptyTextKeepsPreviousPicture() {
-    generate(QStringLiteral("hello"));
-    QVERIFY(page_->pictureReady());
-    page_->findChild<QWidget*>("1022")->setFocus();
-    generate(QString());
-    QCOMPARE(dialogs_.lastText(), QStringLiteral("请输入二维码内容！"));
-    QCOMPARE(page_->focusWidget(), text());
+    QCOMPARE(label("1040"), remaining(left));
     QVERIFY(page_->pictureReady());
     QVERIFY(!page_->preview().isEmpty());
+    QVERIFY(working.open(QIODevice::ReadOnly));
+    QCOMPARE(working.readAll(), picture);
     dialogs_.saveAnswers << dir_ + "/kept";
     click("1023");
     QVERIFY(QFile::exists(dir_ + "/kept.jpg"));
@@ -261,20 +281,6 @@ class TestMakeQr : public QObject {
     click("1023");
     QCOMPARE(dialogs_.messages.size(), size_t(2));
     QVERIFY(dialogs_.lastText().contains(unreachable + ".jpg"));
-  }
-
-  void unencodableCharacterRefused() {
-    generate(QStringLiteral("ok"));
-    const QString status = label("1059");
-    QFile::remove(CMakeQr::WorkingPicturePath());
-    generate(QStringLiteral("smile \U0001F600"));
-    QCOMPARE(dialogs_.messages.size(), size_t(1));
-    QVERIFY(dialogs_.lastText().contains(QStringLiteral("\U0001F600")));
-    QCOMPARE(page_->focusWidget(), text());
-    QVERIFY(!QFile::exists(CMakeQr::WorkingPicturePath()));
-    QCOMPARE(label("1059"), status);
-    // The label still counts the text (the character as 2).
-    QCOMPARE(label("1040"), remaining(300 - 8));
   }
 
   void unwritablePictureLeavesPreviewEmpty() {
