@@ -57,23 +57,40 @@ bool HasText(int32_t mode) {
          mode == kModeKanji || mode == kModeHanzi;
 }
 
-// Gives `entry` a buffer for `length` bytes; false when the pool is empty or
-// the segment would not fit one buffer.
-bool StartText(DataEntry* entry, ReaderPools* pools, int length) {
+// The segment buffer a code is filling. Segments are packed one after another
+// so that a code of many short segments needs few of the 32 buffers.
+struct SegmentSpace {
+  ReaderPools* pools;
+  uint8_t* buffer = nullptr;
+  int used = 0;
+};
+
+// Gives `entry` room for `length` bytes in the code's current buffer, or at
+// the start of a fresh one when the rest is too short; false when the pool is
+// empty or the segment would not fit one buffer. A segment never starts at the
+// very end of a buffer (not even an empty one): ReleaseCode finds the buffer
+// from the segment's start, which there would be the next buffer's.
+bool StartText(DataEntry* entry, SegmentSpace& space, int length) {
   if (length > kSegmentBufferSize) return false;
-  uint8_t* buffer = TakeSegmentBuffer(pools);
-  if (buffer == nullptr) return false;
-  entry->payload.text.bytes = buffer;
+  if (space.buffer == nullptr || space.used + length > kSegmentBufferSize ||
+      space.used == kSegmentBufferSize) {
+    uint8_t* buffer = TakeSegmentBuffer(space.pools);
+    if (buffer == nullptr) return false;
+    space.buffer = buffer;
+    space.used = 0;
+  }
+  entry->payload.text.bytes = space.buffer + space.used;
   entry->payload.text.length = length;
+  space.used += length;
   return true;
 }
 
-bool ParseNumeric(BitReader& in, DataEntry* e, ReaderPools* pools, int version) {
+bool ParseNumeric(BitReader& in, DataEntry* e, SegmentSpace& space, int version) {
   int count = in.Read(CountBits(kModeNumeric, version));
   if (count < 0) return false;
   int groups = count / 3, rest = count % 3;
   if (in.Left() < 10 * groups + (rest == 2 ? 7 : rest == 1 ? 4 : 0)) return false;
-  if (!StartText(e, pools, count)) return false;
+  if (!StartText(e, space, count)) return false;
   uint8_t* out = e->payload.text.bytes;
   for (int g = 0; g < groups; ++g) {
     int v = in.Read(10);
@@ -95,12 +112,12 @@ bool ParseNumeric(BitReader& in, DataEntry* e, ReaderPools* pools, int version) 
   return true;
 }
 
-bool ParseAlphanumeric(BitReader& in, DataEntry* e, ReaderPools* pools, int version) {
+bool ParseAlphanumeric(BitReader& in, DataEntry* e, SegmentSpace& space, int version) {
   int count = in.Read(CountBits(kModeAlphanumeric, version));
   if (count < 0) return false;
   int pairs = count / 2, odd = count % 2;
   if (in.Left() < 11 * pairs + 6 * odd) return false;
-  if (!StartText(e, pools, count)) return false;
+  if (!StartText(e, space, count)) return false;
   uint8_t* out = e->payload.text.bytes;
   for (int p = 0; p < pairs; ++p) {
     int v = in.Read(11);
@@ -116,20 +133,20 @@ bool ParseAlphanumeric(BitReader& in, DataEntry* e, ReaderPools* pools, int vers
   return true;
 }
 
-bool ParseByte(BitReader& in, DataEntry* e, ReaderPools* pools, int version) {
+bool ParseByte(BitReader& in, DataEntry* e, SegmentSpace& space, int version) {
   int count = in.Read(CountBits(kModeByte, version));
   if (count < 0 || in.Left() < 8 * count) return false;
-  if (!StartText(e, pools, count)) return false;
+  if (!StartText(e, space, count)) return false;
   for (int i = 0; i < count; ++i) e->payload.text.bytes[i] = static_cast<uint8_t>(in.Read(8));
   return true;
 }
 
 // Kanji (Shift JIS pairs) and Hanzi (GB 2312 pairs): 13 bits per character.
-bool ParseDoubleByte(BitReader& in, DataEntry* e, ReaderPools* pools, int version, bool hanzi) {
+bool ParseDoubleByte(BitReader& in, DataEntry* e, SegmentSpace& space, int version, bool hanzi) {
   if (hanzi && in.Read(4) < 0) return false;  // subset: every subset reads as GB 2312
   int count = in.Read(CountBits(kModeKanji, version));
   if (count < 0 || in.Left() < 13 * count) return false;
-  if (!StartText(e, pools, 2 * count)) return false;
+  if (!StartText(e, space, 2 * count)) return false;
   uint8_t* out = e->payload.text.bytes;
   for (int i = 0; i < count; ++i) {
     int v = in.Read(13);
@@ -176,13 +193,13 @@ bool ValidApplicationIndicator(int ai) {
 }
 
 // One segment after its mode indicator; false fails the parse.
-bool ParseSegment(BitReader& in, CodeData* code, DataEntry* e, ReaderPools* pools, int version) {
+bool ParseSegment(BitReader& in, CodeData* code, DataEntry* e, SegmentSpace& space, int version) {
   switch (e->mode) {
-    case kModeNumeric: return ParseNumeric(in, e, pools, version);
-    case kModeAlphanumeric: return ParseAlphanumeric(in, e, pools, version);
-    case kModeByte: return ParseByte(in, e, pools, version);
-    case kModeKanji: return ParseDoubleByte(in, e, pools, version, false);
-    case kModeHanzi: return ParseDoubleByte(in, e, pools, version, true);
+    case kModeNumeric: return ParseNumeric(in, e, space, version);
+    case kModeAlphanumeric: return ParseAlphanumeric(in, e, space, version);
+    case kModeByte: return ParseByte(in, e, space, version);
+    case kModeKanji: return ParseDoubleByte(in, e, space, version, false);
+    case kModeHanzi: return ParseDoubleByte(in, e, space, version, true);
     case kModeEci: return ParseEci(in, e);
     case kModeFnc1First: return true;
     case kModeFnc1Second: {
@@ -218,6 +235,7 @@ int ParseDataStream(CodeData* code, ReaderPools* pools, int version, const uint8
   if (version < qrstd::kMinVersion || version > qrstd::kMaxVersion || count < 0) return -1;
 
   BitReader in(data, count);
+  SegmentSpace space{pools};
   while (in.Left() >= 4) {
     int mode = in.Read(4);
     if (mode == 0) break;
@@ -230,7 +248,7 @@ int ParseDataStream(CodeData* code, ReaderPools* pools, int version, const uint8
     e->mode = mode;
     e->payload.text.bytes = nullptr;
     e->payload.text.length = 0;
-    if (!ParseSegment(in, code, e, pools, version)) {
+    if (!ParseSegment(in, code, e, space, version)) {
       ReleaseCode(code, pools);
       return -1;
     }
