@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <iconv.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -45,6 +46,7 @@ bool Matches(const std::string& bytes, const std::string& expected) {
 }
 
 struct FolderResult {
+  int pictures = 0;
   int passed = 0;                  // expected text found (or nothing, for false positives)
   std::vector<std::string> wrong;  // decoded something else (misreads)
 };
@@ -54,6 +56,7 @@ FolderResult RunFolder(const fs::path& dir, bool expectNothing) {
   for (const auto& e : fs::directory_iterator(dir)) {
     const fs::path& png = e.path();
     if (png.extension() != ".png") continue;
+    ++r.pictures;
     BgrPicture picture;
     std::string error;
     if (!LoadPicture(png.string(), &picture, &error)) {
@@ -105,6 +108,8 @@ TEST(Corpus, RealPictures) {
     const std::string name = e.path().filename().string();
     const bool falsePositives = name.rfind("falsepositives", 0) == 0;
     FolderResult r = RunFolder(e.path(), falsePositives);
+    std::printf("corpus %-18s %3d of %3d %s\n", name.c_str(), r.passed, r.pictures,
+                falsePositives ? "without a false positive" : "read");
     if (falsePositives) {
       EXPECT_TRUE(r.wrong.empty()) << name << ": codes found in " << ::testing::PrintToString(r.wrong);
     } else if (auto floor = kFloors.find(name); floor != kFloors.end()) {
