@@ -2,20 +2,11 @@
 #pragma once
 #include <cstdint>
 
+#include "encoder/qr_standard.h"
+
 // True when data mask `mask` (0..7) inverts the module at (row, column).
 constexpr bool qr_mask_condition(int32_t mask, int32_t row, int32_t column) {
-  const int32_t i = row, j = column;
-  switch (mask) {
-    case 0: return (i + j) % 2 == 0;
-    case 1: return i % 2 == 0;
-    case 2: return j % 3 == 0;
-    case 3: return (i + j) % 3 == 0;
-    case 4: return (i / 2 + j / 3) % 2 == 0;
-    case 5: return (i * j) % 2 + (i * j) % 3 == 0;
-    case 6: return ((i * j) % 2 + (i * j) % 3) % 2 == 0;
-    case 7: return ((i + j) % 2 + (i * j) % 3) % 2 == 0;
-    default: return false;
-  }
+  return qrstd::DataMaskInverts(mask, row, column);
 }
 
 // Penalty of one candidate: `scoring` is size x size cells (size 21..177) whose

@@ -36,6 +36,22 @@ constexpr int FormatLevelBits(int level) {
   return kBits[level & 3];
 }
 
+// True when data mask `mask` (0..7) inverts the module at (row i, column j);
+// false for any other mask number.
+constexpr bool DataMaskInverts(int mask, int i, int j) {
+  switch (mask) {
+    case 0: return (i + j) % 2 == 0;
+    case 1: return i % 2 == 0;
+    case 2: return j % 3 == 0;
+    case 3: return (i + j) % 3 == 0;
+    case 4: return (i / 2 + j / 3) % 2 == 0;
+    case 5: return (i * j) % 2 + (i * j) % 3 == 0;
+    case 6: return ((i * j) % 2 + (i * j) % 3) % 2 == 0;
+    case 7: return ((i + j) % 2 + (i * j) % 3) % 2 == 0;
+    default: return false;
+  }
+}
+
 // Data codewords for (version 1..40, level 0..3); the caller checks ranges.
 inline int DataCodewords(int version, int level) { return kDataCodewords[version - 1][level]; }
 inline int TotalCodewords(int version) { return kTotalCodewords[version - 1]; }

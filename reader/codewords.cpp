@@ -19,18 +19,7 @@ bool GridBit(const uint32_t* grid, int stride, int row, int col) {
   return (grid[row * stride + col / 32] >> (col % 32)) & 1;
 }
 
-bool DataMaskBit(int mask, int i, int j) {
-  switch (mask & 7) {
-    case 0: return (i + j) % 2 == 0;
-    case 1: return i % 2 == 0;
-    case 2: return j % 3 == 0;
-    case 3: return (i + j) % 3 == 0;
-    case 4: return (i / 2 + j / 3) % 2 == 0;
-    case 5: return (i * j) % 2 + (i * j) % 3 == 0;
-    case 6: return ((i * j) % 2 + (i * j) % 3) % 2 == 0;
-    default: return ((i + j) % 2 + (i * j) % 3) % 2 == 0;
-  }
-}
+bool DataMaskBit(int mask, int i, int j) { return qrstd::DataMaskInverts(mask & 7, i, j); }
 
 // Reads `total` codewords in placement order (right to left in column pairs,
 // alternately upwards and downwards, the timing column skipped), unmasked.
