@@ -1,7 +1,7 @@
 // qrtool-gui: the desktop QR tool.
-#include "app/ui/qrtool_app.h"
+#include "app/qrtool_app.h"
 
 int main(int argc, char** argv) {
-  CQrToolApp app(argc, argv);
+  QrToolApp app(argc, argv);
   return app.run();
 }

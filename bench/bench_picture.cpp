@@ -33,14 +33,16 @@ void BM_SaveSymbolPicture(benchmark::State& state) {
   auto symbol = PatternSymbol(version);
   std::string path = (std::filesystem::temp_directory_path() /
                       ("bench_picture_" + std::to_string(version) + ".jpg")).string();
+  int32_t side = 0;
   for (auto _ : state) {
-    if (SaveSymbolPicture(symbol.get(), pixels, path.c_str()) != 1) {
+    side = SaveSymbolPicture(symbol.get(), pixels, path.c_str());
+    if (side == 0) {
       state.SkipWithError("SaveSymbolPicture failed");
       break;
     }
   }
-  state.counters["side_px"] = g_nPictureSide;
-  state.SetItemsProcessed(state.iterations() * int64_t{g_nPictureSide} * g_nPictureSide);
+  state.counters["side_px"] = side;
+  state.SetItemsProcessed(state.iterations() * int64_t{side} * side);
   std::remove(path.c_str());
 }
 

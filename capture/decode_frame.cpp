@@ -2,40 +2,52 @@
 // the process-wide lock, the result table and the page notification.
 #include "capture/decode_frame.h"
 
-#include <atomic>
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
 #include "capture/bmp_file.h"
 #include "capture/frame_grey.h"
 
-DecodeResult g_decodeResults[kDecodeTableSize];
-int32_t g_decodeCount = 0;
-
-namespace {
-
-std::mutex& ReaderLockRef() {
+std::mutex& ReaderLock::Mutex() {
   static std::mutex lock;
   return lock;
 }
 
-std::atomic<DecodeNotifyHook> g_notifyHook{nullptr};
-
-// The page may be copying the table on the other thread.
-void ClearCount() {
-  std::lock_guard<std::mutex> hold(ReaderLockRef());
-  g_decodeCount = 0;
+DecodeResultTable& DecodeResultTable::Shared() {
+  static DecodeResultTable table;
+  return table;
 }
 
-}  // namespace
+void DecodeResultTable::Clear() {
+  ReaderLock hold;
+  count_ = 0;
+}
 
-std::mutex& ReaderLock() { return ReaderLockRef(); }
+int32_t DecodeResultTable::Read(const uint8_t* grey, int32_t stride, int32_t height) {
+  ReaderLock hold;
+  std::memset(records_, 0, sizeof records_);
+  int32_t found = grey != nullptr ? qr_read_symbols(grey, stride, height, records_, kDecodeTableSize) : 0;
+  if (found >= 1) count_ = found;
+  return found;
+}
 
-void SetDecodeNotifyHook(DecodeNotifyHook hook) { g_notifyHook.store(hook); }
+std::vector<DecodeResult> DecodeResultTable::Snapshot() const {
+  ReaderLock hold;
+  int32_t count = count_ < 0 ? 0 : count_ > kDecodeTableSize ? kDecodeTableSize : count_;
+  return std::vector<DecodeResult>(records_, records_ + count);
+}
 
-void NotifyDecodePage(int32_t code) {
-  DecodeNotifyHook hook = g_notifyHook.load();
-  if (hook != nullptr) hook(code);
+void DecodeResultTable::Publish(const std::vector<DecodeResult>& records) {
+  ReaderLock hold;
+  std::memset(records_, 0, sizeof records_);
+  count_ = static_cast<int32_t>(std::min<size_t>(records.size(), kDecodeTableSize));
+  std::copy(records.begin(), records.begin() + count_, records_);
+}
+
+DecodeResult DecodeResultTable::Record(int index) const {
+  ReaderLock hold;
+  return records_[index];
 }
 
 void ConvertFrameToGrey(const uint8_t* pixels, int32_t width, int32_t height,
@@ -62,8 +74,9 @@ void ConvertFrameToGrey(const uint8_t* pixels, int32_t width, int32_t height,
 }
 
 int32_t DecodeFrame(const uint8_t* pixels, int32_t byteCount, int32_t width, int32_t height,
-                    int32_t bitsPerPixel) {
-  ClearCount();
+                    int32_t bitsPerPixel, const DecodeNotify& notify) {
+  DecodeResultTable& table = DecodeResultTable::Shared();
+  table.Clear();
   // A picture the reader would refuse (over 1280 x 1024 grey pixels) is not
   // converted at all; a buffer shorter than its rows is never read past its end.
   const bool usable = pixels != nullptr && width > 0 && height > 0 &&
@@ -71,24 +84,14 @@ int32_t DecodeFrame(const uint8_t* pixels, int32_t byteCount, int32_t width, int
                       byteCount >= FrameStride(width, bitsPerPixel) * height;
   std::vector<uint8_t> grey;
   if (usable) ConvertFrameToGrey(pixels, width, height, bitsPerPixel, &grey);
-
-  int32_t found = 0;
-  {
-    std::lock_guard<std::mutex> hold(ReaderLock());
-    std::memset(g_decodeResults, 0, sizeof g_decodeResults);
-    if (usable) {
-      found = qr_read_symbols(grey.data(), GreyStride(width), height, g_decodeResults,
-                              kDecodeTableSize);
-    }
-    if (found >= 1) g_decodeCount = found;
-  }
-  NotifyDecodePage(found >= 1 ? DECODE_RESULTS_READY : DECODE_NOTHING_FOUND);
+  const int32_t found = table.Read(usable ? grey.data() : nullptr, GreyStride(width), height);
+  if (notify) notify(found >= 1 ? DECODE_RESULTS_READY : DECODE_NOTHING_FOUND);
   return 1;
 }
 
 int32_t WriteFrameBitmap(const uint8_t* pixels, int32_t byteCount, int32_t width, int32_t height,
-                         const char* path) {
-  ClearCount();
+                         const char* path, const DecodeNotify& notify) {
+  DecodeResultTable::Shared().Clear();
   if (path == nullptr || pixels == nullptr || byteCount < 0) return 0;
   BmpFields fields;
   fields.width = width;
@@ -99,7 +102,7 @@ int32_t WriteFrameBitmap(const uint8_t* pixels, int32_t byteCount, int32_t width
   if (written == kBmpCannotCreate) return 0;  // nothing else happens
   // A snapshot that could not be written completely is not announced as
   // written; the frame is decoded all the same.
-  if (written == kBmpWritten) NotifyDecodePage(DECODE_SNAPSHOT_WRITTEN);
-  DecodeFrame(pixels, byteCount, width, height, 24);
+  if (written == kBmpWritten && notify) notify(DECODE_SNAPSHOT_WRITTEN);
+  DecodeFrame(pixels, byteCount, width, height, 24, notify);
   return 0;
 }

@@ -200,23 +200,10 @@ BgrPicture PictureFromGrey(const uint8_t* grey, int32_t width, int32_t height) {
   return p;
 }
 
-namespace {
-
-thread_local int32_t t_lastCode = 0;
-
-void RecordCode(int32_t code) { t_lastCode = code; }
-
-}  // namespace
-
 PictureDecode DecodePicture(const BgrPicture& picture) {
   PictureDecode out;
-  SetDecodeNotifyHook(RecordCode);
-  t_lastCode = 0;
   DecodeFrame(picture.rows.data(), static_cast<int32_t>(picture.rows.size()), picture.width,
-              picture.height, 24);
-  SetDecodeNotifyHook(nullptr);
-  out.notifyCode = t_lastCode;
-  std::lock_guard<std::mutex> hold(ReaderLock());
-  out.results.assign(g_decodeResults, g_decodeResults + g_decodeCount);
+              picture.height, 24, [&out](int32_t code) { out.notifyCode = code; });
+  out.results = DecodeResultTable::Shared().Snapshot();
   return out;
 }

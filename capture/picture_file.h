@@ -32,7 +32,5 @@ struct PictureDecode {
   int32_t notifyCode = 0;             // the code DecodeFrame notified (1 or 2)
 };
 
-// Decodes `picture` exactly as a camera frame of 24 bits per pixel. Installs
-// its own notification hook for the duration of the call (not for use while
-// the desktop program's hook is installed).
+// Decodes `picture` exactly as a camera frame of 24 bits per pixel.
 PictureDecode DecodePicture(const BgrPicture& picture);

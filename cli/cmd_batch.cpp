@@ -104,23 +104,16 @@ int ParseBatchArgs(int argc, char** argv, BatchArgs* args) {
   return -1;
 }
 
-// The page's prefix and folder checks, in its order.
+// The page's prefix and folder checks, in its order. Files go inside the
+// folder, so it has to be a folder, not just something that exists.
 int CheckDestination(const BatchArgs& args) {
-  if (args.prefix.empty()) {
-    cli::Error("请输入文件前缀！");
-    return cli::kExitUsage;
-  }
-  if (!args.dir || args.dir->empty()) {
-    cli::Error("请选择文件保存路径！");
-    return cli::kExitUsage;
-  }
-  // Files go inside it, so it has to be a folder, not just something that exists.
+  const std::string dir = args.dir.value_or(std::string());
   std::error_code ec;
-  if (!std::filesystem::is_directory(*args.dir, ec)) {
-    cli::Error("文件保存路径无效，请重新输入！");
-    return cli::kExitUsage;
-  }
-  return -1;
+  const RuleVerdict verdict =
+      CheckBatchDestination(args.prefix, dir, std::filesystem::is_directory(dir, ec));
+  if (verdict.passed()) return -1;
+  cli::Error(RefusalText(verdict));
+  return cli::kExitUsage;
 }
 
 std::string ForTerminal(std::string_view message) {
@@ -135,37 +128,33 @@ std::string ForTerminal(std::string_view message) {
 // Returns -1 when all lines pass, else the exit status.
 int PrepareLines(const std::string& content, const cli::GenerateOptions& options,
                  std::vector<BatchLine>* lines) {
-  if (content.empty()) {
-    cli::Error("请输入编码内容！");
-    return cli::kExitUsage;
-  }
   std::vector<std::string> texts = SplitBoxLines(content);
   // A text file's final line break ends its last line rather than opening another.
   if (texts.size() > 1 && texts.back().empty()) texts.pop_back();
-  if (static_cast<int>(texts.size()) > kBatchMaxLines) {
-    cli::Error("您最多可输入500行编码内容，请重新输入！");
+  const RuleVerdict size = CheckBatchSize(content.empty(), texts.size());
+  if (!size.passed()) {
+    cli::Error(RefusalText(size));
     return cli::kExitUsage;
   }
-  // Only 300 bytes of a line fit the page's buffer; longer lines are refused
-  // rather than silently cut.
-  int32_t limit = std::min<int32_t>(CharacterLimit(options.versionIndex, options.levelIndex),
-                                    static_cast<int32_t>(kBatchLineBytes));
+  std::vector<std::string> bytes(texts.size());
   for (size_t k = 0; k < texts.size(); ++k) {
-    BatchLine line{texts[k], {}};
     std::string problem;
-    if (!cli::TextToEncoderBytes(line.text, options, &line.bytes, &problem)) {
+    if (!cli::TextToEncoderBytes(texts[k], options, &bytes[k], &problem)) {
       cli::Error(cli::Format("line %zu: ", k + 1) + problem);
       return cli::kExitUsage;
     }
-    if (static_cast<int64_t>(line.bytes.size()) > limit) {
-      cli::Error(ForTerminal(cli::Format(
-          "第 %zu 行数据出错!\r\n出错内容：%s!\r\n\r\n错误原因:\r\n"
-          "您选择的二维码版本只允许输入 %d 个字符，您输入了 %zu 个字符!\r\n请检查后重新输入!",
-          k + 1, line.text.c_str(), limit, line.bytes.size())));
+    // Lines are checked in order, so a later line's conversion never hides an
+    // earlier line's length.
+    const RuleVerdict length = CheckBatchLines(
+        {bytes[k]}, CharacterLimit(options.versionIndex, options.levelIndex));
+    if (!length.passed()) {
+      RuleVerdict numbered = length;
+      numbered.line = static_cast<int>(k + 1);
+      cli::Error(ForTerminal(RefusalText(numbered, texts[k])));
       return cli::kExitUsage;
     }
-    lines->push_back(std::move(line));
   }
+  for (size_t k = 0; k < texts.size(); ++k) lines->push_back({texts[k], bytes[k]});
   return -1;
 }
 
@@ -204,7 +193,7 @@ bool GenerateLine(const BatchArgs& args, const BatchLine& line, int number, Prog
     progress->Clear();
     cli::Error(ForTerminal(cli::Format("line %d: 创建二维码失败:\r\n二维码内容：%s\r\n错误原因：%s",
                                        number, line.text.c_str(), symbol->errorText)));
-  } else if (SaveSymbolPicture(symbol.get(), args.options.modulePixels, file.c_str()) != 1) {
+  } else if (SaveSymbolPicture(symbol.get(), args.options.modulePixels, file.c_str()) == 0) {
     reason = "cannot write " + file;
     progress->Clear();
     cli::Error(cli::Format("line %d: ", number) + reason);
@@ -219,8 +208,7 @@ bool GenerateLine(const BatchArgs& args, const BatchLine& line, int number, Prog
 
 void PrintSummary(const BatchResult& result, bool json) {
   if (!json) {
-    std::cout << cli::Format("二维码批量生成成功，共生成: %d 个有效二维码文件", result.written)
-              << '\n';
+    std::cout << BatchSummaryText(result.written) << '\n';
     return;
   }
   std::cout << "{\"written\": " << result.written << ", \"files\": [";
@@ -258,7 +246,7 @@ int RunBatch(int argc, char** argv) {
     if (lines[k].bytes.empty()) continue;
     if (!GenerateLine(args, lines[k], static_cast<int>(k + 1), &progress, &result)) {
       progress.Clear();
-      cli::Error("创建二维码失败,内存出错，请重新启动程序！");
+      cli::Error(RefusalText({Refusal::kNoBatchRecord}));
       return cli::kExitNothing;
     }
   }

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "capture/picture_file.h"
-#include "capture/text_codec.h"
+#include "common/text_codec.h"
 #include "cli/cli_util.h"
 #include "cli/commands.h"
 

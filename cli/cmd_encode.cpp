@@ -128,19 +128,20 @@ std::optional<std::string> ReadText(const std::string& argument) {
 // the text, so that a text the chosen version cannot hold at all gets the
 // encoder's own reason. -1 when the text passes.
 int CheckLimit(const std::string& bytes, const cli::GenerateOptions& options) {
-  int32_t limit = CharacterLimit(options.versionIndex, options.levelIndex);
-  if (static_cast<int64_t>(bytes.size()) <= limit) return -1;
-  cli::Error(cli::Format("您输入的内容过长，请输入 %d 个字符以内的内容！", limit));
+  const RuleVerdict verdict =
+      CheckSingleText(bytes, CharacterLimit(options.versionIndex, options.levelIndex));
+  if (verdict.passed()) return -1;
+  cli::Error(RefusalText(verdict));
   return cli::kExitUsage;
 }
 
-void Report(const QrSymbol& symbol, const std::string& file, bool json) {
+void Report(const QrSymbol& symbol, int32_t side, const std::string& file, bool json) {
   if (json) {
     std::cout << "{\"version\": " << symbol.version << ", \"level\": \""
-              << cli::LevelLetter(symbol.ecLevel) << "\", \"width_px\": " << g_nPictureSide
+              << cli::LevelLetter(symbol.ecLevel) << "\", \"width_px\": " << side
               << ", \"file\": " << cli::JsonString(file) << "}\n";
   } else {
-    std::cout << cli::GeneratedStatusText(symbol.ecLevel, symbol.version, g_nPictureSide)
+    std::cout << GeneratedStatusText(symbol.ecLevel, symbol.version, side)
               << '\n';
   }
 }
@@ -162,14 +163,14 @@ int RunEncode(int argc, char** argv) {
     return cli::kExitUsage;
   }
   if (bytes.empty()) {
-    cli::Error("请输入二维码内容！");
+    cli::Error(RefusalText({Refusal::kTextEmpty}));
     return cli::kExitUsage;
   }
 
   int32_t code = 0;
   cli::SymbolPtr symbol = cli::EncodeSymbol(bytes, args.options, &code);
   if (!symbol) {
-    cli::Error("创建二维码失败！");
+    cli::Error(RefusalText({Refusal::kNoSymbolRecord}));
     return cli::kExitNothing;
   }
   if (code != QR_OK) {
@@ -177,11 +178,13 @@ int RunEncode(int argc, char** argv) {
     return cli::kExitNothing;
   }
   if (int status = CheckLimit(bytes, args.options); status >= 0) return status;
-  if (SaveSymbolPicture(symbol.get(), args.options.modulePixels, args.output.c_str()) != 1) {
+  const int32_t side =
+      SaveSymbolPicture(symbol.get(), args.options.modulePixels, args.output.c_str());
+  if (side == 0) {
     cli::Error("cannot write " + args.output);
     return cli::kExitNothing;
   }
   if (args.terminal) DrawInTerminal(*symbol, std::cout);
-  Report(*symbol, args.output, args.options.json);
+  Report(*symbol, side, args.output, args.options.json);
   return cli::kExitOk;
 }

@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "capture/text_codec.h"
+#include "common/text_codec.h"
 #include "cli/cli_util.h"
 #include "cli/commands.h"
 #include "datainterface/datagram_reader.h"

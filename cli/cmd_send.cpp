@@ -8,8 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "app/settings.h"
-#include "capture/text_codec.h"
+#include "common/text_codec.h"
 #include "cli/cli_util.h"
 #include "cli/commands.h"
 #include "datainterface/udp_sender.h"
@@ -97,8 +96,6 @@ std::optional<std::string> TextToSend(const std::string& arg, bool raw) {
   return text;
 }
 
-void ReportOpenFailure(const char* utf8Message) { cli::Error(utf8Message); }
-
 }  // namespace
 
 int RunSend(int argc, char** argv) {
@@ -150,14 +147,14 @@ int RunSend(int argc, char** argv) {
     return cli::kExitNothing;
   }
 
-  std::memset(InterfaceSettings.SendAddress, 0, sizeof InterfaceSettings.SendAddress);
-  std::memcpy(InterfaceSettings.SendAddress, to->address.data(), to->address.size());
-  InterfaceSettings.SendPort = to->port;
-  SetUdpErrorReporter(ReportOpenFailure);
   UdpStartup();
-  if (UdpOpen() != 1) return cli::kExitNothing;
-  int32_t sent = UdpSendText(text->c_str());
-  UdpClose();
+  UdpSender sender;
+  if (!sender.Open()) {
+    cli::Error(kUdpOpenFailedText);
+    return cli::kExitNothing;
+  }
+  int32_t sent = sender.SendText(text->c_str(), to->address, to->port);
+  sender.Close();
   UdpCleanup();
   return sent == 1 ? cli::kExitOk : cli::kExitNothing;
 }

@@ -3,7 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "capture/text_codec.h"
+#include "common/text_codec.h"
 #include "cli/cli_util.h"
 
 namespace cli {
@@ -114,23 +114,6 @@ SymbolPtr EncodeSymbol(std::string_view bytes, const GenerateOptions& options, i
   *code = qr_encode(symbol.get(), reinterpret_cast<const uint8_t*>(bytes.data()),
                     static_cast<int32_t>(bytes.size()));
   return symbol;
-}
-
-std::string GeneratedStatusText(int32_t ecLevel, int32_t version, int32_t side) {
-  switch (ecLevel) {
-    case 1:
-      return Format("二维码生成成功 使用版本：%d   使用纠错级别： 低   图像尺寸: %d X %d ", version,
-                    side, side);
-    case 2:
-      return Format("二维码生成成功 使用版本：%d   使用纠错级别： 中   图像尺寸: %d X %d", version,
-                    side, side);
-    case 3:
-      return Format("二维码生成成功 使用版本：%d   使用纠错级别： 强   图像尺寸: %d X %d", version,
-                    side, side);
-    default:
-      return Format("二维码生成成功 使用版本：%d   使用纠错级别： 高   图像尺寸: %d X %d", version,
-                    side, side);
-  }
 }
 
 const char* LevelLetter(int32_t ecLevel) {

@@ -43,9 +43,6 @@ using SymbolPtr = std::unique_ptr<QrSymbol, SymbolDeleter>;
 // `code` receives qr_encode's result (-1 when no record could be created).
 SymbolPtr EncodeSymbol(std::string_view bytes, const GenerateOptions& options, int32_t* code);
 
-// The single-code page's status text after a successful encode (UTF-8).
-std::string GeneratedStatusText(int32_t ecLevel, int32_t version, int32_t side);
-
 // "L", "M", "Q" or "H" for ecLevel 1..4.
 const char* LevelLetter(int32_t ecLevel);
 

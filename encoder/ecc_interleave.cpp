@@ -1,6 +1,6 @@
 #include "encoder/ecc_interleave.h"
 
-#include "encoder/qr_standard.h"
+#include "qrcore/qr_standard.h"
 #include "encoder/reed_solomon.h"
 
 namespace {

@@ -2,7 +2,7 @@
 #pragma once
 #include <cstdint>
 
-#include "encoder/qr_standard.h"
+#include "qrcore/qr_standard.h"
 
 // True when data mask `mask` (0..7) inverts the module at (row, column).
 constexpr bool qr_mask_condition(int32_t mask, int32_t row, int32_t column) {

@@ -1,6 +1,6 @@
 #include "encoder/matrix.h"
 
-#include "encoder/qr_standard.h"
+#include "qrcore/qr_standard.h"
 
 using namespace qrenc;
 

@@ -13,7 +13,7 @@
 #include "encoder/ecc_interleave.h"
 #include "encoder/mask.h"
 #include "encoder/matrix.h"
-#include "encoder/qr_standard.h"
+#include "qrcore/qr_standard.h"
 #include "encoder/segmentation.h"
 #include "encoder/symbol_choice.h"
 

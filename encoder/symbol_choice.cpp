@@ -1,6 +1,6 @@
 #include "encoder/symbol_choice.h"
 
-#include "encoder/qr_standard.h"
+#include "qrcore/qr_standard.h"
 
 namespace {
 

@@ -11,9 +11,6 @@
 // jpeglib.h needs FILE and size_t declared first.
 #include <jpeglib.h>
 
-#include "app/module_dir.h"
-
-int32_t g_nPictureSide = 0;
 
 namespace {
 
@@ -120,9 +117,8 @@ void RemovePartialFile(const std::string& path) {
 
 int32_t SaveSymbolPicture(const QrSymbol* symbol, int32_t modulePixels, const char* path) {
   PictureGeometry g;
-  if (!ValidGeometry(symbol, modulePixels, &g)) return 0;
-  std::string fileName = path != nullptr ? std::string(path)
-                                         : std::string(ModuleDirectory) + "/qr.jpg";
+  if (path == nullptr || !ValidGeometry(symbol, modulePixels, &g)) return 0;
+  const std::string fileName(path);
 
   auto* line = static_cast<JSAMPLE*>(std::malloc(static_cast<size_t>(g.side)));
   auto* rows = static_cast<JSAMPROW*>(std::malloc(sizeof(JSAMPROW) * kMaxModulePixels));
@@ -139,6 +135,5 @@ int32_t SaveSymbolPicture(const QrSymbol* symbol, int32_t modulePixels, const ch
     if (file != nullptr) RemovePartialFile(fileName);
     return 0;
   }
-  g_nPictureSide = g.side;
-  return 1;
+  return g.side;
 }

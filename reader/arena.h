@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "encoder/qr_standard.h"
+#include "qrcore/qr_standard.h"
 #include "reader/edge_scanner.h"
 #include "reader/finder.h"
 #include "reader/reader_types.h"

@@ -5,7 +5,7 @@
 #pragma once
 #include <cstdint>
 
-#include "encoder/qr_standard.h"
+#include "qrcore/qr_standard.h"
 #include "reader/finder.h"
 #include "reader/reader_types.h"
 

@@ -4,7 +4,7 @@
 #pragma once
 #include <cstdint>
 
-#include "encoder/qr_standard.h"
+#include "qrcore/qr_standard.h"
 
 namespace qrread {
 

@@ -2,7 +2,7 @@
 #pragma once
 #include <cstdint>
 
-#include "encoder/qr_standard.h"
+#include "qrcore/qr_standard.h"
 
 namespace qrread {
 

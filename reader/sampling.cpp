@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "encoder/qr_standard.h"
+#include "qrcore/qr_standard.h"
 #include "reader/alignment.h"
 #include "reader/decode_stages.h"
 #include "reader/locate_scratch.h"

@@ -14,8 +14,7 @@
 #include <QVideoWidget>
 #include <cstring>
 
-#include "app/module_dir.h"
-#include "app/ui/dialogs.h"
+#include "ui/dialog_service.h"
 #include "capture/decode_frame.h"
 
 namespace {
@@ -25,9 +24,9 @@ constexpr int kRunFailedCode = -1;
 
 class QtCameraBackend final : public CameraBackend {
  public:
-  ~QtCameraBackend() override { Stop(); }
+  ~QtCameraBackend() override { stop(); }
 
-  QStringList DeviceNames() override {
+  QStringList deviceNames() override {
     QStringList names;
     for (const QCameraDevice& device : QMediaDevices::videoInputs()) {
       // Every device is listed, so that list positions and device indices agree.
@@ -37,10 +36,10 @@ class QtCameraBackend final : public CameraBackend {
     return names;
   }
 
-  int Start(int index, QWidget* host, QString* failure) override {
+  int start(int index, QWidget* host, QString* failure) override {
     const QList<QCameraDevice> devices = QMediaDevices::videoInputs();
     if (index < 0 || index >= devices.size()) return 1;
-    Stop();
+    stop();
     camera_ = new QCamera(devices[index], this);
     session_ = new QMediaCaptureSession(this);
     video_ = new QVideoWidget(host);
@@ -50,7 +49,7 @@ class QtCameraBackend final : public CameraBackend {
     // The sink may announce frames from the media thread: queue them here.
     connect(video_->videoSink(), &QVideoSink::videoFrameChanged, this,
             [this](const QVideoFrame& frame) {
-              if (FrameWanted()) emit FrameArrived(frame.toImage());
+              if (frameWanted()) emit frameArrived(frame.toImage());
             }, Qt::QueuedConnection);
     connect(camera_, &QCamera::errorOccurred, this,
             [host](QCamera::Error error, const QString&) {
@@ -68,7 +67,7 @@ class QtCameraBackend final : public CameraBackend {
     return 0;
   }
 
-  void Stop() override {
+  void stop() override {
     if (camera_ != nullptr) camera_->stop();
     delete session_;
     delete camera_;
@@ -94,41 +93,41 @@ std::unique_ptr<CameraBackend> MakeQtCameraBackend() {
 FileFrameSource::FileFrameSource(QStringList deviceNames, QStringList imageFiles, int intervalMs)
     : names_(std::move(deviceNames)), files_(std::move(imageFiles)), intervalMs_(intervalMs) {}
 
-FileFrameSource::~FileFrameSource() { Stop(); }
+FileFrameSource::~FileFrameSource() { stop(); }
 
-void FileFrameSource::SetImageFiles(QStringList imageFiles) {
+void FileFrameSource::setImageFiles(QStringList imageFiles) {
   files_ = std::move(imageFiles);
   next_ = 0;
 }
 
-int FileFrameSource::Start(int index, QWidget* host, QString*) {
+int FileFrameSource::start(int index, QWidget* host, QString*) {
   if (index < 0 || index >= names_.size()) return 1;
-  Stop();
+  stop();
   view_ = new QLabel(host);
   view_->setGeometry(0, 0, host->width(), host->height());
   view_->setScaledContents(true);
   view_->show();
   if (intervalMs_ > 0) {
     timer_ = new QTimer(this);
-    connect(timer_, &QTimer::timeout, this, &FileFrameSource::DeliverFrame);
+    connect(timer_, &QTimer::timeout, this, &FileFrameSource::deliverFrame);
     timer_->start(intervalMs_);
   }
   return 0;
 }
 
-void FileFrameSource::Stop() {
+void FileFrameSource::stop() {
   delete timer_;
   delete view_.data();
   timer_ = nullptr;
 }
 
-void FileFrameSource::DeliverFrame() {
+void FileFrameSource::deliverFrame() {
   if (view_ == nullptr || files_.isEmpty()) return;
   QImage frame = QImageReader(files_[next_ % files_.size()]).read();
   next_ = (next_ + 1) % files_.size();
   if (frame.isNull()) return;
   view_->setPixmap(QPixmap::fromImage(frame));
-  if (FrameWanted()) emit FrameArrived(frame);
+  if (frameWanted()) emit frameArrived(frame);
 }
 
 // ---- capture ---------------------------------------------------------------
@@ -146,36 +145,36 @@ std::vector<uint8_t> BottomUpBgr24(const QImage& frame) {
   return pixels;
 }
 
-CCameraCapture::CCameraCapture(QObject* parent) : QObject(parent) {
+CameraCapture::CameraCapture(QObject* parent) : QObject(parent) {
   pool_.setMaxThreadCount(1);
-  SetBackend(MakeQtCameraBackend());
+  setBackend(MakeQtCameraBackend());
 }
 
-CCameraCapture::~CCameraCapture() {
-  Stop();
-  WaitForFrameDone();
+CameraCapture::~CameraCapture() {
+  stop();
+  waitForFrameDone();
 }
 
-void CCameraCapture::SetBackend(std::unique_ptr<CameraBackend> backend) {
-  if (backend_) backend_->Stop();
+void CameraCapture::setBackend(std::unique_ptr<CameraBackend> backend) {
+  if (backend_) backend_->stop();
   backend_ = std::move(backend);
   if (!backend_) return;
-  backend_->SetFrameWanted([this] { return requested_.load() && !busy_.load(); });
-  connect(backend_.get(), &CameraBackend::FrameArrived, this, &CCameraCapture::OnFrame);
+  backend_->setFrameWanted([this] { return requested_.load() && !busy_.load(); });
+  connect(backend_.get(), &CameraBackend::frameArrived, this, &CameraCapture::onFrame);
 }
 
-int CCameraCapture::EnumDevices(QComboBox* list) {
+int CameraCapture::enumDevices(QComboBox* list) {
   if (list == nullptr || !backend_) return -1;
-  const QStringList names = backend_->DeviceNames();
+  const QStringList names = backend_->deviceNames();
   if (names.isEmpty()) return -1;
   list->addItems(names);
   return static_cast<int>(names.size());
 }
 
-int CCameraCapture::Start(int index, QWidget* host) {
+int CameraCapture::start(int index, QWidget* host) {
   if (!backend_) return 1;
   QString failure;
-  int result = backend_->Start(index, host, &failure);
+  int result = backend_->start(index, host, &failure);
   if (result != 0 && !failure.isEmpty()) {
     Dialogs().message(host, failure, DialogService::Icon::Information, AppCaption());
   }
@@ -183,26 +182,31 @@ int CCameraCapture::Start(int index, QWidget* host) {
   return result;
 }
 
-int CCameraCapture::Stop() {
-  if (backend_) backend_->Stop();
+int CameraCapture::stop() {
+  if (backend_) backend_->stop();
   host_ = nullptr;
   return 1;
 }
 
-void CCameraCapture::RequestSnapshot(bool flag) { requested_.store(flag); }
+void CameraCapture::setSnapshotTarget(const std::string& path, DecodeNotify notify) {
+  waitForFrameDone();
+  snapshotPath_ = path;
+  notify_ = std::move(notify);
+}
 
-void CCameraCapture::WaitForFrameDone() { pool_.waitForDone(); }
+void CameraCapture::requestSnapshot(bool flag) { requested_.store(flag); }
 
-void CCameraCapture::OnFrame(const QImage& frame) {
+void CameraCapture::waitForFrameDone() { pool_.waitForDone(); }
+
+void CameraCapture::onFrame(const QImage& frame) {
   if (!requested_.load() || frame.isNull()) return;
   bool expected = false;
   if (!busy_.compare_exchange_strong(expected, true)) return;
-  std::string path = std::string(ModuleDirectory) + "/ph.bmp";
   ++framesDecoded_;
-  pool_.start([this, frame, path] {
+  pool_.start([this, frame] {
     std::vector<uint8_t> pixels = BottomUpBgr24(frame);
     WriteFrameBitmap(pixels.data(), static_cast<int32_t>(pixels.size()), frame.width(),
-                     frame.height(), path.c_str());
+                     frame.height(), snapshotPath_.c_str(), notify_);
     // Cleared only now, so requests made meanwhile are served by this frame.
     requested_.store(false);
     busy_.store(false);

@@ -13,7 +13,10 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
+
+#include "capture/decode_frame.h"
 
 class QComboBox;
 class QLabel;
@@ -26,21 +29,21 @@ class CameraBackend : public QObject {
  public:
   // Display names of the devices, in a stable order; empty when there are
   // none or they cannot be listed.
-  virtual QStringList DeviceNames() = 0;
+  virtual QStringList deviceNames() = 0;
   // Shows device `index` live inside `host`. 0 on success; 1 when the index
   // names no device (nothing shown, no message); otherwise another non-zero
   // code with `failure` set to the message to show.
-  virtual int Start(int index, QWidget* host, QString* failure) = 0;
+  virtual int start(int index, QWidget* host, QString* failure) = 0;
   // Stops the stream and removes the picture from the host.
-  virtual void Stop() = 0;
+  virtual void stop() = 0;
   // Asked before each frame is converted: frames nobody wants only feed the preview.
-  void SetFrameWanted(std::function<bool()> wanted) { wanted_ = std::move(wanted); }
+  void setFrameWanted(std::function<bool()> wanted) { wanted_ = std::move(wanted); }
 
  signals:
-  void FrameArrived(const QImage& frame);
+  void frameArrived(const QImage& frame);
 
  protected:
-  bool FrameWanted() const { return !wanted_ || wanted_(); }
+  bool frameWanted() const { return !wanted_ || wanted_(); }
 
  private:
   std::function<bool()> wanted_;
@@ -51,19 +54,19 @@ class CameraBackend : public QObject {
 std::unique_ptr<CameraBackend> MakeQtCameraBackend();
 
 // Plays image files as camera frames: each device shows the files in turn,
-// one every `intervalMs` (0: only when DeliverFrame is called).
+// one every `intervalMs` (0: only when deliverFrame is called).
 class FileFrameSource : public CameraBackend {
   Q_OBJECT
  public:
   FileFrameSource(QStringList deviceNames, QStringList imageFiles, int intervalMs = 40);
   ~FileFrameSource() override;
-  void SetImageFiles(QStringList imageFiles);
+  void setImageFiles(QStringList imageFiles);
   // Shows and announces the next picture now (while started).
-  void DeliverFrame();
+  void deliverFrame();
 
-  QStringList DeviceNames() override { return names_; }
-  int Start(int index, QWidget* host, QString* failure) override;
-  void Stop() override;
+  QStringList deviceNames() override { return names_; }
+  int start(int index, QWidget* host, QString* failure) override;
+  void stop() override;
 
  private:
   QStringList names_;
@@ -77,43 +80,48 @@ class FileFrameSource : public CameraBackend {
 // A QImage as bottom-up (blue, green, red) rows padded to 4 bytes.
 std::vector<uint8_t> BottomUpBgr24(const QImage& frame);
 
-class CCameraCapture : public QObject {
+class CameraCapture : public QObject {
   Q_OBJECT
  public:
   // Uses the Qt Multimedia back end until SetBackend replaces it.
-  explicit CCameraCapture(QObject* parent = nullptr);
+  explicit CameraCapture(QObject* parent = nullptr);
   // Stops the stream and waits for a frame still being decoded.
-  ~CCameraCapture() override;
+  ~CameraCapture() override;
 
   // Replaces the back end (stops the current one first).
-  void SetBackend(std::unique_ptr<CameraBackend> backend);
-  CameraBackend* Backend() const { return backend_.get(); }
+  void setBackend(std::unique_ptr<CameraBackend> backend);
+  CameraBackend* backend() const { return backend_.get(); }
 
   // Fills `list` with the device names; returns how many, or -1 without a
   // list or when there is no device.
-  int EnumDevices(QComboBox* list);
+  int enumDevices(QComboBox* list);
   // Starts device `index` inside `host`: 0 on success, 1 when the index names
   // no device, otherwise a code after its message has been shown.
-  int Start(int index, QWidget* host);
+  int start(int index, QWidget* host);
   // Stops the stream; always 1.
-  int Stop();
+  int stop();
+  // Where requested frames are written (the page's "ph.bmp") and who hears
+  // the decode codes, from the worker thread.
+  void setSnapshotTarget(const std::string& path, DecodeNotify notify);
   // Arms (true) or clears the one-shot request: the next frame is saved to
   // "ph.bmp" and decoded. Requests made while a frame is being decoded are
   // absorbed by that frame.
-  void RequestSnapshot(bool flag);
-  bool SnapshotRequested() const { return requested_.load(); }
+  void requestSnapshot(bool flag);
+  bool snapshotRequested() const { return requested_.load(); }
   // Number of frames handed to the decoder so far.
-  int FramesDecoded() const { return framesDecoded_.load(); }
+  int framesDecoded() const { return framesDecoded_.load(); }
   // Blocks until no frame is being decoded (page teardown, tests).
-  void WaitForFrameDone();
+  void waitForFrameDone();
 
  private:
-  void OnFrame(const QImage& frame);
+  void onFrame(const QImage& frame);
 
   std::unique_ptr<CameraBackend> backend_;
   QWidget* host_ = nullptr;
   std::atomic<bool> requested_{false};
   std::atomic<bool> busy_{false};
   std::atomic<int> framesDecoded_{0};
+  std::string snapshotPath_;
+  DecodeNotify notify_;
   QThreadPool pool_;
 };

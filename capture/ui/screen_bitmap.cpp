@@ -57,7 +57,8 @@ std::unique_ptr<BitmapInfo> CreateBitmapInfo(const QImage& bitmap) {
   return info;
 }
 
-bool SaveBitmapToFile(const QString& path, const BitmapInfo& info, const QImage& bitmap) {
+bool SaveBitmapToFile(const QString& path, const BitmapInfo& info, const QImage& bitmap,
+                      const DecodeNotify& notify) {
   std::vector<uint8_t> pixels;
   if (info.width <= 0 || info.height <= 0 || !ReadRows(bitmap, info, &pixels)) return false;
 
@@ -74,6 +75,6 @@ bool SaveBitmapToFile(const QString& path, const BitmapInfo& info, const QImage&
   const QByteArray file = QFile::encodeName(path);
   if (WriteBmpFile(file.constData(), fields, palette, pixels.data()) != kBmpWritten) return false;
   DecodeFrame(pixels.data(), static_cast<int32_t>(pixels.size()), info.width, info.height,
-              info.bitCount);
+              info.bitCount, notify);
   return true;
 }

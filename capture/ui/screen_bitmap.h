@@ -1,4 +1,4 @@
-// The screen path's picture file: the clipboard image described by a BMP
+// The screen path's picture file: the captured picture described by a BMP
 // information header, written as "cs.bmp" and decoded.
 #pragma once
 #include <QImage>
@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <memory>
 #include <vector>
+
+#include "capture/decode_frame.h"
 
 // The 40-byte information header of a BMP file and its colour table.
 struct BitmapInfo {
@@ -31,4 +33,5 @@ std::unique_ptr<BitmapInfo> CreateBitmapInfo(const QImage& bitmap);
 // (rows bottom-up, 4-byte aligned), then decodes the same pixels. Returns
 // false, without decoding, when the pixels cannot be had or the file cannot be
 // written.
-bool SaveBitmapToFile(const QString& path, const BitmapInfo& info, const QImage& bitmap);
+bool SaveBitmapToFile(const QString& path, const BitmapInfo& info, const QImage& bitmap,
+                      const DecodeNotify& notify);

@@ -13,14 +13,13 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/process_runner.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string Slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
+std::string Slurp(const fs::path& p) { return ReadFileText(p.string()); }
 
 std::string Quote(const std::string& s) {
   std::string q = "'";
@@ -66,11 +65,11 @@ class SendListenTest : public ::testing::Test {
 
   // Runs `qrtool send` (DEST: the listener); `input` feeds standard input.
   int Send(const std::vector<std::string>& args, const std::string& input = "") {
-    std::ofstream(dir_ / "send.in", std::ios::binary) << input;
-    std::string line = cli_ + " send";
-    for (const std::string& a : args) line += " " + Quote(a == "DEST" ? "127.0.0.1:" + port_ : a);
-    return ExitStatus(
-        std::system((line + " <" + File("send.in") + " >/dev/null 2>" + File("send.err")).c_str()));
+    std::vector<std::string> full{"send"};
+    for (const std::string& a : args) full.push_back(a == "DEST" ? "127.0.0.1:" + port_ : a);
+    ProcessResult r = RunProcess(QrtoolPath(), full, input, dir_.string());
+    sendErr_ = r.err;
+    return r.status;
   }
 
   // Waits for the listener to end; its output goes to listened_.
@@ -88,6 +87,7 @@ class SendListenTest : public ::testing::Test {
   std::FILE* listener_ = nullptr;
   std::string port_;
   std::string listened_;
+  std::string sendErr_;
 };
 
 TEST_F(SendListenTest, TextsOfEveryFormArriveWhole) {
@@ -115,13 +115,13 @@ TEST_F(SendListenTest, RawListenerPrintsTheGbkBytes) {
 TEST_F(SendListenTest, BadSendsAreRefusedWithAReason) {
   port_ = "9";
   EXPECT_EQ(Send({"DEST", ""}), 1);
-  EXPECT_NE(Slurp(dir_ / "send.err").find("empty"), std::string::npos);
+  EXPECT_NE(sendErr_.find("empty"), std::string::npos);
   EXPECT_EQ(Send({"127.0.0.1:70000", "x"}), 2);
   EXPECT_EQ(Send({"127.0.0.1", "x"}), 2);
   EXPECT_EQ(Send({"DEST"}), 2);
   // U+1F600 has no GBK form: refused rather than sent as '?'.
   EXPECT_EQ(Send({"DEST", "smile \xF0\x9F\x98\x80"}), 2);
-  EXPECT_NE(Slurp(dir_ / "send.err").find("GBK"), std::string::npos);
+  EXPECT_NE(sendErr_.find("GBK"), std::string::npos);
 }
 
 TEST_F(SendListenTest, ListenerWithNothingReceivedEndsOnItsTimeout) {

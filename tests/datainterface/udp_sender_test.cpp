@@ -6,9 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
 #include "datainterface/udp_sender.h"
-#include "udp_test_util.h"
+#include "tests/support/udp_receiver.h"
 
 namespace {
 
@@ -29,19 +28,7 @@ size_t OpenDescriptors() {
   return n;
 }
 
-class UdpSenderTest : public ::testing::Test {
- protected:
-  void SetUp() override { SetDefaultSettings(); }
-  void TearDown() override { UdpClose(); }
-  void OpenTo(uint16_t port, int32_t configuredPort = -1) {
-    std::strcpy(InterfaceSettings.SendAddress, "127.0.0.1");
-    InterfaceSettings.SendPort = configuredPort >= 0 ? configuredPort : port;
-    ASSERT_EQ(UdpOpen(), 1);
-    ASSERT_TRUE(UdpIsReady());
-  }
-};
-
-TEST_F(UdpSenderTest, ShortFormUpTo1200BytesThenPieces) {
+TEST(UdpSender, ShortFormUpTo1200BytesThenPieces) {
   const std::string t1200 = TextOf(1200), t1201 = TextOf(1201);
   const struct {
     std::string text;
@@ -54,44 +41,46 @@ TEST_F(UdpSenderTest, ShortFormUpTo1200BytesThenPieces) {
         Bytes({0x01, 0x00, 0x00, 0x00}) + t1201.substr(1200) + Bytes({0, 0, 0})}},
   };
   Receiver r;
-  OpenTo(r.port());
+  UdpSender sender;
+  ASSERT_TRUE(sender.Open());
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text.size());
-    EXPECT_EQ(UdpSendText(c.text.c_str()), 1);
+    EXPECT_EQ(sender.SendText(c.text.c_str(), "127.0.0.1", r.port()), 1);
     for (const std::string& d : c.datagrams) EXPECT_EQ(r.Next(), d);
     EXPECT_EQ(r.Next(200), "<none>");
   }
 }
 
-TEST_F(UdpSenderTest, EmptyTextOrSwitchedOffSendsNothing) {
+TEST(UdpSender, EmptyTextOrSwitchedOffSendsNothing) {
   Receiver r;
-  InterfaceSettings.SendPort = r.port();
-  EXPECT_FALSE(UdpIsReady());
-  EXPECT_EQ(UdpSendText("before"), 1);
-  OpenTo(r.port());
-  EXPECT_EQ(UdpSendText(""), -1);
-  EXPECT_EQ(UdpSendText(nullptr), -1);
-  EXPECT_EQ(UdpClose(), 1);
-  EXPECT_FALSE(UdpIsReady());
-  EXPECT_EQ(UdpSendText("after"), 1);
-  EXPECT_EQ(UdpSendText(""), 1);  // off wins over the empty-text check
+  UdpSender sender;
+  EXPECT_FALSE(sender.IsReady());
+  EXPECT_EQ(sender.SendText("before", "127.0.0.1", r.port()), 1);
+  ASSERT_TRUE(sender.Open());
+  EXPECT_EQ(sender.SendText("", "127.0.0.1", r.port()), -1);
+  EXPECT_EQ(sender.SendText(nullptr, "127.0.0.1", r.port()), -1);
+  sender.Close();
+  EXPECT_FALSE(sender.IsReady());
+  EXPECT_EQ(sender.SendText("", "127.0.0.1", r.port()), 1);  // off wins over the empty-text check
   EXPECT_EQ(r.Next(200), "<none>");
 }
 
-TEST_F(UdpSenderTest, PortIsTakenModulo65536) {
+TEST(UdpSender, PortIsTakenModulo65536) {
   Receiver r(16959);
   if (!r.bound()) GTEST_SKIP() << "port 16959 is in use";
-  OpenTo(r.port(), 999999);
-  EXPECT_EQ(UdpSendText("port"), 1);
+  UdpSender sender;
+  ASSERT_TRUE(sender.Open());
+  EXPECT_EQ(sender.SendText("port", "127.0.0.1", 999999), 1);
   EXPECT_EQ(r.Next().size(), 11u);
 }
 
-TEST_F(UdpSenderTest, ReopeningDoesNotLeakTheSocket) {
+TEST(UdpSender, ReopeningDoesNotLeakTheSocket) {
   size_t before = OpenDescriptors();
-  ASSERT_EQ(UdpOpen(), 1);
-  ASSERT_EQ(UdpOpen(), 1);
-  EXPECT_EQ(UdpClose(), 1);
-  EXPECT_EQ(UdpClose(), 1);
+  {
+    UdpSender sender;
+    ASSERT_TRUE(sender.Open());
+    ASSERT_TRUE(sender.Open());
+  }
   EXPECT_EQ(OpenDescriptors(), before);
 }
 

@@ -7,7 +7,7 @@
 
 #include "encoder/mask.h"
 #include "encoder/matrix.h"
-#include "encoder/qr_standard.h"
+#include "qrcore/qr_standard.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "encoder/matrix.h"
-#include "encoder/qr_standard.h"
+#include "qrcore/qr_standard.h"
 
 namespace {
 

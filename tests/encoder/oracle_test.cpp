@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "encoder/qr_encoder.h"
-#include "encoder/qr_standard.h"
+#include "qrcore/qr_standard.h"
 #include "generation/symbol_picture.h"
 #include "tests/encoder/encoder_test_util.h"
 #include "tests/generation/read_jpeg.h"
@@ -107,7 +107,7 @@ class OracleTest : public ::testing::Test {
       EXPECT_EQ(symbol->version, version);
     }
     const int modulePixels = 3;  // zxing's detector misses some version-40 symbols at 2
-    ASSERT_EQ(SaveSymbolPicture(symbol.get(), modulePixels, path_.c_str()), 1);
+    ASSERT_GT(SaveSymbolPicture(symbol.get(), modulePixels, path_.c_str()), 0);
     testjpeg::Picture picture;
     testjpeg::ReadPicture(path_, &picture);
     ASSERT_TRUE(picture.ok);

@@ -7,7 +7,7 @@
 
 #include "encoder/bit_stream.h"
 #include "encoder/qr_encoder.h"
-#include "encoder/qr_standard.h"
+#include "qrcore/qr_standard.h"
 #include "encoder/segmentation.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "encoder/qr_standard.h"
+#include "qrcore/qr_standard.h"
 #include "reader/decode_stages.h"
 #include "reader/reader_types.h"
 

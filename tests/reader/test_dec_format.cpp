@@ -4,7 +4,7 @@
 #include <bit>
 #include <random>
 
-#include "encoder/qr_standard.h"
+#include "qrcore/qr_standard.h"
 #include "reader/decode_stages.h"
 
 namespace {

@@ -4,42 +4,27 @@
 #include <QTabWidget>
 #include <QtTest>
 
-#include "app/module_dir.h"
-#include "app/settings.h"
-#include "app/ui/decode_event.h"
-#include "app/ui/dialogs.h"
-#include "app/ui/property_page.h"
-#include "app/ui/qrtool_app.h"
-#include "app/ui/qrtool_dlg.h"
-#include "capture/ui/test_dlg.h"
-
-namespace {
-
-class QuietDialogs : public DialogService {
- public:
-  void message(QWidget*, const QString& text, Icon, const QString&) override { messages << text; }
-  QString saveFileName(QWidget*, const QString&, const QString&) override { return {}; }
-  QString folder(QWidget*, const QString&) override { return {}; }
-  QStringList messages;
-};
-
-}  // namespace
+#include "app/main_window.h"
+#include "app/qrtool_app.h"
+#include "capture/ui/decode_page.h"
+#include "tests/support/fake_dialogs.h"
+#include "tests/support/page_support.h"
+#include "tests/support/udp_receiver.h"
+#include "ui/decode_done_event.h"
+#include "ui/gbk_text.h"
+#include "ui/page.h"
 
 class MainWindowTest : public QObject {
   Q_OBJECT
  private slots:
   void initTestCase() {
-    QDir().mkpath(QRTOOL_TEST_TMP);
-    SetModuleDirectory(QRTOOL_TEST_TMP);
-    SetDialogService(&dialogs_);
-    SetDefaultSettings();
-    CQrToolApp::ApplyApplicationFont();
+    dir_ = FreshFolder(QStringLiteral("main_window"));
+    QrToolApp::applyApplicationFont();
   }
-  void cleanupTestCase() { SetDialogService(nullptr); }
 
   void captionFrameAndFiveTabsInOrder() {
     {
-      CQrToolDlg w;
+      MainWindow w(dir_, &settings_, &sender_);
       QCOMPARE(w.windowTitle(), QStringLiteral("Velmora二维码生成分析工具2.0"));
       QVERIFY(!w.windowIcon().isNull());
       const Qt::WindowFlags flags = w.windowFlags();
@@ -52,32 +37,29 @@ class MainWindowTest : public QObject {
           QStringLiteral("    二维码分析    "), QStringLiteral("    二维码生成    "),
           QStringLiteral("  二维码批量生成  "), QStringLiteral("    数 据 接 口    "),
           QStringLiteral("  关于Velmora  ")};
-      const char* classes[] = {"CTestDlg", "CMakeQr", "CBatMake", "CParamDlg", "CVelmora"};
+      const char* classes[] = {"DecodePage", "SingleCodePage", "BatchPage", "DataInterfacePage", "AboutPage"};
       QCOMPARE(w.host()->count(), 5);
       for (int i = 0; i < 5; ++i) {
         QCOMPARE(w.host()->tabText(i), titles[i]);
         QVERIFY2(w.host()->widget(i)->inherits(classes[i]), classes[i]);
       }
-      QCOMPARE(static_cast<QWidget*>(g_pDecodePage), w.host()->widget(0));
     }
-    QVERIFY(g_pDecodePage == nullptr);
   }
 
   void pagesStartWhenFirstShownAndFitTheWindow() {
-    CQrToolDlg w;
+    MainWindow w(dir_, &settings_, &sender_);
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     QCOMPARE(w.host()->currentIndex(), 0);
     QVERIFY(w.page(0)->initialised());
     for (int i = 1; i < 5; ++i) QVERIFY(!w.page(i)->initialised());
     // The data page shows the settings as they are when its tab is first shown.
-    std::strcpy(InterfaceSettings.SendAddress, "10.1.2.3");
-    InterfaceSettings.SendPort = 4321;
+    settings_.sendPort = 4321;
     w.host()->setCurrentIndex(3);
     QVERIFY(w.page(3)->initialised());
     QVERIFY(!w.page(4)->initialised());
-    QCOMPARE(w.findChild<QLineEdit*>("1066")->text(), QStringLiteral("4321"));
-    SetDefaultSettings();
+    QCOMPARE(w.findChild<QLineEdit*>("portEdit")->text(), QStringLiteral("4321"));
+    settings_ = InterfaceSettings{};
     for (int i = 0; i < 5; ++i) {
       w.host()->setCurrentIndex(i);
       QVERIFY(w.page(i)->initialised());
@@ -89,8 +71,8 @@ class MainWindowTest : public QObject {
   }
 
   void showRequestBringsBackAHiddenWindowAndClosingAnnouncesTheEnd() {
-    CQrToolDlg w;
-    QSignalSpy closed(&w, &CQrToolDlg::closed);
+    MainWindow w(dir_, &settings_, &sender_);
+    QSignalSpy closed(&w, &MainWindow::closed);
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     const QPoint where = w.pos();
@@ -105,11 +87,32 @@ class MainWindowTest : public QObject {
     dialogs_.messages.clear();
     w.close();
     QCOMPARE(closed.count(), 1);
-    QVERIFY2(dialogs_.messages.isEmpty(), qPrintable(dialogs_.messages.join('|')));
+    QVERIFY2(dialogs_.messages.empty(), qPrintable(dialogs_.lastText()));
+  }
+
+  // The decode page's text goes out through the sender, to the destination
+  // the settings hold at that moment, only while the interface is on.
+  void decodedTextGoesToTheConfiguredDestination() {
+    udptest::Receiver r;
+    MainWindow w(dir_, &settings_, &sender_);
+    auto* page = qobject_cast<DecodePage*>(w.page(0));
+    QByteArray gbk;
+    QVERIFY(ToGbk(QStringLiteral("解码信息 1 :\r\n中文\r\n"), &gbk));
+    settings_.sendPort = r.port();
+    emit page->resultTextReady(gbk);
+    QCOMPARE(r.Next(200), std::string("<none>"));
+    QVERIFY(sender_.Open());
+    emit page->resultTextReady(gbk);
+    QCOMPARE(r.Next(), std::string("\x42\x01\x01", 3) + char(gbk.size()) + std::string(3, '\0') +
+                           gbk.toStdString());
+    sender_.Close();
   }
 
  private:
-  QuietDialogs dialogs_;
+  QString dir_;
+  FakeDialogs dialogs_;
+  InterfaceSettings settings_;
+  UdpSender sender_;
 };
 
 QTEST_MAIN(MainWindowTest)

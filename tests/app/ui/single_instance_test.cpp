@@ -5,7 +5,7 @@
 #include <QProcess>
 #include <QtTest>
 
-#include "app/ui/single_instance.h"
+#include "app/single_instance.h"
 
 class SingleInstanceTest : public QObject {
   Q_OBJECT
@@ -19,7 +19,7 @@ class SingleInstanceTest : public QObject {
     QVERIFY(QDir().mkpath(QRTOOL_TEST_TMP "/home"));
     qputenv("XDG_RUNTIME_DIR", runtime_.toLocal8Bit());
     qputenv("HOME", QRTOOL_TEST_TMP "/home");
-    QCOMPARE(SingleInstance::DefaultDirectory(), runtime_);
+    QCOMPARE(SingleInstance::defaultDirectory(), runtime_);
   }
 
   void init() {

@@ -1,1 +1,0 @@
-target_link_libraries(bench_encoder PRIVATE qrencoder PkgConfig::QRENCODE)

@@ -1,1 +1,0 @@
-target_link_libraries(bench_reader PRIVATE qrreader PkgConfig::QRENCODE PkgConfig::ZXING)

@@ -1,0 +1,120 @@
+// The about page and its link labels.
+#include <QLabel>
+#include <QMouseEvent>
+#include <QtTest>
+
+#include "app/link_label.h"
+#include "app/qrtool_app.h"
+#include "app/about_page.h"
+
+namespace {
+
+void Move(QWidget* w, QPoint p) {
+  QMouseEvent e(QEvent::MouseMove, p, w->mapToGlobal(p), Qt::NoButton, Qt::NoButton,
+                Qt::NoModifier);
+  QApplication::sendEvent(w, &e);
+}
+
+void Press(QWidget* w, QPoint p, Qt::MouseButton button = Qt::LeftButton) {
+  QMouseEvent e(QEvent::MouseButtonPress, p, w->mapToGlobal(p), button, button, Qt::NoModifier);
+  QApplication::sendEvent(w, &e);
+}
+
+bool IsBlue(QRgb c) { return qRed(c) == 0 && qGreen(c) == 0 && qBlue(c) == 255; }
+
+}  // namespace
+
+class AboutPageTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void initTestCase() { QrToolApp::applyApplicationFont(); }
+
+  void init() {
+    opened_.clear();
+    LinkLabel::setOpener([this](const QUrl& url) {
+      opened_ << url;
+      return true;
+    });
+  }
+  void cleanup() { LinkLabel::setOpener(nullptr); }
+
+  void textsThenBannerAndTargetsWithTheFirstShow() {
+    AboutPage page;
+    QCOMPARE(page.title(), QStringLiteral("  关于Velmora  "));
+    QStringList texts;
+    for (QLabel* l : page.findChildren<QLabel*>()) texts << l->text();
+    for (const char* text : {"Velmora二维码生成分析工具2.0 ", "Release 2012.08.01", "联系我们："}) {
+      QVERIFY2(texts.contains(QString::fromUtf8(text)), text);
+    }
+    for (const char* label : {"地址：", "邮编：", "电话：", "传真："}) {
+      QVERIFY2(!texts.filter(QRegularExpression(QLatin1Char('^') + QString::fromUtf8(label))).isEmpty(),
+               label);
+    }
+    auto* banner = page.findChild<QLabel*>("banner");
+    auto link = [&](const char* id) { return page.findChild<LinkLabel*>(id); };
+    QVERIFY(banner->pixmap().isNull());
+    QVERIFY(link("companyLink")->target().isEmpty());
+    page.ensureInitialised();
+    QCOMPARE(banner->pixmap().size(), QSize(583, 102));
+    QCOMPARE(link("companyLink")->target(), AboutPage::webSite());
+    QCOMPARE(link("webLink")->target(), AboutPage::webSite());
+    QCOMPARE(link("mailLink")->target(), QStringLiteral("mailto:") + AboutPage::supportMail());
+    QVERIFY(link("mailLink")->text().startsWith(QStringLiteral("邮箱：")));
+    QVERIFY(link("webLink")->text().startsWith(QStringLiteral("网址：")));
+    QVERIFY(AboutPage::webSite().contains(QStringLiteral("example.com")));
+    QVERIFY(AboutPage::supportMail().endsWith(QStringLiteral("@example.com")));
+  }
+
+  void linkIsDrawnBlueAndUnderlined() {
+    LinkLabel link(QStringLiteral("网址：https://www.example.com"));
+    link.resize(link.textSize() + QSize(40, 10));
+    QImage image = link.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QSize text = link.textSize();
+    int blue = 0, longestRun = 0;
+    for (int y = 0; y < image.height(); ++y) {
+      int run = 0;
+      for (int x = 0; x < image.width(); ++x) {
+        if (IsBlue(image.pixel(x, y))) {
+          ++blue;
+          longestRun = std::max(longestRun, ++run);
+          QVERIFY(x < text.width() && y < text.height());
+        } else {
+          run = 0;
+        }
+      }
+    }
+    QVERIFY(blue > 0);
+    QVERIFY2(longestRun >= text.width() * 9 / 10, "no underline across the text");
+  }
+
+  void handCursorAndLeftClickOnlyOverTheText() {
+    LinkLabel link(QStringLiteral("邮箱：support@example.com"));
+    const QSize text = link.textSize();
+    link.resize(text.width() + 100, text.height() + 20);
+    Move(&link, QPoint(2, 2));
+    QCOMPARE(link.cursor().shape(), Qt::PointingHandCursor);
+    Move(&link, QPoint(text.width() + 10, 2));
+    QCOMPARE(link.cursor().shape(), Qt::ArrowCursor);
+    Move(&link, QPoint(text.width() - 1, text.height() - 1));
+    QCOMPARE(link.cursor().shape(), Qt::PointingHandCursor);
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(&link, &leave);
+    QCOMPARE(link.cursor().shape(), Qt::ArrowCursor);
+
+    Press(&link, QPoint(3, 3));
+    QVERIFY(opened_.isEmpty());  // no target yet
+    link.setTarget(QStringLiteral("mailto:support@example.com"));
+    Press(&link, QPoint(text.width() + 20, 3));
+    Press(&link, QPoint(3, text.height() + 5));
+    Press(&link, QPoint(3, 3), Qt::RightButton);
+    QVERIFY(opened_.isEmpty());
+    Press(&link, QPoint(3, 3));
+    QCOMPARE(opened_, QList<QUrl>{QUrl(QStringLiteral("mailto:support@example.com"))});
+  }
+
+ private:
+  QList<QUrl> opened_;
+};
+
+QTEST_MAIN(AboutPageTest)
+#include "about_page_test.moc"

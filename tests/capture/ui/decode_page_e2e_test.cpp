@@ -1,0 +1,117 @@
+// End to end under a real X server: QR codes made by our encoder are read from
+// camera frames (image-file back end) and from a dragged screen rectangle,
+// shown on the page and saved as "ph.bmp" / "cs.bmp".
+#include <QCheckBox>
+#include <QLabel>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "capture/ui/decode_page.h"
+#include "capture/ui/screen_capture_window.h"
+#include "tests/support/fake_dialogs.h"
+#include "tests/support/grey_image.h"
+#include "tests/support/page_support.h"
+#include "ui/decode_done_event.h"
+
+namespace {
+
+const char kText[] = "Hello qrtool 123";
+
+// Our encoder's symbol for kText, `scale` pixels per module, 4-module quiet zone.
+QImage SymbolImage(int scale) {
+  testimage::Canvas c(49 * scale, 49 * scale);
+  const int side = testimage::DrawCode(&c, kText, 4 * scale, 4 * scale, scale);
+  return QImage(c.grey.data(), c.width, c.height, c.width, QImage::Format_Grayscale8)
+      .copy(0, 0, (side + 8) * scale, (side + 8) * scale);
+}
+
+// Records the codes of the decode events the page receives, in order.
+class CodeRecorder : public QObject {
+ public:
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == DecodeDoneEvent::eventType()) codes << static_cast<DecodeDoneEvent*>(e)->code();
+    return false;
+  }
+  QList<int> codes;
+};
+
+}  // namespace
+
+class DecodePageE2eTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void cameraFrame_data() {
+    QTest::addColumn<bool>("withCode");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QList<int>>("codes");  // snapshot written, then found (2) or nothing (1)
+    QTest::newRow("code") << true << QStringLiteral("解码信息 1 :\nHello qrtool 123\n")
+                          << QList<int>{3, 2};
+    QTest::newRow("no code") << false << QStringLiteral("无解码内容") << QList<int>{3, 1};
+  }
+  void cameraFrame() {
+    QFETCH(bool, withCode);
+    QFETCH(QString, shown);
+    QFETCH(QList<int>, codes);
+    const QString dir = FreshFolder(QString::fromLatin1(QTest::currentDataTag()));
+    QImage frame(320, 240, QImage::Format_RGB32);
+    frame.fill(QColor(200, 200, 200));
+    if (withCode) QPainter(&frame).drawImage(60, 40, SymbolImage(5));
+    QVERIFY(frame.save(dir + "/frame.png"));
+    FakeDialogs dialogs;
+    DecodePage page(dir);
+    auto* source = new FileFrameSource({QStringLiteral("File camera")}, {dir + "/frame.png"}, 0);
+    page.camera().setBackend(std::unique_ptr<CameraBackend>(source));
+    page.ensureInitialised();
+    CodeRecorder recorder;
+    page.installEventFilter(&recorder);
+    page.findChild<QCheckBox*>("previewCheck")->click();
+    page.findChild<QPushButton*>("videoDecodeButton")->click();
+    source->deliverFrame();
+    QTRY_COMPARE(page.findChild<QPlainTextEdit*>("resultText")->toPlainText(), shown);
+    QCOMPARE(recorder.codes, codes);
+    QCOMPARE(page.picture().image().size(), QSize(320, 240));
+    QVERIFY(QFile::exists(dir + "/ph.bmp"));
+  }
+
+  void screenshotOfCode() {
+    const QString dir = FreshFolder(QStringLiteral("screenshot"));
+    QLabel shown;
+    shown.setWindowFlags(Qt::FramelessWindowHint);
+    shown.setPixmap(QPixmap::fromImage(SymbolImage(6)));
+    shown.setGeometry(100, 100, shown.pixmap().width(), shown.pixmap().height());
+    shown.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&shown));
+    FakeDialogs dialogs;
+    DecodePage page(dir);
+    page.camera().setBackend(std::make_unique<FileFrameSource>(QStringList{}, QStringList{}, 0));
+    page.ensureInitialised();
+    page.move(700, 100);
+    page.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&page));
+    QSignalSpy handed(&page, &DecodePage::resultTextReady);
+
+    const QRect around = shown.geometry().adjusted(-10, -10, 10, 10);
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+      auto* window = qobject_cast<ScreenCaptureWindow*>(QApplication::activeModalWidget());
+      if (window == nullptr) return;
+      poll.stop();
+      Drag(window, around.topLeft(), around.bottomRight());
+      DoubleClick(window, around.center());
+    });
+    poll.start(20);
+    page.onScreenshotDecode();
+    QVERIFY(page.isVisible());
+    QVERIFY(QFile::exists(dir + "/cs.bmp"));
+    QVERIFY(!page.picture().isEmpty());
+    QTRY_COMPARE(page.findChild<QPlainTextEdit*>("resultText")->toPlainText(),
+                 QStringLiteral("解码信息 1 :\nHello qrtool 123\n"));
+    QCOMPARE(handed.size(), 1);
+  }
+};
+
+QTEST_MAIN(DecodePageE2eTest)
+#include "decode_page_e2e_test.moc"

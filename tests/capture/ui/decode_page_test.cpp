@@ -1,0 +1,212 @@
+// The decode page without a screen: controls, preview and automatic decoding,
+// the results in the three encodings and the text handed on after each record.
+#include "capture/ui/decode_page.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <cstring>
+
+#include "capture/ui/screen_capture_window.h"
+#include "tests/support/fake_dialogs.h"
+#include "tests/support/page_support.h"
+#include "ui/decode_done_event.h"
+#include "ui/gbk_text.h"
+
+namespace {
+
+QByteArray Gbk(const QString& text) {
+  QByteArray gbk;
+  ToGbk(text, &gbk);
+  return gbk;
+}
+
+// Puts records with these data bytes into the result table.
+void Publish(const QList<QByteArray>& data) {
+  std::vector<DecodeResult> records(static_cast<size_t>(data.size()));
+  for (int i = 0; i < data.size(); ++i) {
+    records[i].type = QR_SYMBOL_TYPE_QRCODE;
+    records[i].length = static_cast<uint32_t>(data[i].size());
+    std::memcpy(records[i].data, data[i].constData(), static_cast<size_t>(data[i].size()));
+  }
+  DecodeResultTable::Shared().Publish(records);
+}
+
+}  // namespace
+
+class DecodePageTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void init() {
+    dir_ = FreshFolder(QString::fromLatin1(QTest::currentTestFunction()));
+    dialogs_ = std::make_unique<FakeDialogs>();
+    Publish({});
+  }
+  void cleanup() {
+    page_.reset();
+    dialogs_.reset();
+  }
+
+  void initialState() {
+    makePage({});
+    QCOMPARE(page_->title(), QStringLiteral("    二维码分析    "));
+    auto* encodings = control<QComboBox>("encodingList");
+    QCOMPARE(encodings->count(), 3);
+    QCOMPARE(encodings->itemText(1), QStringLiteral("UNICODE编码"));
+    QCOMPARE(control<QLineEdit>("intervalEdit")->text(), QStringLiteral("1"));
+    QVERIFY(resultText().startsWith(QStringLiteral("选择 启动预览 选项，查看摄像头预览。\n\n")));
+    // No camera: told once, the camera controls off, the screen path still there.
+    QCOMPARE(dialogs_->lastText(),
+             QStringLiteral("无法获取摄像头信息!\r\n\r\n您将无法使用 【视频解码】 功能!"));
+    QCOMPARE(dialogs_->messages.size(), size_t(1));
+    QVERIFY(!control<QPushButton>("videoDecodeButton")->isEnabled());
+    QVERIFY(!control<QCheckBox>("previewCheck")->isEnabled());
+    QVERIFY(control<QPushButton>("screenshotDecodeButton")->isEnabled());
+  }
+
+  void previewAndAutomaticDecoding_data() {
+    QTest::addColumn<QString>("interval");
+    QTest::addColumn<QList<bool>>("requests");
+    QTest::newRow("0: every tick") << "0" << QList<bool>{true, true, true, true, true, true};
+    QTest::newRow("3: every third") << "3" << QList<bool>{false, false, true, false, false, true};
+  }
+  void previewAndAutomaticDecoding() {
+    QFETCH(QString, interval);
+    QFETCH(QList<bool>, requests);
+    makePage();
+    auto* preview = control<QCheckBox>("previewCheck");
+    auto* autoBox = control<QCheckBox>("autoDecodeCheck");
+    auto* decode = control<QPushButton>("videoDecodeButton");
+    autoBox->setEnabled(true);
+    autoBox->click();  // not previewing: refused
+    QCOMPARE(dialogs_->lastText(), QStringLiteral("请先开始预览"));
+    autoBox->setChecked(false);
+    preview->click();
+    QVERIFY(preview->isChecked() && decode->isEnabled() && autoBox->isEnabled());
+    decode->click();  // one request
+    QVERIFY(page_->camera().snapshotRequested());
+    page_->camera().requestSnapshot(false);
+    control<QLineEdit>("intervalEdit")->clear();
+    autoBox->click();
+    QCOMPARE(dialogs_->lastText(), QStringLiteral("请输入自动拍照间隔"));
+    QVERIFY(!autoBox->isChecked());
+    control<QLineEdit>("intervalEdit")->setText(interval);
+    autoBox->click();
+    QVERIFY(!decode->isEnabled());
+    // Editing the interval while armed changes nothing until the box is clicked again.
+    control<QLineEdit>("intervalEdit")->setText(QStringLiteral("5"));
+    QCOMPARE(ticks(6), requests);
+    preview->click();  // stopping the preview disarms
+    QVERIFY(!autoBox->isChecked() && !autoBox->isEnabled() && !decode->isEnabled());
+    preview->click();
+    QCOMPARE(ticks(3), (QList<bool>{false, false, false}));
+  }
+
+  void presentsRecordsAndHandsOnEachStep() {
+    makePage();
+    QSignalSpy handed(page_.get(), &DecodePage::resultTextReady);
+    Publish({QByteArray("ABC"), Gbk(QStringLiteral("中文")), QStringLiteral("中文").toUtf8()});
+    PostDecodeDone(page_.get(), DECODE_RESULTS_READY);
+    QTRY_COMPARE(page_->soundsPlayed(), 1);
+    QVERIFY(resultText().startsWith(QStringLiteral("解码信息 1 :\nABC\n解码信息 2 :\n中文\n解码信息 3 :\n")));
+    QVERIFY(!resultText().contains(QStringLiteral("中文\n解码信息 3 :\n中文")));  // UTF-8 read as GBK
+    const QByteArray part1 = Gbk(QStringLiteral("解码信息 1 :\r\nABC\r\n"));
+    const QByteArray part2 = Gbk(QStringLiteral("解码信息 2 :\r\n中文\r\n"));
+    QCOMPARE(handed.size(), 3);
+    QCOMPARE(handed[0][0].toByteArray(), part1);
+    QCOMPARE(handed[1][0].toByteArray(), part1 + part2);
+    // Another encoding shows the table again and hands it on again.
+    control<QComboBox>("encodingList")->setCurrentIndex(kEncodingUtf8);
+    QTRY_COMPARE(handed.size(), 6);
+    QVERIFY(resultText().endsWith(QStringLiteral("解码信息 3 :\n中文\n")));
+
+    PostDecodeDone(page_.get(), DECODE_NOTHING_FOUND);
+    QTRY_COMPARE(resultText(), QStringLiteral("无解码内容"));
+    QCOMPARE(page_->soundsPlayed(), 2);
+  }
+
+  void longTextsAreCutAtCharacterBoundaries() {
+    const QByteArray data = Gbk(QString(600, QChar(0x4E2D)));  // 中, two GBK bytes each
+    DecodeResult records[2] = {};
+    for (DecodeResult& r : records) {
+      r.length = static_cast<uint32_t>(data.size());
+      std::memcpy(r.data, data.constData(), static_cast<size_t>(data.size()));
+    }
+    QList<QByteArray> sent;
+    QByteArray text = BuildResultText(records, 2, kEncodingChinese,
+                                      [&](const QByteArray& soFar) { sent << soFar; });
+    QCOMPARE(text.size(), kResultTextCapacity - 1);
+    // Each record at most 1023 bytes: 511 characters; the second is cut by the total.
+    const QString first = QStringLiteral("解码信息 1 :\r\n") + QString(511, QChar(0x4E2D)) +
+                          QStringLiteral("\r\n");
+    QCOMPARE(FromGbk(sent[0]), first);
+    QCOMPARE(FromGbk(text).count(QChar(0x4E2D)), 511 + 497);
+    QVERIFY(!FromGbk(text).contains(QChar(0xFFFD)));
+    // UTF-8 data cut inside a character would fail to convert as a whole: it is
+    // cut before that character instead.
+    QByteArray utf8 = "a" + QString(500, QChar(0x4E2D)).toUtf8();
+    records[0].length = static_cast<uint32_t>(utf8.size());
+    std::memcpy(records[0].data, utf8.constData(), static_cast<size_t>(utf8.size()));
+    QCOMPARE(FromGbk(BuildResultText(records, 1, kEncodingUnicode)),
+             QStringLiteral("解码信息 1 :\r\na") + QString(340, QChar(0x4E2D)) + QStringLiteral("\r\n"));
+  }
+
+  void screenshotDisarmsAutoDecodeAndACancelWritesNothing() {
+    makePage();
+    page_->show();
+    control<QCheckBox>("previewCheck")->click();
+    control<QCheckBox>("autoDecodeCheck")->click();
+    bool pageHidden = false;
+    QTimer poll;  // ends the capture window as soon as it runs
+    connect(&poll, &QTimer::timeout, this, [&] {
+      if (auto* window = qobject_cast<ScreenCaptureWindow*>(QApplication::activeModalWidget())) {
+        pageHidden = !page_->isVisible();
+        QTest::keyClick(window, Qt::Key_Escape);
+      }
+    });
+    poll.start(20);
+    page_->onScreenshotDecode();
+    poll.stop();
+    QVERIFY(pageHidden);
+    QVERIFY(page_->isVisible());
+    QVERIFY(!control<QCheckBox>("autoDecodeCheck")->isChecked());
+    QCOMPARE(ticks(2), (QList<bool>{false, false}));
+    QVERIFY(!QFile::exists(dir_ + "/cs.bmp"));
+  }
+
+ private:
+  void makePage(QStringList devices = {QStringLiteral("Camera 1"), QStringLiteral("Camera 2")}) {
+    page_ = std::make_unique<DecodePage>(dir_);
+    page_->camera().setBackend(std::make_unique<FileFrameSource>(devices, QStringList{}, 0));
+    page_->ensureInitialised();
+    for (QTimer* t : page_->findChildren<QTimer*>()) t->stop();  // the tests tick
+  }
+  template <typename T>
+  T* control(const char* name) {
+    T* w = page_->findChild<T*>(QString::fromLatin1(name));
+    if (w == nullptr) qFatal("no control %s", name);
+    return w;
+  }
+  QString resultText() { return control<QPlainTextEdit>("resultText")->toPlainText(); }
+  // Whether each of `times` timer ticks requested a snapshot.
+  QList<bool> ticks(int times) {
+    QList<bool> requests;
+    for (int i = 0; i < times; ++i) {
+      page_->onTimer();
+      requests << page_->camera().snapshotRequested();
+      page_->camera().requestSnapshot(false);
+    }
+    return requests;
+  }
+
+  QString dir_;
+  std::unique_ptr<FakeDialogs> dialogs_;
+  std::unique_ptr<DecodePage> page_;
+};
+
+QTEST_MAIN(DecodePageTest)
+#include "decode_page_test.moc"

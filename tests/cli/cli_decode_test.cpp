@@ -1,0 +1,89 @@
+// `qrtool decode` reads back the JPEG pictures `qrtool encode` writes (through
+// the camera path's grey conversion), in its three output encodings, with its
+// exit statuses.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "capture/bmp_file.h"
+#include "capture/picture_file.h"
+#include "tests/support/process_runner.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class CliDecodeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::path(QRTOOL_TEST_TMP) /
+           ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  ProcessResult Run(const std::vector<std::string>& args) {
+    return RunProcess(QrtoolPath(), args, "", dir_.string());
+  }
+  fs::path dir_;
+};
+
+// Small and large symbols, both ends of the level range, with and without
+// Hanzi compression: the printed text is the text encoded.
+TEST_F(CliDecodeTest, ReadsBackWhatEncodeWrote) {
+  const struct {
+    const char *version, *level, *text;
+    bool hanzi;
+  } cases[] = {{"1", "L", "Hi 12", false},
+               {"3", "L", "二维码生成分析工具", true},
+               {"10", "H", "二维码生成分析工具 qrtool 0123456789", false},
+               {"25", "M", "二维码生成分析工具 qrtool 0123456789", true},
+               {"40", "H", "二维码生成分析工具 qrtool 0123456789 读写测试", false}};
+  for (const auto& c : cases) {
+    const std::string file = std::string("v") + c.version + c.level + ".jpg";
+    SCOPED_TRACE(file);
+    std::vector<std::string> args{"encode", "--version", c.version, "--level", c.level,
+                                  "--output", file, "--", c.text};
+    if (c.hanzi) args.insert(args.begin() + 1, "--hanzi");
+    ASSERT_EQ(Run(args).status, 0);
+    const ProcessResult r = Run({"decode", file});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, std::string("解码信息 1 :\n") + c.text + "\n");
+  }
+}
+
+TEST_F(CliDecodeTest, JsonEncodingsAndExitStatus) {
+  ASSERT_EQ(Run({"encode", "--level", "M", "--output", "json.jpg", "--", "json 文字"}).status, 0);
+  ProcessResult json = Run({"decode", "--json", "json.jpg"});
+  EXPECT_EQ(json.status, 0);
+  EXPECT_NE(json.out.find("\"text\": \"json 文字\""), std::string::npos) << json.out;
+  EXPECT_NE(json.out.find("\"bytes_hex\": \"6a736f6e20cec4d7d6\""), std::string::npos) << json.out;
+  EXPECT_NE(json.out.find("\"version\": 1,"), std::string::npos) << json.out;
+
+  // GBK bytes read as UTF-8 are not valid: the display conversion shows '?'.
+  ProcessResult utf8 = Run({"decode", "--encoding", "utf8", "json.jpg"});
+  EXPECT_EQ(utf8.out.rfind("解码信息 1 :\njson ", 0), 0u) << utf8.out;
+  EXPECT_NE(utf8.out.find('?'), std::string::npos) << utf8.out;
+  // UTF-8 bytes in the code (--raw): "unicode" shows the text.
+  ASSERT_EQ(Run({"encode", "--raw", "--output", "raw.jpg", "--", "raw 文字"}).status, 0);
+  EXPECT_EQ(Run({"decode", "--encoding", "unicode", "raw.jpg"}).out, "解码信息 1 :\nraw 文字\n");
+
+  // Nothing found: 1; unreadable: 2; bad usage: 2.
+  std::vector<uint8_t> white(64 * 48, 255);
+  BgrPicture blank = PictureFromGrey(white.data(), 64, 48);
+  BmpFields fields;
+  fields.width = blank.width;
+  fields.height = blank.height;
+  fields.imageSize = static_cast<uint32_t>(blank.rows.size());
+  ASSERT_EQ(WriteBmpFile((dir_ / "empty.bmp").c_str(), fields, nullptr, blank.rows.data()),
+            kBmpWritten);
+  ProcessResult nothing = Run({"decode", "empty.bmp"});
+  EXPECT_EQ(nothing.status, 1);
+  EXPECT_EQ(nothing.out, "无解码内容\n");
+  std::ofstream(dir_ / "junk.png", std::ios::binary) << "\x89PNG\r\n\x1a\njunk";
+  EXPECT_EQ(Run({"decode", "junk.png"}).status, 2);
+  EXPECT_EQ(Run({"decode", "--encoding", "latin1", "json.jpg"}).status, 2);
+  EXPECT_EQ(Run({"decode"}).status, 2);
+}
+
+}  // namespace

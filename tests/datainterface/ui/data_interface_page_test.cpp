@@ -1,0 +1,157 @@
+// The data interface page: stored settings shown, the refusals in their
+// order, locking, saving on switch-on, and the sender it switches.
+#include "datainterface/ui/data_interface_page.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QtTest>
+#include <cstring>
+#include <string>
+
+#include "datainterface/ui/address_edit.h"
+#include "tests/support/fake_dialogs.h"
+#include "tests/support/page_support.h"
+#include "tests/support/udp_receiver.h"
+
+class DataInterfacePageTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void init() {
+    dir_ = FreshFolder(QString::fromLatin1(QTest::currentTestFunction()));
+    dialogs_ = std::make_unique<FakeDialogs>();
+    settings_ = InterfaceSettings{};
+  }
+  void cleanup() {
+    page_.reset();
+    dialogs_.reset();
+    sender_.Close();
+  }
+
+  void showsTheStoredSettingsSwitchedOff_data() {
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addColumn<uint>("shown");
+    QTest::newRow("address") << QByteArray("192.168.1.20") << 0xC0A80114u;
+    // Unparsable addresses show as all ones.
+    QTest::newRow("words") << QByteArray("not an address", 15) << 0xFFFFFFFFu;
+    QTest::newRow("no NUL in 16 bytes") << QByteArray("127.0.0.1.......", 16) << 0xFFFFFFFFu;
+  }
+  void showsTheStoredSettingsSwitchedOff() {
+    QFETCH(QByteArray, stored);
+    QFETCH(uint, shown);
+    std::memcpy(settings_.sendAddress, stored.constData(), static_cast<size_t>(stored.size()));
+    settings_.sendPort = 6000;
+    settings_.repeatInterval = 5;
+    open();
+    QCOMPARE(address()->address(), shown);
+    QCOMPARE(port()->text(), QStringLiteral("6000"));
+    QCOMPARE(interval()->text(), QStringLiteral("5"));
+    QVERIFY(!box()->isChecked());
+    QVERIFY(address()->isEnabled() && port()->isEnabled() && interval()->isEnabled());
+  }
+
+  void refusalsComeInOrder_data() {
+    QTest::addColumn<QString>("portText");
+    QTest::addColumn<QString>("intervalText");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("focus");
+    QTest::newRow("empty port") << "" << "" << "请输入端口号码！" << "portEdit";
+    QTest::newRow("empty interval") << "9981" << "" << "请输入发送间隔！" << "intervalEdit";
+    QTest::newRow("blank address") << "9981" << "1" << "请输入有效的IP地址！" << "addressEdit";
+  }
+  void refusalsComeInOrder() {
+    QFETCH(QString, portText);
+    QFETCH(QString, intervalText);
+    QFETCH(QString, message);
+    QFETCH(QString, focus);
+    open();
+    port()->setText(portText);
+    interval()->setText(intervalText);
+    address()->clear();
+    clickBox();
+    QCOMPARE(dialogs_->messages.size(), size_t(1));
+    QCOMPARE(dialogs_->lastText(), message);
+    QCOMPARE(dialogs_->messages[0].icon, DialogService::Icon::Error);
+    QWidget* control = page_->findChild<QWidget*>(focus);
+    QWidget* focused = QApplication::focusWidget();
+    QVERIFY(focused == control || control->isAncestorOf(focused));
+    QVERIFY(!box()->isChecked() && !sender_.IsReady() && port()->isEnabled());
+    QVERIFY(!QFile::exists(dir_ + "/pa.dat"));
+  }
+
+  void switchingOnSavesLocksAndOpensTheSender() {
+    udptest::Receiver r;
+    open();
+    // Typed as a user would, the dots moving between the fields.
+    address()->clear();
+    address()->field(0)->setFocus();
+    for (char c : std::string("127.0.0.1")) QTest::keyClick(QApplication::focusWidget(), c);
+    port()->setText(QString::number(r.port()));
+    interval()->setText(QStringLiteral("0"));
+    clickBox();
+    QVERIFY(dialogs_->messages.empty());
+    QVERIFY(box()->isChecked() && sender_.IsReady());
+    QVERIFY(!address()->isEnabled() && !port()->isEnabled() && !interval()->isEnabled());
+    const uint16_t p = r.port();
+    QFile file(dir_ + "/pa.dat");
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("127.0.0.1\0\0\0\0\0\0\0", 16) + char(p & 0xFF) +
+                                 char(p >> 8) + QByteArray(6, '\0'));
+    QCOMPARE(settings_.sendPort, int(p));
+    clickBox();
+    QVERIFY(!box()->isChecked() && !sender_.IsReady());
+    QVERIFY(address()->isEnabled() && port()->isEnabled() && interval()->isEnabled());
+  }
+
+  void fieldsTakeOnlyDigitsUpToTheirLength() {
+    open();
+    port()->clear();
+    QTest::keyClicks(port(), "12ab345678");
+    QCOMPARE(port()->text(), QStringLiteral("123456"));
+    interval()->clear();
+    QTest::keyClicks(interval(), "9x87");
+    QCOMPARE(interval()->text(), QStringLiteral("98"));
+    address()->clear();
+    address()->field(2)->setText(QStringLiteral("300"));
+    QCOMPARE(address()->address(), 0x0000FF00u);
+  }
+
+  void failedOpenWarnsAndKeepsTheDestination() {
+    open();
+    address()->setAddress(0x0A000009);
+    port()->setText(QStringLiteral("999999"));
+    {
+      udptest::NoDescriptorsLeft none;
+      QVERIFY(none.ok());
+      box()->click();
+    }
+    QCOMPARE(dialogs_->lastText(), QStringLiteral("端口创建失败，请检查端口是否被占用!"));
+    QCOMPARE(dialogs_->messages.back().icon, DialogService::Icon::Warning);
+    QVERIFY(!box()->isChecked() && !sender_.IsReady() && !port()->isEnabled());
+    QCOMPARE(QByteArray(settings_.sendAddress), QByteArray("10.0.0.9"));
+    QCOMPARE(settings_.sendPort, 999999);  // stored as typed
+    box()->click();  // clicking again tries once more
+    QVERIFY(box()->isChecked() && sender_.IsReady());
+  }
+
+ private:
+  void open() {
+    page_ = std::make_unique<DataInterfacePage>(dir_, &settings_, &sender_);
+    page_->show();
+    QVERIFY(QTest::qWaitForWindowActive(page_.get()));
+    page_->ensureInitialised();
+  }
+  void clickBox() { QTest::mouseClick(box(), Qt::LeftButton, {}, box()->rect().center()); }
+  AddressEdit* address() { return page_->findChild<AddressEdit*>("addressEdit"); }
+  QLineEdit* port() { return page_->findChild<QLineEdit*>("portEdit"); }
+  QLineEdit* interval() { return page_->findChild<QLineEdit*>("intervalEdit"); }
+  QCheckBox* box() { return page_->findChild<QCheckBox*>("enableCheck"); }
+
+  QString dir_;
+  std::unique_ptr<FakeDialogs> dialogs_;
+  InterfaceSettings settings_;
+  UdpSender sender_;
+  std::unique_ptr<DataInterfacePage> page_;
+};
+
+QTEST_MAIN(DataInterfacePageTest)
+#include "data_interface_page_test.moc"

@@ -1,0 +1,151 @@
+// BatchPage: the rules wired to the page (one refusal each way), batches with
+// gaps, write failures, a full 500 lines, and a window that stays live.
+#include "generation/ui/batch_page.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include "tests/support/fake_dialogs.h"
+#include "tests/support/page_support.h"
+
+class BatchPageTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<FakeDialogs> dialogs_;
+  std::unique_ptr<BatchPage> page_;
+  QString dir_;  // save folder of the batch
+
+  QComboBox* list(const char* name) { return page_->findChild<QComboBox*>(name); }
+  QLineEdit* edit(const char* name) { return page_->findChild<QLineEdit*>(name); }
+  QPlainTextEdit* box() { return page_->findChild<QPlainTextEdit*>("linesBox"); }
+  QPushButton* button(const char* name) { return page_->findChild<QPushButton*>(name); }
+  QString label(const char* name) { return page_->findChild<QLabel*>(name)->text(); }
+  QStringList written() { return QDir(dir_).entryList(QDir::Files, QDir::Name); }
+  // Starts a batch and waits for its end: the number the page reports, -2 when refused.
+  int runBatch(const QString& content) {
+    box()->setPlainText(content);
+    QSignalSpy finished(page_.get(), &BatchPage::batchFinished);
+    button("generateButton")->click();
+    if (!page_->isRunning()) return finished.isEmpty() ? -2 : finished.first().first().toInt();
+    if (!finished.wait(60000)) return -3;
+    return finished.first().first().toInt();
+  }
+  static QString Lines(int n, const QString& line) {
+    QStringList lines;
+    for (int i = 0; i < n; ++i) lines << line;
+    return lines.join(QLatin1Char('\n'));
+  }
+
+ private slots:
+  void init() {
+    dir_ = FreshFolder(QString::fromLatin1(QTest::currentTestFunction()));
+    dialogs_ = std::make_unique<FakeDialogs>();
+    page_ = std::make_unique<BatchPage>();
+    page_->ensureInitialised();
+    page_->setLinePause(0);
+    page_->show();
+    edit("folderEdit")->setText(dir_);
+  }
+  void cleanup() {
+    page_.reset();
+    dialogs_.reset();
+  }
+
+  void controlsAndBrowse() {
+    QCOMPARE(page_->title(), QStringLiteral("  二维码批量生成  "));
+    QCOMPARE(edit("prefixEdit")->text(), QStringLiteral("batqr"));
+    list("versionList")->setCurrentIndex(1);
+    list("levelList")->setCurrentIndex(4);
+    box()->setPlainText(QStringLiteral("a\nb"));
+    QCOMPARE(label("linesLabel"),
+             QStringLiteral("文本框内每行为一条待编码内容,最多允许输入100行，每行最大长度 2 字符，"
+                            "您还可输入 98 行"));
+    dialogs_->folderAnswers << QStringLiteral("/chosen");
+    button("browseButton")->click();
+    QCOMPARE(edit("folderEdit")->text(), QStringLiteral("/chosen"));
+  }
+
+  // The destination and the box are checked before anything is written; the
+  // message comes from the shared rules and the focus goes where the fault is.
+  void refusalsWriteNothing() {
+    edit("prefixEdit")->clear();
+    QCOMPARE(runBatch(QStringLiteral("abc")), -2);
+    QCOMPARE(dialogs_->lastText(), QStringLiteral("请输入文件前缀！"));
+    QCOMPARE(page_->focusWidget(), edit("prefixEdit"));
+    edit("prefixEdit")->setText(QStringLiteral("p"));
+    list("versionList")->setCurrentIndex(1);
+    list("levelList")->setCurrentIndex(1);
+    // Version 1 L holds 7 bytes; four Chinese characters are 8.
+    QCOMPARE(runBatch(QStringLiteral("ab\n二维码测")), -2);
+    QCOMPARE(dialogs_->lastText(),
+             QStringLiteral("第 2 行数据出错!\r\n出错内容：二维码测!\r\n\r\n错误原因:\r\n"
+                            "您选择的二维码版本只允许输入 7 个字符，您输入了 8 个字符!\r\n"
+                            "请检查后重新输入!"));
+    QCOMPARE(page_->focusWidget(), box());
+    QCOMPARE(runBatch(QStringLiteral("fine\nbad \U0001F600 char")), -2);
+    QVERIFY(dialogs_->lastText().startsWith(QStringLiteral("第 2 行：")));
+    QCOMPARE(dialogs_->messages.size(), size_t(3));
+    QCOMPARE(dialogs_->messages.back().icon, DialogService::Icon::Error);
+    QVERIFY(written().isEmpty());
+  }
+
+  void gapsKeepLineNumbers() {
+    list("chineseList")->setCurrentIndex(1);
+    box()->setFocus();
+    CommitText(box(), QStringLiteral("中文一"));
+    box()->insertPlainText(QStringLiteral("\n\nabc"));
+    QCOMPARE(runBatch(box()->toPlainText()), 2);
+    QCOMPARE(written(), (QStringList{"batqr1.jpg", "batqr3.jpg"}));
+    QCOMPARE(label("statusLabel"), QStringLiteral("二维码批量生成成功，共生成: 2 个有效二维码文件"));
+    QCOMPARE(dialogs_->lastText(), QStringLiteral("二维码批量生成完毕！"));
+    QCOMPARE(dialogs_->messages.back().icon, DialogService::Icon::Information);
+    QCOMPARE(QString::fromUtf8(ReadWithOracle(dir_ + "/batqr1.jpg", true)), QStringLiteral("中文一"));
+    QCOMPARE(ReadWithOracle(dir_ + "/batqr3.jpg"), QByteArray("abc"));
+  }
+
+  void fiveHundredLinesOfThreeHundredBytes() {
+    list("modulePixelsList")->setCurrentIndex(0);
+    const QString longest(300, QLatin1Char('q'));
+    QCOMPARE(runBatch(Lines(499, "line") + "\n" + longest), 500);
+    QCOMPARE(written().size(), 500);
+    QCOMPARE(ReadWithOracle(dir_ + "/batqr500.jpg"), longest.toLatin1());
+  }
+
+  void unwritableFileReportedAndNotCounted() {
+    QVERIFY(QDir(dir_).mkdir("batqr2.jpg"));
+    QCOMPARE(runBatch(QStringLiteral("one\ntwo\nthree")), 2);
+    QCOMPARE(dialogs_->messages.size(), size_t(2));
+    QCOMPARE(dialogs_->messages[0].icon, DialogService::Icon::Error);
+    QVERIFY(dialogs_->messages[0].text.contains(QStringLiteral("第 2 行：") + dir_ + "/batqr2.jpg"));
+    QCOMPARE(dialogs_->messages[1].text, QStringLiteral("二维码批量生成完毕！"));
+    QCOMPARE(ReadWithOracle(dir_ + "/batqr3.jpg"), QByteArray("three"));
+  }
+
+  void windowStaysLiveDuringRun() {
+    page_->setLinePause(40);
+    box()->setPlainText(Lines(6, "tick"));
+    QSignalSpy finished(page_.get(), &BatchPage::batchFinished);
+    auto* progress = page_->findChild<QProgressBar*>("batchProgress");
+    button("generateButton")->click();
+    QVERIFY(page_->isRunning());
+    QVERIFY(!box()->isEnabled());
+    QVERIFY(progress->isVisible());
+    QTRY_VERIFY(progress->value() >= 2 && page_->isRunning());
+    button("generateButton")->click();  // ignored while running
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(finished.size(), 1);
+    QCOMPARE(finished.first().first().toInt(), 6);
+    QVERIFY(box()->isEnabled());
+    QVERIFY(!progress->isVisible());
+  }
+};
+
+QTEST_MAIN(BatchPageTest)
+#include "batch_page_test.moc"

@@ -1,0 +1,167 @@
+// SingleCodePage: its lists and labels, the rules wired to the text box, the
+// picture written and shown, and saving it.
+#include "generation/ui/single_code_page.h"
+
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QtTest>
+
+#include "tests/support/fake_dialogs.h"
+#include "tests/support/page_support.h"
+#include "ui/gbk_text.h"
+
+class SingleCodePageTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<FakeDialogs> dialogs_;
+  std::unique_ptr<SingleCodePage> page_;
+  QString dir_;
+
+  QComboBox* list(const char* name) { return page_->findChild<QComboBox*>(name); }
+  QPlainTextEdit* text() { return page_->findChild<QPlainTextEdit*>("textBox"); }
+  QString label(const char* name) { return page_->findChild<QLabel*>(name)->text(); }
+  void click(const char* name) { page_->findChild<QPushButton*>(name)->click(); }
+  QString remaining(int n) { return QStringLiteral("二维码内容：还可输入%1个字符").arg(n); }
+  void generate(const QString& content) {
+    text()->setPlainText(content);
+    click("generateButton");
+  }
+  QByteArray fileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+  }
+
+ private slots:
+  void init() {
+    dir_ = FreshFolder(QString::fromLatin1(QTest::currentTestFunction()));
+    dialogs_ = std::make_unique<FakeDialogs>();
+    page_ = std::make_unique<SingleCodePage>(dir_);
+    page_->ensureInitialised();
+    page_->show();
+  }
+  void cleanup() {
+    page_.reset();
+    dialogs_.reset();
+  }
+
+  void controlsAndLimitWiring() {
+    QCOMPARE(page_->title(), QStringLiteral("    二维码生成    "));
+    QCOMPARE(list("versionList")->count(), 41);
+    QCOMPARE(list("levelList")->itemText(4), QStringLiteral("高(30%)"));
+    QCOMPARE(list("modulePixelsList")->currentText(), QStringLiteral("5"));
+    QCOMPARE(list("chineseList")->itemText(1), QStringLiteral("启用 "));
+    QCOMPARE(label("remainingLabel"), remaining(300));
+    QCOMPARE(label("statusLabel"),
+             QStringLiteral("请输入二维码内容后，点击 生成按钮 来生成二维码生成操作       "));
+    list("versionList")->setCurrentIndex(10);
+    list("levelList")->setCurrentIndex(4);
+    QCOMPARE(page_->characterLimit(), 59);
+    // A Chinese character and a line break count two bytes each.
+    text()->setFocus();
+    CommitText(text(), QStringLiteral("二维\n"));
+    QCOMPARE(label("remainingLabel"), remaining(53));
+  }
+
+  // A refused text leaves the previous picture, its status and Save as they were.
+  void refusalKeepsPreviousPicture() {
+    generate(QString(149, QLatin1Char('a')) + QLatin1Char('\n') + QString(149, QLatin1Char('b')));
+    QVERIFY2(dialogs_->messages.empty(), qPrintable(dialogs_->lastText()));
+    const QString status = label("statusLabel");
+    const QByteArray picture = fileBytes(page_->workingPicturePath());
+    generate(QString(301, QLatin1Char('a')));
+    QCOMPARE(dialogs_->lastText(), QStringLiteral("您输入的内容过长，请输入 300 个字符以内的内容！"));
+    QCOMPARE(dialogs_->messages.back().icon, DialogService::Icon::Error);
+    QCOMPARE(dialogs_->messages.back().caption, QStringLiteral("Velmora二维码生成分析工具2.0"));
+    QCOMPARE(page_->focusWidget(), text());
+    generate(QStringLiteral("smile \U0001F600"));
+    QVERIFY2(dialogs_->lastText().contains(QStringLiteral("\U0001F600")),
+             qPrintable(dialogs_->lastText()));
+    QCOMPARE(label("statusLabel"), status);
+    QVERIFY(page_->pictureReady());
+    QCOMPARE(fileBytes(page_->workingPicturePath()), picture);
+  }
+
+  void pictureReadsBackWithStatus_data() {
+    QTest::addColumn<QString>("content");
+    QTest::addColumn<int>("compression");
+    QTest::addColumn<int>("pixelsIndex");
+    QTest::addColumn<QString>("status");
+    const QString f = QStringLiteral("二维码生成成功 使用版本：%1   使用纠错级别： %2   图像尺寸: %3 X %3");
+    // "低(7%)" stays low only when the data need it; otherwise the encoder raises it.
+    QTest::newRow("low") << "abcdefghijklmn" << 0 << 4 << f.arg(1).arg("低").arg(125) + " ";
+    QTest::newRow("raised") << "0123456" << 0 << 0 << f.arg(1).arg("高").arg(25);
+    QTest::newRow("hanzi") << QStringLiteral("Hello\n二维码生成分析工具") << 1 << 4 << QString();
+  }
+  void pictureReadsBackWithStatus() {
+    QFETCH(QString, content);
+    QFETCH(int, compression);
+    QFETCH(int, pixelsIndex);
+    QFETCH(QString, status);
+    list("levelList")->setCurrentIndex(1);
+    list("chineseList")->setCurrentIndex(compression);
+    list("modulePixelsList")->setCurrentIndex(pixelsIndex);
+    generate(content);
+    QVERIFY2(dialogs_->messages.empty(), qPrintable(dialogs_->lastText()));
+    if (!status.isEmpty()) QCOMPARE(label("statusLabel"), status);
+    // The data are GBK bytes with CR LF line breaks; Hanzi segments come back as text.
+    QString sent = content;
+    sent.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    QByteArray gbk;
+    QVERIFY(ToGbk(sent, &gbk));
+    if (compression == 0) QCOMPARE(ReadWithOracle(page_->workingPicturePath()), gbk);
+    else QCOMPARE(QString::fromUtf8(ReadWithOracle(page_->workingPicturePath(), true)), sent);
+  }
+
+  void previewStretchesPictureOverBox() {
+    auto* box = page_->findChild<QFrame*>("previewBox");
+    box->resize(300, 400);
+    generate(QStringLiteral("preview"));
+    const QImage shot = box->grab().toImage().convertToFormat(QImage::Format_Grayscale8);
+    const QRect inside = box->contentsRect();
+    QRect dark;
+    for (int y = inside.top(); y <= inside.bottom(); ++y)
+      for (int x = inside.left(); x <= inside.right(); ++x)
+        if (qGray(shot.pixel(x, y)) < 64) dark |= QRect(x, y, 1, 1);
+    // Version 1 with its 2-module margin: the modules span 21/25 of the box both ways.
+    QVERIFY(qAbs(dark.width() - inside.width() * 21 / 25) <= 3);
+    QVERIFY(qAbs(dark.height() - inside.height() * 21 / 25) <= 3);
+  }
+
+  void saveCopiesPictureWithJpgAppended() {
+    click("saveButton");
+    QCOMPARE(dialogs_->lastText(), QStringLiteral("请先生成图片"));
+    QCOMPARE(dialogs_->saveRequests, 0);
+    generate(QStringLiteral("save me"));
+    QFile old(dir_ + "/abc.jpg.jpg");  // an existing file is replaced
+    QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+    old.close();
+    dialogs_->saveAnswers << dir_ + "/abc.jpg";
+    click("saveButton");
+    QCOMPARE(dialogs_->saveInitialName, QStringLiteral("qr_pic"));
+    QCOMPARE(dialogs_->saveFilter, QStringLiteral("图片文件(*.jpg)"));
+    QCOMPARE(fileBytes(dir_ + "/abc.jpg.jpg"), fileBytes(page_->workingPicturePath()));
+    const QString unreachable = dir_ + "/no/such/folder/pic";
+    dialogs_->saveAnswers << unreachable;
+    click("saveButton");
+    QCOMPARE(dialogs_->messages.size(), size_t(2));
+    QVERIFY(dialogs_->lastText().contains(unreachable + ".jpg"));
+  }
+
+  void unwritableFolderLeavesNoPicture() {
+    const QString missing = dir_ + "/gone";
+    SingleCodePage page(missing);
+    page.ensureInitialised();
+    page.findChild<QPlainTextEdit*>("textBox")->setPlainText(QStringLiteral("x"));
+    page.findChild<QPushButton*>("generateButton")->click();
+    QVERIFY(dialogs_->lastText().contains(missing + "/qr.jpg"));
+    QVERIFY(!page.pictureReady());
+    QVERIFY(page.findChild<QLabel*>("statusLabel")->text().startsWith(QStringLiteral("二维码生成失败：")));
+  }
+};
+
+QTEST_MAIN(SingleCodePageTest)
+#include "single_code_page_test.moc"

@@ -1,0 +1,38 @@
+// The scripted dialog service of the page tests: records every message box and
+// answers file and folder requests from queues (empty queue = cancel).
+#pragma once
+#include <QStringList>
+#include <vector>
+
+#include "ui/dialog_service.h"
+
+class FakeDialogs final : public DialogService {
+ public:
+  struct Message {
+    QString text;
+    Icon icon;
+    QString caption;
+  };
+  std::vector<Message> messages;
+  QStringList saveAnswers;
+  QStringList folderAnswers;
+  QString saveInitialName, saveFilter;
+  int saveRequests = 0;
+
+  FakeDialogs() { SetDialogService(this); }
+  ~FakeDialogs() override { SetDialogService(nullptr); }
+
+  void message(QWidget*, const QString& text, Icon icon, const QString& caption) override {
+    messages.push_back({text, icon, caption});
+  }
+  QString saveFileName(QWidget*, const QString& initialName, const QString& filter) override {
+    ++saveRequests;
+    saveInitialName = initialName;
+    saveFilter = filter;
+    return saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst();
+  }
+  QString folder(QWidget*, const QString&) override {
+    return folderAnswers.isEmpty() ? QString() : folderAnswers.takeFirst();
+  }
+  QString lastText() const { return messages.empty() ? QString() : messages.back().text; }
+};
