@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run demo test sanitize bench fuzz install clean
+.PHONY: all deps configure build run demo test sanitize bench fuzz fuzz-run install clean
 
 all: build
 
@@ -30,9 +30,10 @@ run: configure
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j$(JOBS) --timeout 600
 
-# The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer.
+# The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer; our
+# code builds with warnings as errors.
 sanitize: deps
-	@cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQRTOOL_SANITIZE=ON -DQRTOOL_BENCH=OFF >/dev/null
+	@cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQRTOOL_SANITIZE=ON -DQRTOOL_BENCH=OFF -DQRTOOL_WERROR=ON >/dev/null
 	@cmake --build build-asan -j$(JOBS)
 	@cd build-asan && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp ctest --output-on-failure -j$(JOBS) --timeout 900
 
@@ -41,9 +42,18 @@ bench: deps
 	@cmake --build build-bench -j$(JOBS)
 	@for b in build-bench/bench/bench_*; do echo "== $$b"; $$b; done
 
+# Builds the libFuzzer targets (clang, warnings as errors); `make fuzz-run`
+# then runs each for FUZZ_SECONDS.
+FUZZ_SECONDS ?= 30
 fuzz: deps
-	@CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQRTOOL_FUZZ=ON -DQRTOOL_GUI=OFF -DQRTOOL_TESTS=OFF -DQRTOOL_BENCH=OFF >/dev/null
+	@CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQRTOOL_FUZZ=ON -DQRTOOL_GUI=OFF -DQRTOOL_TESTS=OFF -DQRTOOL_BENCH=OFF -DQRTOOL_WERROR=ON >/dev/null
 	@cmake --build build-fuzz -j$(JOBS)
+
+fuzz-run: fuzz
+	@for f in build-fuzz/fuzz/fuzz_*; do \
+	  echo "== $$f ($(FUZZ_SECONDS) s)"; \
+	  $$f -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 -artifact_prefix=build-fuzz/ 2>&1 | tail -n 3 || exit 1; \
+	done
 
 install: build
 	@cmake --install $(BUILD)
