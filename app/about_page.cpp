@@ -17,7 +17,7 @@ const char kFax[] = "传真：010-0000-0001";
 const char kMail[] = "support@example.com";
 const char kWeb[] = "https://www.example.com";
 
-// The banner's height: 53 dialog units of the original layout.
+// The banner's height in pixels: the picture is drawn for it.
 constexpr int kBannerHeight = 106;
 
 QLabel* Text(const QString& text, QWidget* parent) {

@@ -11,7 +11,7 @@ class AboutPage : public Page {
  public:
   explicit AboutPage(QWidget* parent = nullptr);
 
-  // The maker's web site (target of links 1064 and 1071) and support address.
+  // The maker's web site (target of the company and web links) and support address.
   static QString webSite();
   static QString supportMail();
 

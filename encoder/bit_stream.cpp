@@ -4,23 +4,9 @@
 #include <cstring>
 
 #include "encoder/segmentation.h"
+#include "qrcore/qr_standard.h"
 
 namespace {
-
-// Character count indicator widths by version class (1..9, 10..26, 27..40).
-int CountBits(char mode, int32_t version) {
-  static constexpr int kNumeric[3] = {10, 12, 14};
-  static constexpr int kAlphanumeric[3] = {9, 11, 13};
-  static constexpr int kHanzi[3] = {8, 10, 12};
-  static constexpr int kByte[3] = {8, 16, 16};
-  const int cls = version <= 9 ? 0 : version <= 26 ? 1 : 2;
-  switch (mode) {
-    case qrenc::kModeNumeric: return kNumeric[cls];
-    case qrenc::kModeAlphanumeric: return kAlphanumeric[cls];
-    case qrenc::kModeHanzi: return kHanzi[cls];
-    default: return kByte[cls];
-  }
-}
 
 uint32_t ModeIndicator(char mode) {
   switch (mode) {
@@ -29,6 +15,10 @@ uint32_t ModeIndicator(char mode) {
     case qrenc::kModeHanzi: return 0xD;
     default: return 0x4;
   }
+}
+
+int CountBits(char mode, int32_t version) {
+  return qrstd::CountIndicatorBits(static_cast<int>(ModeIndicator(mode)), version);
 }
 
 void WriteNumeric(QrBitStream* s, const int32_t* chars, int32_t n) {

@@ -14,6 +14,10 @@ constexpr bool qr_mask_condition(int32_t mask, int32_t row, int32_t column) {
 // each run of n > 5 equal modules in a row or column; 40 for each window of 7
 // modules in a row or column reading dark-light-dark-dark-dark-light-dark; and
 // 10 * (|p - 50| div 5) with p the percentage of dark modules (rounded down).
+// A reader who knows the standard will miss the 2 x 2 block term and the
+// 1:1:3:1:1 pattern with light margins: this score has three terms, and it is
+// kept so, because a text must always give the symbol it gave before (stored
+// pictures and printed codes are compared byte for byte).
 int32_t qr_mask_penalty(const uint8_t* scoring, int32_t size, int32_t mask);
 
 // The dark-proportion term for `dark` dark modules out of size * size:

@@ -1,10 +1,11 @@
 #include "encoder/segmentation.h"
 
 #include "encoder/qr_encoder.h"
+#include "qrcore/qr_standard.h"
 
 namespace {
 
-constexpr char kAlphanumericSet[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ $%*+-./:";
+using qrstd::kAlphanumericSet;
 
 struct AlphanumericTable {
   int8_t value[128];

@@ -60,6 +60,28 @@ inline int EcCodewordsPerBlock(int version, int level) {
   return kEcCodewordsPerBlock[version - 1][level];
 }
 
+// The 45 characters of the alphanumeric mode, in value order.
+inline constexpr char kAlphanumericSet[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ $%*+-./:";
+
+// Mode indicators (4 bits).
+constexpr int kModeIndicatorNumeric = 1;
+constexpr int kModeIndicatorAlphanumeric = 2;
+constexpr int kModeIndicatorByte = 4;
+constexpr int kModeIndicatorKanji = 8;
+constexpr int kModeIndicatorHanzi = 13;
+
+// Bits of the character count indicator for a mode indicator above and a
+// version 1..40 (classes 1-9, 10-26, 27-40); Kanji and Hanzi count alike.
+constexpr int CountIndicatorBits(int modeIndicator, int version) {
+  const int cls = version <= 9 ? 0 : version <= 26 ? 1 : 2;
+  switch (modeIndicator) {
+    case kModeIndicatorNumeric: return 10 + 2 * cls;
+    case kModeIndicatorAlphanumeric: return 9 + 2 * cls;
+    case kModeIndicatorByte: return cls == 0 ? 8 : 16;
+    default: return 8 + 2 * cls;
+  }
+}
+
 // GF(256) with generator element 2. exp[] is doubled (510 entries used) so that
 // exp[log a + log b] needs no reduction.
 struct Gf256 {

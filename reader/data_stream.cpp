@@ -6,18 +6,10 @@ namespace qrread {
 
 namespace {
 
-constexpr char kAlphanumeric[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ $%*+-./:";
+constexpr const char* kAlphanumeric = qrstd::kAlphanumericSet;
 
-// Count-indicator widths by mode and version class (1-9, 10-26, 27-40).
-int CountBits(int mode, int version) {
-  const int cls = version <= 9 ? 0 : version <= 26 ? 1 : 2;
-  switch (mode) {
-    case kModeNumeric: return 10 + 2 * cls;
-    case kModeAlphanumeric: return 9 + 2 * cls;
-    case kModeByte: return cls == 0 ? 8 : 16;
-    default: return 8 + 2 * cls;  // Kanji and Hanzi
-  }
-}
+// The reader's mode values are the mode indicators.
+int CountBits(int mode, int version) { return qrstd::CountIndicatorBits(mode, version); }
 
 class BitReader {
  public:

@@ -1,12 +1,13 @@
-// Regenerates the README's two pictures of the reading half with the real
-// program's widgets:
+// Regenerates the README's pictures with the real program's widgets:
+//   <dir>/gui-decode.png, gui-generate.png, gui-batch.png, gui-data-interface.png,
+//   gui-about.png                the main window on each tab as it starts
 //   <dir>/gui-capture.png        the screen capture window over a desktop that
 //                                shows a QR code, while a rectangle is dragged
 //                                around it (left button held: readout box shown)
 //   <dir>/gui-decode-result.png  the main window after that rectangle was decoded
 // Needs a real X server with a 1280 x 1024 screen:
 //   xvfb-run -a -s "-screen 0 1280x1024x24" make_screenshots docs
-// Exit status 0 when both pictures were written, 1 otherwise.
+// Exit status 0 when every picture was written, 1 otherwise.
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -18,6 +19,7 @@
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QStyle>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -26,13 +28,13 @@
 #include <cstdlib>
 #include <memory>
 
+#include "app/main_window.h"
+#include "app/qrtool_app.h"
+#include "capture/ui/decode_page.h"
+#include "capture/ui/screen_capture_window.h"
+#include "encoder/qr_encoder.h"
 #include "ui/dialog_service.h"
 #include "ui/gbk_text.h"
-#include "app/qrtool_app.h"
-#include "app/main_window.h"
-#include "capture/ui/screen_capture_window.h"
-#include "capture/ui/decode_page.h"
-#include "encoder/qr_encoder.h"
 
 namespace {
 
@@ -260,6 +262,14 @@ int main(int argc, char** argv) {
   mainWindow->show();
   if (!WaitUntil([&] { return Exposed(&desktop) && Exposed(mainWindow.get()); }, 10000))
     Fail("windows not shown");
+  const char* tabPictures[] = {"gui-decode.png", "gui-generate.png", "gui-batch.png",
+                               "gui-data-interface.png", "gui-about.png"};
+  for (int i = 4; i >= 0; --i) {
+    mainWindow->host()->setCurrentIndex(i);
+    WaitUntil([] { return false; }, 300);  // let the tab paint
+    if (!mainWindow->grab().save(outDir + QLatin1Char('/') + QLatin1String(tabPictures[i])))
+      Fail("could not save a tab picture");
+  }
   auto* page = qobject_cast<DecodePage*>(mainWindow->page(0));
   if (page == nullptr) Fail("no decode page");
 

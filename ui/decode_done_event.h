@@ -1,4 +1,4 @@
-// WM_DECODE_DONE: a custom event posted to the decode page (and, with code 99,
+// The decode-done event: posted to the decode page (and, with code 99,
 // to the main window). Posting is safe from any thread.
 #pragma once
 #include <QEvent>

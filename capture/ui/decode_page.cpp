@@ -196,8 +196,9 @@ QWidget* DecodePage::buildParameterGroup() {
   auto* group = new QGroupBox(Ui("参数"), this);
   group->setFixedSize(Dlu(194, 66));
   auto* grid = new QGridLayout(group);
-  grid->setContentsMargins(Dlu(5), Dlu(8), Dlu(3), Dlu(4));
-  grid->setHorizontalSpacing(Dlu(2));
+  grid->setContentsMargins(Dlu(4), 0, Dlu(3), Dlu(3));
+  grid->setHorizontalSpacing(Dlu(3));
+  grid->setVerticalSpacing(Dlu(7));
   devices_ = new QComboBox(group);
   devices_->setObjectName(QStringLiteral("deviceList"));
   encodings_ = new QComboBox(group);

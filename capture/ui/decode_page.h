@@ -48,6 +48,9 @@ class DecodePage : public Page {
   const PreviewPicture& picture() const { return picture_; }
   // Times the success sound was started.
   int soundsPlayed() const { return soundsPlayed_; }
+  // The page is drawn at one fixed size, whatever its layouts would ask for.
+  QSize sizeHint() const override { return minimumSize(); }
+  QSize minimumSizeHint() const override { return minimumSize(); }
 
   // The page timer's handler (every second) and the screenshot button's,
   // public so that tests can drive them without waiting.

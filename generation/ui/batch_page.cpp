@@ -42,13 +42,7 @@ void BatchPage::setLinePause(int milliseconds) { pauseMs_ = std::max(0, millisec
 
 void BatchPage::buildControls() {
   QGroupBox* group = BuildOptionGroup(this, &lists_);
-
-  prefix_ = new QLineEdit(QStringLiteral("batqr"), this);
-  prefix_->setObjectName(QStringLiteral("prefixEdit"));
-  folder_ = new QLineEdit(QDir::homePath(), this);
-  folder_->setObjectName(QStringLiteral("folderEdit"));
-  browse_ = new QPushButton(QStringLiteral("浏览"), this);
-  browse_->setObjectName(QStringLiteral("browseButton"));
+  addDestinationRows(group);
 
   linesLabel_ = new QLabel(
       QStringLiteral("文本框内每行为一条待编码内容,最多允许输入100行，每行最大长度300字符，"
@@ -57,7 +51,6 @@ void BatchPage::buildControls() {
   linesLabel_->setObjectName(QStringLiteral("linesLabel"));
   linesLabel_->setWordWrap(true);
   box_ = NewContentBox(this, "linesBox");
-
   generate_ = new QPushButton(QStringLiteral("批量生成"), this);
   generate_->setObjectName(QStringLiteral("generateButton"));
   generate_->setDefault(true);
@@ -68,6 +61,29 @@ void BatchPage::buildControls() {
   progress_->setObjectName(QStringLiteral("batchProgress"));
   progress_->setFormat(QStringLiteral("%v / %m"));
   progress_->setVisible(false);
+
+  auto* buttonRow = new QHBoxLayout;
+  buttonRow->addStretch(1);
+  buttonRow->addWidget(generate_);
+  buttonRow->addStretch(1);
+  auto* page = new QVBoxLayout(this);
+  page->addWidget(group);
+  page->addWidget(linesLabel_);
+  page->addWidget(box_, 1);
+  page->addLayout(buttonRow);
+  page->addWidget(status_);
+  page->addWidget(progress_);
+  connectControls();
+}
+
+// The prefix and folder rows below the option lists, inside the same group.
+void BatchPage::addDestinationRows(QGroupBox* group) {
+  prefix_ = new QLineEdit(QStringLiteral("batqr"), this);
+  prefix_->setObjectName(QStringLiteral("prefixEdit"));
+  folder_ = new QLineEdit(QDir::homePath(), this);
+  folder_->setObjectName(QStringLiteral("folderEdit"));
+  browse_ = new QPushButton(QStringLiteral("浏览"), this);
+  browse_->setObjectName(QStringLiteral("browseButton"));
 
   auto* prefixRow = new QHBoxLayout;
   prefixRow->addWidget(new QLabel(QStringLiteral("文件前缀："), this));
@@ -80,20 +96,9 @@ void BatchPage::buildControls() {
   auto* groupLayout = qobject_cast<QGridLayout*>(group->layout());
   groupLayout->addLayout(prefixRow, 2, 0, 1, 4);
   groupLayout->addLayout(folderRow, 3, 0, 1, 4);
+}
 
-  auto* buttonRow = new QHBoxLayout;
-  buttonRow->addStretch(1);
-  buttonRow->addWidget(generate_);
-  buttonRow->addStretch(1);
-
-  auto* page = new QVBoxLayout(this);
-  page->addWidget(group);
-  page->addWidget(linesLabel_);
-  page->addWidget(box_, 1);
-  page->addLayout(buttonRow);
-  page->addWidget(status_);
-  page->addWidget(progress_);
-
+void BatchPage::connectControls() {
   timer_ = new QTimer(this);
   timer_->setSingleShot(true);
   connect(timer_, &QTimer::timeout, this, &BatchPage::runNextLine);

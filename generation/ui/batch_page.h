@@ -12,6 +12,7 @@
 #include "ui/page.h"
 #include "generation/ui/generation_controls.h"
 
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -55,6 +56,8 @@ class BatchPage : public Page {
   };
 
   void buildControls();
+  void addDestinationRows(QGroupBox* group);
+  void connectControls();
   void onLimitListChanged();
   void updateLinesLabel();
   void onBrowse();
@@ -68,13 +71,13 @@ class BatchPage : public Page {
   void reportUnwritten();
 
   OptionLists lists_;
-  QLineEdit* prefix_ = nullptr;        // 1055
-  QLineEdit* folder_ = nullptr;        // 1052
-  QPushButton* browse_ = nullptr;      // 1057
-  QLabel* linesLabel_ = nullptr;       // 1047
-  QPlainTextEdit* box_ = nullptr;      // 1046
-  QPushButton* generate_ = nullptr;    // 1045
-  QLabel* status_ = nullptr;           // 1068
+  QLineEdit* prefix_ = nullptr;
+  QLineEdit* folder_ = nullptr;
+  QPushButton* browse_ = nullptr;
+  QLabel* linesLabel_ = nullptr;
+  QPlainTextEdit* box_ = nullptr;
+  QPushButton* generate_ = nullptr;
+  QLabel* status_ = nullptr;
   QProgressBar* progress_ = nullptr;
   QTimer* timer_ = nullptr;
 

@@ -93,8 +93,8 @@ QString NormalisedBoxText(const QString& boxText) {
 }
 
 bool BoxTextToGbk(const QString& boxText, QByteArray* gbk, QString* bad) {
-  // The encoder gets the bytes a Windows edit box would have given, so a
-  // code made here reads back the same as one made by the original program.
+  // The encoder gets CR LF line breaks, so a code made here holds the same
+  // bytes as codes made by earlier releases of this tool.
   QString text = NormalisedBoxText(boxText);
   text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
   return ToGbk(text, gbk, bad);

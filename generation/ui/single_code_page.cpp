@@ -72,9 +72,7 @@ QString SingleCodePage::workingPicturePath() const {
 }
 
 void SingleCodePage::buildControls() {
-  QGroupBox* group =
-      BuildOptionGroup(this, &lists_);
-
+  QGroupBox* group = BuildOptionGroup(this, &lists_);
   remaining_ = new QLabel(QStringLiteral("二维码内容：还可输入300个字符"), this);
   remaining_->setObjectName(QStringLiteral("remainingLabel"));
   text_ = NewContentBox(this, "textBox");
@@ -90,13 +88,11 @@ void SingleCodePage::buildControls() {
 
   status_ = new QLabel(kInitialStatus, this);
   status_->setObjectName(QStringLiteral("statusLabel"));
-
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
   buttons->addWidget(generate_);
   buttons->addWidget(save_);
   buttons->addStretch(1);
-
   auto* left = new QVBoxLayout;
   left->addWidget(group);
   left->addWidget(remaining_);
@@ -106,7 +102,6 @@ void SingleCodePage::buildControls() {
   auto* halves = new QHBoxLayout;
   halves->addLayout(left, 1);
   halves->addWidget(previewBox_, 1);
-
   auto* page = new QVBoxLayout(this);
   page->addLayout(halves, 1);
   page->addWidget(status_);

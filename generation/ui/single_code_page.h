@@ -44,12 +44,12 @@ class SingleCodePage : public Page {
   void focusText();
 
   OptionLists lists_;
-  QLabel* remaining_ = nullptr;       // 1040
-  QPlainTextEdit* text_ = nullptr;    // 1020
-  QFrame* previewBox_ = nullptr;      // 1027
-  QPushButton* generate_ = nullptr;   // 1022
-  QPushButton* save_ = nullptr;       // 1023
-  QLabel* status_ = nullptr;          // 1059
+  QLabel* remaining_ = nullptr;
+  QPlainTextEdit* text_ = nullptr;
+  QFrame* previewBox_ = nullptr;
+  QPushButton* generate_ = nullptr;
+  QPushButton* save_ = nullptr;
+  QLabel* status_ = nullptr;
 
   QString workingFolder_;
   int32_t limit_ = 300;

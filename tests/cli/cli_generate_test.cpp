@@ -78,7 +78,9 @@ TEST_F(CliTest, EncodeWritesWhatWasAskedFor) {
     SCOPED_TRACE(c.file);
     const ProcessResult r = Run(c.args, c.input);
     ASSERT_EQ(r.status, 0) << r.err;
-    if (!c.out.empty()) EXPECT_EQ(r.out, c.out);
+    if (!c.out.empty()) {
+      EXPECT_EQ(r.out, c.out);
+    }
     EXPECT_EQ(ReadBack(c.file), c.content);
   }
 }
