@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run demo test sanitize bench fuzz install clean
+.PHONY: all deps configure build run demo test sanitize bench fuzz mutation install clean
 
 all: build
 
@@ -45,8 +45,13 @@ fuzz: deps
 	@CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQRTOOL_FUZZ=ON -DQRTOOL_GUI=OFF -DQRTOOL_TESTS=OFF -DQRTOOL_BENCH=OFF >/dev/null
 	@cmake --build build-fuzz -j$(JOBS)
 
+# Seeded operator and boundary mutants of the plain libraries against their
+# tests; MUTATION_ARGS passes options, e.g. MUTATION_ARGS="encoder -n 80 --seed 3".
+mutation: deps
+	@python3 scripts/mutation-check $(MUTATION_ARGS)
+
 install: build
 	@cmake --install $(BUILD)
 
 clean:
-	@rm -rf $(BUILD) build-asan build-bench build-fuzz
+	@rm -rf $(BUILD) build-asan build-bench build-fuzz build-mutation
