@@ -39,6 +39,8 @@ TEST(Record, CreatedWithDefaultsAndModulesPackSevenPerByte) {
   // Outside the matrix nothing is read or written.
   qr_set_module(s, -1, 0);
   qr_set_module(s, 0, 178);
+  qr_set_module(s, 178, 0);
+  EXPECT_EQ(s->rowHeight[0], 0);
   EXPECT_EQ(qr_module_is_set(s, 178, 0), 0);
   qr_delete_symbol(s);
   qr_delete_symbol(nullptr);

@@ -51,6 +51,7 @@ TEST(ReedSolomon, FieldSetupAcceptsPrimitivePolynomialsOnly) {
   RsCoder rs;
   EXPECT_TRUE(gf_setup(&rs, 0x11D));
   EXPECT_EQ(rs.fieldSize, 255);
+  EXPECT_FALSE(rs_setup_generator(&rs, 0, 0));  // no EC codewords
   for (int i = 0; i < 300; ++i) EXPECT_EQ(rs.antilog[i % 255], SlowPow2(i, 0x11D, 8)) << i;
   EXPECT_TRUE(gf_setup(&rs, 0x13));  // x^4 + x + 1
   EXPECT_EQ(rs.fieldSize, 15);
