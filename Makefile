@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run demo test sanitize bench fuzz fuzz-run install clean
+.PHONY: all deps configure build run demo test sanitize bench fuzz fuzz-run mutation install clean
 
 all: build
 
@@ -55,8 +55,13 @@ fuzz-run: fuzz
 	  $$f -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 -artifact_prefix=build-fuzz/ 2>&1 | tail -n 3 || exit 1; \
 	done
 
+# Seeded operator and boundary mutants of the plain libraries against their
+# tests; MUTATION_ARGS passes options, e.g. MUTATION_ARGS="encoder -n 80 --seed 3".
+mutation: deps
+	@python3 scripts/mutation-check $(MUTATION_ARGS)
+
 install: build
 	@cmake --install $(BUILD)
 
 clean:
-	@rm -rf $(BUILD) build-asan build-bench build-fuzz
+	@rm -rf $(BUILD) build-asan build-bench build-fuzz build-mutation

@@ -6,6 +6,8 @@ set -euo pipefail
 PACKAGES=(
   # toolchain
   cmake ninja-build g++ make pkg-config clang libclang-rt-14-dev
+  # the mutation check (scripts/mutation-check)
+  python3 ccache
   # libraries of the product
   libjpeg62-turbo-dev libpng-dev
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libqt6multimedia6 libqt6opengl6-dev

