@@ -1,1 +1,1 @@
-target_link_libraries(bench_reader PRIVATE qrreader PkgConfig::QRENCODE PkgConfig::ZXING)
+target_link_libraries(bench_reader PRIVATE qrreader qrencoder PkgConfig::QRENCODE PkgConfig::ZXING)

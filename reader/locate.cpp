@@ -261,7 +261,9 @@ bool TripleSearch(LocateContext* ctx, FinderCentre* c, int32_t n, int32_t select
         *stored = code;
         c[i].found = c[j].found = c[k].found = kMarked;
         bool full = false;
-        if (outer && MarkInside(c, n, stored->corners) >= 3) {
+        // A code painted over a code always costs the outer one corrections;
+        // inside a clean code the centres are its own modules, not a code.
+        if (outer && MarkInside(c, n, stored->corners) >= 3 && stored->corrected > 0) {
           full = TripleSearch(ctx, c, n, kInside, false);
         }
         for (int32_t m = 0; m < n; m++) {

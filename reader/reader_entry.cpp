@@ -56,7 +56,9 @@ void ScanStripLines(ReaderArena* arena, const StripScratch& strip, int32_t first
 // step of all sixteen at once.
 void ScanRows(ReaderArena* arena, const uint8_t* pixels, int32_t width, int32_t height) {
   StripScratch* strip = StripArea(arena);
-  for (int32_t y = 0; y < height; y += kStripLines) {
+  const ScanSink& sink = arena->sink;
+  // Once the store is full every further line would be dropped.
+  for (int32_t y = 0; y < height && sink.count[0] < sink.capacity; y += kStripLines) {
     const int32_t count = height - y < kStripLines ? height - y : kStripLines;
     GatherLines(pixels + static_cast<size_t>(y) * width, width, count, width, strip);
     SmoothStrip(strip->gathered, kStripLines, width, strip);
@@ -68,7 +70,8 @@ void ScanRows(ReaderArena* arena, const uint8_t* pixels, int32_t width, int32_t 
 // read in place; only a last narrower strip is gathered.
 void ScanColumns(ReaderArena* arena, const uint8_t* pixels, int32_t width, int32_t height) {
   StripScratch* strip = StripArea(arena);
-  for (int32_t x = 0; x < width; x += kStripLines) {
+  const ScanSink& sink = arena->sink;
+  for (int32_t x = 0; x < width && sink.count[1] < sink.capacity; x += kStripLines) {
     const int32_t count = width - x < kStripLines ? width - x : kStripLines;
     if (count == kStripLines) {
       SmoothStrip(pixels + x, width, height, strip);
