@@ -18,11 +18,13 @@ namespace {
 constexpr int kMinFailureBudget = 8192;
 constexpr int kRetryAttempts = 4;
 constexpr int kVersionSlack = 3;
+constexpr int kMaxWideTriples = 16;
 constexpr int32_t kFree = 0, kMarked = 1, kInside = 2;
 
 enum class Outcome {
   kDecoded,
   kRejected,       // affine stage
+  kApart,          // affine stage: only the version estimates disagree
   kFitFailed,
   kVersionFailed,
   kFormatFailed,
@@ -36,6 +38,7 @@ struct Rotation {
   OutlineFit fit;
   int32_t outline[4][2];  // latest known outline, quarter pixels
   bool hasOutline;
+  bool wide;              // perspective retry: wider version slack
 };
 
 int Abs(int a) { return a < 0 ? -a : a; }
@@ -51,7 +54,8 @@ int64_t Dist2(const int32_t a[2], const int32_t b[2]) {
 }
 
 // Places the three finders in the affine domain and checks that their module
-// size and version estimates agree.
+// size and version estimates agree (within VersionSlack). Returns 0, -1, or
+// -2 when only the agreement failed.
 int AffineStage(const LocateContext& ctx, Rotation* rot) {
   FinderRole& ul = rot->roles[0];
   FinderRole& ur = rot->roles[1];
@@ -61,16 +65,19 @@ int AffineStage(const LocateContext& ctx, Rotation* rot) {
   DomainMap map{&rot->aff, nullptr};
   int32_t side = int32_t(1) << bits;
   FinderRole* order[3] = {&ur, &dl, &ul};
+  int rc = 0;
   for (FinderRole* f : order) {
     PlaceFinder(f, map);
-    if (EstimateModuleSize(f, side, side) < 0) return -1;
+    int e = EstimateModuleSize(f, side, side, rot->wide);
+    if (e == -1) return -1;
+    if (e < 0) rc = -2;
   }
-  if (Abs(ur.eversion[1] - dl.eversion[0]) > kVersionSlack ||
-      Abs(ul.eversion[1] - ur.eversion[1]) > kVersionSlack ||
-      Abs(ul.eversion[0] - dl.eversion[0]) > kVersionSlack) {
-    return -1;
+  auto apart = [&](int a, int b) { return Abs(a - b) > VersionSlack(a, b, rot->wide); };
+  if (apart(ur.eversion[1], dl.eversion[0]) || apart(ul.eversion[1], ur.eversion[1]) ||
+      apart(ul.eversion[0], dl.eversion[0])) {
+    rc = -2;
   }
-  return 0;
+  return rc;
 }
 
 // Re-estimates the finders in the homography's domain and settles the
@@ -119,7 +126,8 @@ int VersionStage(const BinaryImage& im, Rotation* rot) {
 // One rotation from the affine stage to the decode.
 Outcome RunRotation(LocateContext* ctx, Rotation* rot, CodeData* code) {
   BinaryImage im{ctx->binary, ctx->width, ctx->height};
-  if (AffineStage(*ctx, rot) < 0) return Outcome::kRejected;
+  int affine = AffineStage(*ctx, rot);
+  if (affine < 0) return affine == -2 ? Outcome::kApart : Outcome::kRejected;
   if (FitHomography(&rot->roles[0], &rot->roles[1], &rot->roles[2], rot->aff, im, ctx->rng,
                     ctx->scratch, &rot->fit) < 0) {
     return Outcome::kFitFailed;
@@ -173,9 +181,43 @@ int RetryRotation(LocateContext* ctx, Rotation* rot, RethresholdState* state, Co
     Outcome out = RunRotation(ctx, rot, code);
     if (out == Outcome::kDecoded) return 1;
     if (out == Outcome::kParseFailed) return -2;
-    if (out == Outcome::kFitFailed || out == Outcome::kRejected) return 0;
+    if (out == Outcome::kFitFailed || out == Outcome::kRejected || out == Outcome::kApart) return 0;
   }
   return 0;
+}
+
+// The three rotations of one cyclic order, then the re-thresholding retry.
+// Returns the decoded version, -1, or -2 when nothing got past the affine
+// stage and some rotation failed only on disagreeing version estimates.
+int TryRotations(LocateContext* ctx, FinderCentre* const o[3], int i0, bool wide, CodeData* code) {
+  Rotation rots[3];
+  Outcome outcomes[3] = {Outcome::kRejected, Outcome::kRejected, Outcome::kRejected};
+  int ecRotation = -1;
+  bool apart = false, pastAffine = false;
+  for (int t = 0; t < 3; t++) {
+    int i = (i0 + t) % 3;
+    Rotation& rot = rots[t];
+    rot.hasOutline = false;
+    rot.wide = wide;
+    for (int r = 0; r < 3; r++) rot.roles[r].centre = o[(i + r) % 3];
+    outcomes[t] = RunRotation(ctx, &rot, code);
+    if (outcomes[t] == Outcome::kDecoded) return code->version;
+    if (outcomes[t] == Outcome::kParseFailed) return -1;
+    apart = apart || outcomes[t] == Outcome::kApart;
+    pastAffine = pastAffine || (outcomes[t] != Outcome::kApart && outcomes[t] != Outcome::kRejected);
+    if (outcomes[t] == Outcome::kEcFailed) {
+      ecRotation = t;
+      break;
+    }
+  }
+  for (int t = 0; t < 3; t++) {
+    bool retry = ecRotation >= 0 ? t == ecRotation : outcomes[t] == Outcome::kFormatFailed;
+    if (!retry) continue;
+    int rc = RetryRotation(ctx, &rots[t], &ctx->scratch->rethreshold[t], code);
+    if (rc == 1) return code->version;
+    if (rc == -2) return -1;
+  }
+  return apart && !pastAffine ? -2 : -1;
 }
 
 // The configuration test of one triple. Returns the version of the decoded
@@ -194,28 +236,14 @@ int ConfigurationTest(LocateContext* ctx, FinderCentre* c0, FinderCentre* c1, Fi
       i0 = i;
     }
   }
-  Rotation rots[3];
-  Outcome outcomes[3] = {Outcome::kRejected, Outcome::kRejected, Outcome::kRejected};
-  int ecRotation = -1;
-  for (int t = 0; t < 3; t++) {
-    int i = (i0 + t) % 3;
-    Rotation& rot = rots[t];
-    rot.hasOutline = false;
-    for (int r = 0; r < 3; r++) rot.roles[r].centre = o[(i + r) % 3];
-    outcomes[t] = RunRotation(ctx, &rot, code);
-    if (outcomes[t] == Outcome::kDecoded) return code->version;
-    if (outcomes[t] == Outcome::kParseFailed) return -1;
-    if (outcomes[t] == Outcome::kEcFailed) {
-      ecRotation = t;
-      break;
-    }
-  }
-  for (int t = 0; t < 3; t++) {
-    bool retry = ecRotation >= 0 ? t == ecRotation : outcomes[t] == Outcome::kFormatFailed;
-    if (!retry) continue;
-    int rc = RetryRotation(ctx, &rots[t], &ctx->scratch->rethreshold[t], code);
-    if (rc == 1) return code->version;
-    if (rc == -2) return -1;
+  int rc = TryRotations(ctx, o, i0, false, code);
+  if (rc >= 0) return rc;
+  // Perspective makes the near finders look larger than the far ones: a few
+  // triples per picture get a second try with a wider slack.
+  if (rc == -2 && ctx->wideTriples < kMaxWideTriples) {
+    ctx->wideTriples++;
+    rc = TryRotations(ctx, o, i0, true, code);
+    if (rc >= 0) return rc;
   }
   return -1;
 }

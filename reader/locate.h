@@ -26,6 +26,7 @@ struct LocateContext {
   int32_t codeCount;
   IsaacState* rng;          // seeded empty at the start of every call
   LocateScratch* scratch;   // placed in the arena's decode block
+  int32_t wideTriples;      // triples retried with a wide version slack so far
 };
 
 // Runs the triple search over `centres` (sorted, at least 3) and appends every

@@ -81,7 +81,9 @@ void GridModule(const Grid& g, int i, int j, int32_t out[2]) {
 // Predicts grid point (i, j) from its three settled neighbours (an affine cell
 // of the neighbourhood), or from the base map on the first row and column.
 int PredictionMap(const Grid& g, int i, int j, const ProjMap& base, ProjMap* map) {
-  if (i == 0 || j == 0) {
+  // With only the three finders settled (versions 2-6) their parallelogram
+  // misses the one pattern by modules under perspective; the outline does not.
+  if (i == 0 || j == 0 || g.count == 2) {
     *map = base;
     return 0;
   }
