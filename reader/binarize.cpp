@@ -100,7 +100,7 @@ void BuildHistogram(const uint8_t* grey, int width, RethresholdState* s) {
   std::memset(s->histogram, 0, sizeof(s->histogram));
   for (int y = s->y0; y < s->y1; ++y) {
     const uint8_t* row = grey + static_cast<size_t>(y) * width;
-    for (int x = s->x0; x < s->x1; ++x) ++s->histogram[row[x]];
+    for (int x = s->x0; x < s->x1; ++x) ++s->histogram[row[x] ^ s->invert];
   }
   s->pixelCount = (s->x1 - s->x0) * (s->y1 - s->y0);
   const uint32_t half = static_cast<uint32_t>(s->pixelCount) / 2;
@@ -154,7 +154,7 @@ int Rethreshold(const uint8_t* grey, int width, int height, uint8_t* binary,
   const uint8_t thr = static_cast<uint8_t>(s->threshold > 255 ? 255 : s->threshold);
   for (int y = s->y0; y < s->y1; ++y) {
     const size_t row = static_cast<size_t>(y) * width;
-    for (int x = s->x0; x < s->x1; ++x) binary[row + x] = grey[row + x] < thr ? 255 : 0;
+    for (int x = s->x0; x < s->x1; ++x) binary[row + x] = (grey[row + x] ^ s->invert) < thr ? 255 : 0;
   }
   return 0;
 }

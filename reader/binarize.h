@@ -28,6 +28,7 @@ struct RethresholdState {
   int32_t firstThreshold;        // the median threshold of the first call
   int32_t stepBudget;            // half the box area >> 6
   int32_t built;                 // 0 until the histogram is built
+  uint8_t invert;                // 255 for a light-on-dark code: grey is read inverted
 };
 
 // Clears `state` and sets its box (clamped to the image by Rethreshold).

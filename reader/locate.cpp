@@ -169,6 +169,7 @@ void StartRetry(const LocateContext& ctx, const Rotation& rot, RethresholdState*
   auto clamp = [](int32_t v, int32_t hi) { return v < 0 ? 0 : (v > hi ? hi : v); };
   RethresholdInit(state, clamp(x0 >> 2, ctx.width), clamp((x1 >> 2) + 1, ctx.width),
                   clamp(y0 >> 2, ctx.height), clamp((y1 >> 2) + 1, ctx.height));
+  state->invert = ctx.invert;
 }
 
 // Up to four re-thresholded attempts on one rotation. Returns 1 decoded,
@@ -270,6 +271,8 @@ int MarkInside(FinderCentre* centres, int32_t count, const int32_t corners[4][2]
 bool TripleSearch(LocateContext* ctx, FinderCentre* c, int32_t n, int32_t select, bool outer) {
   int64_t budget = (int64_t(ctx->width) * ctx->height) >> 9;
   if (budget < kMinFailureBudget) budget = kMinFailureBudget;
+  // Light-on-dark codes are rare: their search gets a quarter of the budget.
+  if (ctx->invert != 0) budget >>= 2;
   int64_t failures = 0;
   for (int32_t i = 0; i < n; i++) {
     for (int32_t j = i + 1; j < n && c[i].found == select; j++) {
@@ -313,6 +316,19 @@ bool TripleSearch(LocateContext* ctx, FinderCentre* c, int32_t n, int32_t select
 
 void SearchCodes(LocateContext* ctx, FinderCentre* centres, int32_t count) {
   if (count < 3) return;
+  if (ctx->invert != 0) {
+    // Inside a code already read, light-led patterns are its own modules.
+    for (int32_t i = 0; i < ctx->codeCount; i++) {
+      int32_t corners[4][2];
+      for (int k = 0; k < 4; k++) {
+        corners[k][0] = ctx->codes[i].corners[k][0] * 4;
+        corners[k][1] = ctx->codes[i].corners[k][1] * 4;
+      }
+      for (int32_t m = 0; m < count; m++) {
+        if (InsideOutline(corners, centres[m].pos)) centres[m].found = kMarked;
+      }
+    }
+  }
   TripleSearch(ctx, centres, count, kFree, true);
 }
 

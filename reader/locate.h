@@ -27,10 +27,13 @@ struct LocateContext {
   IsaacState* rng;          // seeded empty at the start of every call
   LocateScratch* scratch;   // placed in the arena's decode block
   int32_t wideTriples;      // triples retried with a wide version slack so far
+  uint8_t invert;           // 255 while light-on-dark codes are searched (binary inverted)
 };
 
 // Runs the triple search over `centres` (sorted, at least 3) and appends every
-// decoded code to ctx->codes. Never allocates.
+// decoded code to ctx->codes. With ctx->invert set (light-on-dark centres,
+// inverted binary image) centres inside codes already decoded are skipped
+// and the failure budget is a quarter. Never allocates.
 void SearchCodes(LocateContext* ctx, FinderCentre* centres, int32_t count);
 
 }  // namespace qrread

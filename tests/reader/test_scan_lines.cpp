@@ -40,6 +40,9 @@ TEST(FinderLineTest, RejectsWrongRatiosAndDarkEndings) {
   // the same widths end on a dark one.
   WidthDecoder dark{};
   EXPECT_EQ(0, PushAll(&dark, {320, 64, 32, 32, 96, 32, 32}));
+  // Light-led (a light-on-dark finder) passes on a dark newest element, as 2.
+  WidthDecoder inverted{};
+  EXPECT_EQ(2, PushAll(&inverted, {0, 320, 32, 32, 96, 32, 32, 64}));
   // Tiny widths (sum below 7) are never a pattern, though 1:1:2:1:1 passes
   // the ratio test at any larger scale.
   WidthDecoder tiny{};
