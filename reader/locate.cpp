@@ -18,7 +18,7 @@ namespace {
 constexpr int kMinFailureBudget = 8192;
 constexpr int kRetryAttempts = 4;
 constexpr int kVersionSlack = 3;
-constexpr int kMaxWideTriples = 16;
+constexpr int kMaxRetriedTriples = 16;  // per call, for each kind of retry
 constexpr int32_t kFree = 0, kMarked = 1, kInside = 2;
 
 enum class Outcome {
@@ -39,6 +39,7 @@ struct Rotation {
   int32_t outline[4][2];  // latest known outline, quarter pixels
   bool hasOutline;
   bool wide;              // perspective retry: wider version slack
+  bool mirrored;          // the code's rows run along u: roles[1] is its lower-left finder
 };
 
 int Abs(int a) { return a < 0 ? -a : a; }
@@ -103,12 +104,14 @@ int VersionStage(const BinaryImage& im, Rotation* rot) {
   } else {
     if (Abs(urVersion - dlVersion) > kVersionSlack) return -1;
     int urRead = -1, dlRead = -1;
+    // A mirrored code's upper-right block lies next to roles[2], along v.
+    const int m = rot->mirrored ? 1 : 0;
     if (urVersion >= 7 - kVersionSlack) {
-      urRead = ReadVersionInfo(ur, hom, im, 0);
+      urRead = ReadVersionInfo(rot->roles[1 + m], hom, im, m);
       if (urRead >= 0 && Abs(urRead - urVersion) > kVersionSlack) urRead = -1;
     }
     if (dlVersion >= 7 - kVersionSlack) {
-      dlRead = ReadVersionInfo(dl, hom, im, 1);
+      dlRead = ReadVersionInfo(rot->roles[2 - m], hom, im, 1 - m);
       if (dlRead >= 0 && Abs(dlRead - dlVersion) > kVersionSlack) dlRead = -1;
     }
     if (urRead >= 0 && dlRead >= 0 && urRead != dlRead) return -1;
@@ -139,7 +142,9 @@ Outcome RunRotation(LocateContext* ctx, Rotation* rot, CodeData* code) {
   rot->hasOutline = true;
   int version = VersionStage(im, rot);
   if (version < 0) return Outcome::kVersionFailed;
-  int format = ReadFormatInfo(rot->roles[0], rot->roles[1], rot->roles[2], rot->fit.hom, im);
+  const int m = rot->mirrored ? 1 : 0;
+  int format = ReadFormatInfo(rot->roles[0], rot->roles[1 + m], rot->roles[2 - m], rot->fit.hom,
+                              im, rot->mirrored);
   if (format < 0) return Outcome::kFormatFailed;
   const int32_t finders[3][2] = {
       {rot->roles[0].centre->pos[0], rot->roles[0].centre->pos[1]},
@@ -148,9 +153,15 @@ Outcome RunRotation(LocateContext* ctx, Rotation* rot, CodeData* code) {
   if (SampleCode(version, finders, rot->fit.corners, im, ctx->scratch, rot->outline) < 0) {
     return Outcome::kEcFailed;
   }
+  if (rot->mirrored) {
+    TransposeSamples(qrstd::SymbolSize(version), ctx->scratch->samples,
+                     ctx->scratch->functionMask);
+  }
   for (int k = 0; k < 4; k++) {
-    code->corners[k][0] = rot->outline[k][0];
-    code->corners[k][1] = rot->outline[k][1];
+    // The code's own upper-right corner is the domain's (0, 1) when mirrored.
+    const int from = rot->mirrored && (k == 1 || k == 2) ? 3 - k : k;
+    code->corners[k][0] = rot->outline[from][0];
+    code->corners[k][1] = rot->outline[from][1];
   }
   int rc = DecodeSampledCode(code, ctx->pools, *ctx->gf, version, format, ctx->scratch->samples,
                              ctx->scratch->codewords);
@@ -187,25 +198,31 @@ int RetryRotation(LocateContext* ctx, Rotation* rot, RethresholdState* state, Co
   return 0;
 }
 
+// What the rotations of one attempt reached, when none decoded.
+constexpr int kReachedApart = 1;    // nothing past the affine stage, some only on versions
+constexpr int kReachedFormat = 2;   // some rotation read as far as format or error correction
+
 // The three rotations of one cyclic order, then the re-thresholding retry.
-// Returns the decoded version, -1, or -2 when nothing got past the affine
-// stage and some rotation failed only on disagreeing version estimates.
-int TryRotations(LocateContext* ctx, FinderCentre* const o[3], int i0, bool wide, CodeData* code) {
+// Returns the decoded version or -1; `reached` tells how far a failure got.
+int TryRotations(LocateContext* ctx, FinderCentre* const o[3], int i0, bool wide, bool mirrored,
+                 CodeData* code, int* reached) {
   Rotation rots[3];
   Outcome outcomes[3] = {Outcome::kRejected, Outcome::kRejected, Outcome::kRejected};
   int ecRotation = -1;
-  bool apart = false, pastAffine = false;
+  bool apart = false, pastAffine = false, format = false;
   for (int t = 0; t < 3; t++) {
     int i = (i0 + t) % 3;
     Rotation& rot = rots[t];
     rot.hasOutline = false;
     rot.wide = wide;
+    rot.mirrored = mirrored;
     for (int r = 0; r < 3; r++) rot.roles[r].centre = o[(i + r) % 3];
     outcomes[t] = RunRotation(ctx, &rot, code);
     if (outcomes[t] == Outcome::kDecoded) return code->version;
     if (outcomes[t] == Outcome::kParseFailed) return -1;
     apart = apart || outcomes[t] == Outcome::kApart;
     pastAffine = pastAffine || (outcomes[t] != Outcome::kApart && outcomes[t] != Outcome::kRejected);
+    format = format || outcomes[t] == Outcome::kFormatFailed || outcomes[t] == Outcome::kEcFailed;
     if (outcomes[t] == Outcome::kEcFailed) {
       ecRotation = t;
       break;
@@ -218,7 +235,8 @@ int TryRotations(LocateContext* ctx, FinderCentre* const o[3], int i0, bool wide
     if (rc == 1) return code->version;
     if (rc == -2) return -1;
   }
-  return apart && !pastAffine ? -2 : -1;
+  *reached = (apart && !pastAffine ? kReachedApart : 0) | (format ? kReachedFormat : 0);
+  return -1;
 }
 
 // The configuration test of one triple. Returns the version of the decoded
@@ -237,13 +255,24 @@ int ConfigurationTest(LocateContext* ctx, FinderCentre* c0, FinderCentre* c1, Fi
       i0 = i;
     }
   }
-  int rc = TryRotations(ctx, o, i0, false, code);
+  int reached = 0;
+  int rc = TryRotations(ctx, o, i0, false, false, code, &reached);
   if (rc >= 0) return rc;
   // Perspective makes the near finders look larger than the far ones: a few
   // triples per picture get a second try with a wider slack.
-  if (rc == -2 && ctx->wideTriples < kMaxWideTriples) {
+  bool wide = false;
+  if ((reached & kReachedApart) != 0 && ctx->wideTriples < kMaxRetriedTriples) {
     ctx->wideTriples++;
-    rc = TryRotations(ctx, o, i0, true, code);
+    wide = true;
+    rc = TryRotations(ctx, o, i0, true, false, code, &reached);
+    if (rc >= 0) return rc;
+  }
+  // A code seen from behind (glass, film) turns the other way: the finder
+  // after UL in the turn is its lower-left one. Read it transposed, when the
+  // geometry was sound enough to reach format.
+  if ((reached & kReachedFormat) != 0 && ctx->mirroredTriples < kMaxRetriedTriples) {
+    ctx->mirroredTriples++;
+    rc = TryRotations(ctx, o, i0, wide, true, code, &reached);
     if (rc >= 0) return rc;
   }
   return -1;

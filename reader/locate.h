@@ -27,6 +27,7 @@ struct LocateContext {
   IsaacState* rng;          // seeded empty at the start of every call
   LocateScratch* scratch;   // placed in the arena's decode block
   int32_t wideTriples;      // triples retried with a wide version slack so far
+  int32_t mirroredTriples;  // triples retried as mirrored codes so far
   uint8_t invert;           // 255 while light-on-dark codes are searched (binary inverted)
 };
 

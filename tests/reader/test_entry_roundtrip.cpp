@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <qrencode.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -100,13 +101,27 @@ Grey Turned(const Grey& g, int quarter) {
   return out;
 }
 
-TEST(RoundTripTest, TurnedAndMirroredPicturesStillRead) {
+Grey Mirrored(Grey g) {
+  for (int y = 0; y < g.height; ++y) {
+    uint8_t* row = g.px.data() + size_t(y) * g.width;
+    std::reverse(row, row + g.width);
+  }
+  return g;
+}
+
+// Every turn, seen from behind (glass, film) and printed light on dark.
+TEST(RoundTripTest, TurnedMirroredAndInvertedPicturesStillRead) {
   Grey g(300, 260);
   ASSERT_GT(DrawCode(&g, "turned", 50, 30, 5, 3, 2), 0);
-  for (int q = 0; q < 4; ++q) {
-    const auto r = Read(Turned(g, q));
-    ASSERT_EQ(1u, r.size()) << q;
-    EXPECT_EQ("turned", Text(r[0])) << q;
+  Grey inverted = g;
+  for (uint8_t& v : inverted.px) v = static_cast<uint8_t>(255 - v);
+  for (int q = 0; q < 8; ++q) {
+    for (const Grey* source : {&g, &inverted}) {
+      const Grey turned = Turned(*source, q % 4);
+      const auto r = Read(q < 4 ? turned : Mirrored(turned));
+      ASSERT_EQ(1u, r.size()) << q << (source == &g ? "" : " inverted");
+      EXPECT_EQ("turned", Text(r[0])) << q;
+    }
   }
 }
 
