@@ -8,6 +8,7 @@
 #include "reader/edge_walk.h"
 #include "reader/finder_role.h"
 #include "reader/homography.h"
+#include "reader/line_fit.h"
 #include "reader/locate_scratch.h"
 #include "reader/sampling.h"
 
@@ -84,7 +85,7 @@ int AffineStage(const LocateContext& ctx, Rotation* rot) {
 // Re-estimates the finders in the homography's domain and settles the
 // version: from the estimates for small codes, else from the version
 // information blocks. Returns 1..40 or -1.
-int VersionStage(const BinaryImage& im, Rotation* rot) {
+int VersionStage(LocateContext* ctx, const BinaryImage& im, Rotation* rot) {
   FinderRole& ul = rot->roles[0];
   FinderRole& ur = rot->roles[1];
   FinderRole& dl = rot->roles[2];
@@ -116,6 +117,12 @@ int VersionStage(const BinaryImage& im, Rotation* rot) {
     }
     if (urRead >= 0 && dlRead >= 0 && urRead != dlRead) return -1;
     version = urRead >= 0 ? urRead : dlRead;
+    // Both blocks unreadable though the finders agree: try their estimate
+    // (error correction still has to accept it), a few times per picture.
+    if (version < 0 && urVersion == dlVersion && ctx->estimatedVersions < kMaxRetriedTriples) {
+      ctx->estimatedVersions++;
+      version = urVersion > 40 ? -1 : urVersion;
+    }
     if (version < 0) return -1;
   }
   ClassifyEdges(&ul, map);
@@ -140,7 +147,7 @@ Outcome RunRotation(LocateContext* ctx, Rotation* rot, CodeData* code) {
     rot->outline[k][1] = rot->fit.corners[k][1];
   }
   rot->hasOutline = true;
-  int version = VersionStage(im, rot);
+  int version = VersionStage(ctx, im, rot);
   if (version < 0) return Outcome::kVersionFailed;
   const int m = rot->mirrored ? 1 : 0;
   int format = ReadFormatInfo(rot->roles[0], rot->roles[1 + m], rot->roles[2 - m], rot->fit.hom,
@@ -183,19 +190,37 @@ void StartRetry(const LocateContext& ctx, const Rotation& rot, RethresholdState*
   state->invert = ctx.invert;
 }
 
-// Up to four re-thresholded attempts on one rotation. Returns 1 decoded,
-// -2 data stream unparseable, 0 nothing found.
+// One more attempt on the code's box binarised with a window of about six
+// modules: at 2-3 pixels per module on texture the image-wide window leaves
+// too many wrong modules. Returns 1 decoded, -2 unparseable, 0 nothing.
+int LocalWindowAttempt(LocateContext* ctx, Rotation* rot, const RethresholdState& box,
+                       CodeData* code) {
+  if (ctx->localTriples >= kMaxRetriedTriples) return 0;
+  ctx->localTriples++;
+  const int32_t n = 17 + 4 * rot->roles[1].eversion[0];
+  const int64_t d2 = Dist2(rot->roles[0].centre->pos, rot->roles[1].centre->pos);
+  const int32_t module4 = static_cast<int32_t>(Isqrt64(static_cast<uint64_t>(d2))) / (n - 7);
+  const int32_t half = module4 * 3 / 4 > 2 ? module4 * 3 / 4 : 2;
+  BinarizeBox(ctx->grey, ctx->width, ctx->height, ctx->binary, box.x0, box.x1, box.y0, box.y1,
+              half, ctx->invert, ctx->columnSums);
+  Outcome out = RunRotation(ctx, rot, code);
+  if (out == Outcome::kDecoded) return 1;
+  return out == Outcome::kParseFailed ? -2 : 0;
+}
+
+// Up to four re-thresholded attempts on one rotation, then one with a local
+// window. Returns 1 decoded, -2 data stream unparseable, 0 nothing found.
 int RetryRotation(LocateContext* ctx, Rotation* rot, RethresholdState* state, CodeData* code) {
   if (!rot->hasOutline) return 0;
   StartRetry(*ctx, *rot, state);
   for (int attempt = 0; attempt < kRetryAttempts; attempt++) {
-    if (Rethreshold(ctx->grey, ctx->width, ctx->height, ctx->binary, state) < 0) return 0;
+    if (Rethreshold(ctx->grey, ctx->width, ctx->height, ctx->binary, state) < 0) break;
     Outcome out = RunRotation(ctx, rot, code);
     if (out == Outcome::kDecoded) return 1;
     if (out == Outcome::kParseFailed) return -2;
     if (out == Outcome::kFitFailed || out == Outcome::kRejected || out == Outcome::kApart) return 0;
   }
-  return 0;
+  return LocalWindowAttempt(ctx, rot, *state, code);
 }
 
 // What the rotations of one attempt reached, when none decoded.

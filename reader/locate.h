@@ -28,6 +28,9 @@ struct LocateContext {
   LocateScratch* scratch;   // placed in the arena's decode block
   int32_t wideTriples;      // triples retried with a wide version slack so far
   int32_t mirroredTriples;  // triples retried as mirrored codes so far
+  int32_t localTriples;     // rotations retried with a local binarisation window so far
+  int32_t estimatedVersions;  // versions taken from the finders' estimate so far
+  uint32_t* columnSums;     // width words of scratch for that window
   uint8_t invert;           // 255 while light-on-dark codes are searched (binary inverted)
 };
 

@@ -164,6 +164,7 @@ void RunQrStage(ReaderArena* arena) {
   ctx.codeCount = 0;
   ctx.rng = arena->rng;
   ctx.scratch = arena->scratch;
+  ctx.columnSums = arena->columnSums;
   SearchCodes(&ctx, arena->centres, ncentres);
   if (ninverted >= 3 && ctx.codeCount < kMaxCodes) {
     // Light-on-dark codes are read from the inverted binarised image.
