@@ -224,7 +224,7 @@ int RetryRotation(LocateContext* ctx, Rotation* rot, RethresholdState* state, Co
 }
 
 // What the rotations of one attempt reached, when none decoded.
-constexpr int kReachedApart = 1;    // nothing past the affine stage, some only on versions
+constexpr int kReachedApart = 1;    // some rotation failed only on disagreeing versions
 constexpr int kReachedFormat = 2;   // some rotation read as far as format or error correction
 
 // The three rotations of one cyclic order, then the re-thresholding retry.
@@ -234,7 +234,7 @@ int TryRotations(LocateContext* ctx, FinderCentre* const o[3], int i0, bool wide
   Rotation rots[3];
   Outcome outcomes[3] = {Outcome::kRejected, Outcome::kRejected, Outcome::kRejected};
   int ecRotation = -1;
-  bool apart = false, pastAffine = false, format = false;
+  bool apart = false, format = false;
   for (int t = 0; t < 3; t++) {
     int i = (i0 + t) % 3;
     Rotation& rot = rots[t];
@@ -246,7 +246,6 @@ int TryRotations(LocateContext* ctx, FinderCentre* const o[3], int i0, bool wide
     if (outcomes[t] == Outcome::kDecoded) return code->version;
     if (outcomes[t] == Outcome::kParseFailed) return -1;
     apart = apart || outcomes[t] == Outcome::kApart;
-    pastAffine = pastAffine || (outcomes[t] != Outcome::kApart && outcomes[t] != Outcome::kRejected);
     format = format || outcomes[t] == Outcome::kFormatFailed || outcomes[t] == Outcome::kEcFailed;
     if (outcomes[t] == Outcome::kEcFailed) {
       ecRotation = t;
@@ -260,7 +259,7 @@ int TryRotations(LocateContext* ctx, FinderCentre* const o[3], int i0, bool wide
     if (rc == 1) return code->version;
     if (rc == -2) return -1;
   }
-  *reached = (apart && !pastAffine ? kReachedApart : 0) | (format ? kReachedFormat : 0);
+  *reached = (apart ? kReachedApart : 0) | (format ? kReachedFormat : 0);
   return -1;
 }
 

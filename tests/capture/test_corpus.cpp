@@ -97,11 +97,11 @@ FolderResult RunFolder(const fs::path& dir, bool expectNothing) {
   return r;
 }
 
-// Floors: what the reader reaches, less a small margin. Raise them as the
+// Floors: what the reader reaches (it is deterministic). Raise them as the
 // reader improves; a drop below them is a regression.
 const std::map<std::string, int> kFloors = {
-    {"qrcode-1", 8}, {"qrcode-2", 35}, {"qrcode-3", 13}, {"qrcode-4", 15},
-    {"qrcode-5", 11}, {"qrcode-6", 14}, {"qrcode-7", 4},
+    {"qrcode-1", 8}, {"qrcode-2", 42}, {"qrcode-3", 17}, {"qrcode-4", 16},
+    {"qrcode-5", 16}, {"qrcode-6", 15}, {"qrcode-7", 5},
 };
 
 TEST(Corpus, RealPictures) {
