@@ -53,7 +53,12 @@ inline int WidthDecoderPush(WidthDecoder* d, uint32_t width) {
   // The five widths before the newest one.
   d->sum5 += w[(i - 1) & 15] - w[(i - 6) & 15];
   d->index = i + 1;
-  if (d->sum5 < 7) return 0;
+  const uint32_t s = d->sum5;
+  if (s < 7) return 0;
+  // Most windows fail on the centre pair (four modules of seven): turned
+  // away here, exactly as the full test would (see PairIs).
+  const uint32_t centre = w[(i - 2) & 15] + w[(i - 3) & 15];
+  if (centre <= s && s < (1u << 27) && centre * 14u + 1u < 7u * s) return 0;
   return WidthDecoderTest(d, width) << (i & 1);
 }
 
