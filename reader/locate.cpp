@@ -84,8 +84,9 @@ int AffineStage(const LocateContext& ctx, Rotation* rot) {
 
 // Re-estimates the finders in the homography's domain and settles the
 // version: from the estimates for small codes, else from the version
-// information blocks. Returns 1..40 or -1.
-int VersionStage(LocateContext* ctx, const BinaryImage& im, Rotation* rot) {
+// information blocks, else (capped) from the estimates again. Returns 1..40
+// or -1; versions up to *last (when above the result) are candidates too.
+int VersionStage(LocateContext* ctx, const BinaryImage& im, Rotation* rot, int* last) {
   FinderRole& ul = rot->roles[0];
   FinderRole& ur = rot->roles[1];
   FinderRole& dl = rot->roles[2];
@@ -117,11 +118,17 @@ int VersionStage(LocateContext* ctx, const BinaryImage& im, Rotation* rot) {
     }
     if (urRead >= 0 && dlRead >= 0 && urRead != dlRead) return -1;
     version = urRead >= 0 ? urRead : dlRead;
-    // Both blocks unreadable though the finders agree: try their estimate
-    // (error correction still has to accept it), a few times per picture.
-    if (version < 0 && urVersion == dlVersion && ctx->estimatedVersions < kMaxRetriedTriples) {
+    // No version read: try what the finders estimate, when they agree or
+    // (below version 7, which has no version blocks) every version between
+    // their estimates. Error correction still has to accept it; a few times
+    // per picture.
+    const int lo = urVersion < dlVersion ? urVersion : dlVersion;
+    const int hi = urVersion < dlVersion ? dlVersion : urVersion;
+    if (version < 0 && (lo == hi || hi < 7) && hi <= 40 &&
+        ctx->estimatedVersions < kMaxRetriedTriples) {
       ctx->estimatedVersions++;
-      version = urVersion > 40 ? -1 : urVersion;
+      version = lo;
+      *last = hi;
     }
     if (version < 0) return -1;
   }
@@ -147,7 +154,8 @@ Outcome RunRotation(LocateContext* ctx, Rotation* rot, CodeData* code) {
     rot->outline[k][1] = rot->fit.corners[k][1];
   }
   rot->hasOutline = true;
-  int version = VersionStage(ctx, im, rot);
+  int last = -1;
+  int version = VersionStage(ctx, im, rot, &last);
   if (version < 0) return Outcome::kVersionFailed;
   const int m = rot->mirrored ? 1 : 0;
   int format = ReadFormatInfo(rot->roles[0], rot->roles[1 + m], rot->roles[2 - m], rot->fit.hom,
@@ -157,23 +165,26 @@ Outcome RunRotation(LocateContext* ctx, Rotation* rot, CodeData* code) {
       {rot->roles[0].centre->pos[0], rot->roles[0].centre->pos[1]},
       {rot->roles[1].centre->pos[0], rot->roles[1].centre->pos[1]},
       {rot->roles[2].centre->pos[0], rot->roles[2].centre->pos[1]}};
-  if (SampleCode(version, finders, rot->fit.corners, im, ctx->scratch, rot->outline) < 0) {
-    return Outcome::kEcFailed;
+  for (const int first = version; version == first || version <= last; version++) {
+    if (SampleCode(version, finders, rot->fit.corners, im, ctx->scratch, rot->outline) < 0) {
+      return Outcome::kEcFailed;
+    }
+    if (rot->mirrored) {
+      TransposeSamples(qrstd::SymbolSize(version), ctx->scratch->samples,
+                       ctx->scratch->functionMask);
+    }
+    for (int k = 0; k < 4; k++) {
+      // The code's own upper-right corner is the domain's (0, 1) when mirrored.
+      const int from = rot->mirrored && (k == 1 || k == 2) ? 3 - k : k;
+      code->corners[k][0] = rot->outline[from][0];
+      code->corners[k][1] = rot->outline[from][1];
+    }
+    int rc = DecodeSampledCode(code, ctx->pools, *ctx->gf, version, format,
+                               ctx->scratch->samples, ctx->scratch->codewords);
+    if (rc == 0) return Outcome::kDecoded;
+    if (rc == -2) return Outcome::kParseFailed;
   }
-  if (rot->mirrored) {
-    TransposeSamples(qrstd::SymbolSize(version), ctx->scratch->samples,
-                     ctx->scratch->functionMask);
-  }
-  for (int k = 0; k < 4; k++) {
-    // The code's own upper-right corner is the domain's (0, 1) when mirrored.
-    const int from = rot->mirrored && (k == 1 || k == 2) ? 3 - k : k;
-    code->corners[k][0] = rot->outline[from][0];
-    code->corners[k][1] = rot->outline[from][1];
-  }
-  int rc = DecodeSampledCode(code, ctx->pools, *ctx->gf, version, format, ctx->scratch->samples,
-                             ctx->scratch->codewords);
-  if (rc == 0) return Outcome::kDecoded;
-  return rc == -2 ? Outcome::kParseFailed : Outcome::kEcFailed;
+  return Outcome::kEcFailed;
 }
 
 void StartRetry(const LocateContext& ctx, const Rotation& rot, RethresholdState* state) {
