@@ -52,7 +52,7 @@ Grey Mirrored(Grey g) {
 // Every turn, seen from behind (glass, film) and printed light on dark.
 TEST(RoundTripTest, TurnedMirroredAndInvertedPicturesStillRead) {
   Grey g(300, 260);
-  ASSERT_GT(DrawCode(&g, "turned", 50, 30, 5, 3, 2), 0);
+  ASSERT_GT(DrawCode(&g, "turned", 50, 30, 4, 7, 2), 0);
   Grey inverted = g;
   for (uint8_t& v : inverted.px) v = static_cast<uint8_t>(255 - v);
   for (int q = 0; q < 8; ++q) {
