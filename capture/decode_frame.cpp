@@ -50,6 +50,26 @@ DecodeResult DecodeResultTable::Record(int index) const {
   return records_[index];
 }
 
+// The pad columns continue the row without adding an edge of their own: a
+// finder cut by the right border ends at the border (a dark pad would widen
+// its last module), and a light quiet zone is not stepped up to white (the
+// edge scanner would take the step for the module's edge). So: below the
+// mean of the row's last 8 pixels, their lightest; otherwise the last pixel.
+namespace {
+
+uint8_t PadValue(const uint8_t* row, int32_t width) {
+  const int32_t n = width < 8 ? width : 8;
+  int32_t sum = 0, lightest = 0;
+  for (int32_t x = width - n; x < width; ++x) {
+    sum += row[x];
+    if (row[x] > lightest) lightest = row[x];
+  }
+  const int32_t last = row[width - 1];
+  return static_cast<uint8_t>(last * n < sum ? lightest : last);
+}
+
+}  // namespace
+
 void ConvertFrameToGrey(const uint8_t* pixels, int32_t width, int32_t height,
                         int32_t bitsPerPixel, std::vector<uint8_t>* grey) {
   const int64_t srcStride = FrameStride(width, bitsPerPixel);
@@ -64,6 +84,7 @@ void ConvertFrameToGrey(const uint8_t* pixels, int32_t width, int32_t height,
       double v = ((src[1] * 0.587) + (src[2] * 0.299)) + (src[0] * 0.114);
       dst[x] = static_cast<uint8_t>(static_cast<int>(v));
     }
+    std::memset(dst + width, PadValue(dst, width), static_cast<size_t>(stride - width));
   }
   grey->assign(bottomUp.size(), 0);
   for (int32_t i = 0; i < height; ++i) {

@@ -5,7 +5,8 @@
 #include <vector>
 
 // Grey row stride for a picture `width` pixels wide: width rounded up to a
-// multiple of 4. The pad columns are part of the grey image and are 0.
+// multiple of 4. The pad columns are part of the grey image: each continues
+// its row (the last pixel, or the row's local light level after a dark one).
 constexpr int32_t GreyStride(int32_t width) { return (width + 3) / 4 * 4; }
 
 // Source row stride: rows padded to 4 bytes; 4 bytes per pixel when

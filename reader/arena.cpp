@@ -30,8 +30,9 @@ struct MainLayout {
 // Fixed places inside the decode block.
 struct DecodeLayout {
   static constexpr size_t lines = 0;
+  static constexpr size_t inverted = lines + sizeof(FinderLine) * kFinderLineStore;
   static constexpr size_t codes =
-      AlignUp(lines + sizeof(FinderLine) * kFinderLineStore, alignof(CodeData));
+      AlignUp(inverted + sizeof(FinderLine) * kInvertedLineStore, alignof(CodeData));
   static constexpr size_t entries = AlignUp(codes + sizeof(CodeData) * kMaxCodes, alignof(DataEntry));
   static constexpr size_t segments = AlignUp(entries + sizeof(DataEntry) * kMaxEntries, 8);
   static constexpr size_t centres = AlignUp(
@@ -87,6 +88,8 @@ ReaderArena* ArenaOpen() {
   arena->binary = main + MainLayout::binary;
   arena->lines[0] = At<FinderLine>(decode, DecodeLayout::lines);
   arena->lines[1] = arena->lines[0] + kMaxFinderLines;
+  arena->inverted[0] = At<FinderLine>(decode, DecodeLayout::inverted);
+  arena->inverted[1] = arena->inverted[0] + kMaxFinderLines;
   arena->codes = At<CodeData>(decode, DecodeLayout::codes);
   arena->centres = At<FinderCentre>(decode, DecodeLayout::centres);
   arena->edgePoints = At<EdgePoint>(decode, DecodeLayout::edgePoints);

@@ -17,7 +17,7 @@ struct IsaacState;
 struct LocateScratch;
 
 constexpr size_t kMainBlockBytes = 1510988;
-constexpr size_t kDecodeBlockBytes = 401204;
+constexpr size_t kDecodeBlockBytes = 401204 + sizeof(FinderLine) * 2 * kMaxFinderLines;
 constexpr int kMaxImageWidth = 1280;
 constexpr int kMaxImageHeight = 1024;
 // Finder lines of both directions share one store: the row pass may take all
@@ -26,6 +26,8 @@ constexpr int kMaxImageHeight = 1024;
 // 1:1:3:1:1 run in the data counts), and a list cut at a fixed share loses the
 // finder scanned last: a clean code would go unread.
 constexpr int kFinderLineStore = 4 * kMaxFinderLines;
+// Light-on-dark lines: a list of kMaxFinderLines per direction.
+constexpr int kInvertedLineStore = 2 * kMaxFinderLines;
 
 constexpr uint32_t kFormatY800 = 0x30303859;  // "Y800" little-endian
 constexpr uint32_t kFormatGrey = 0x59455247;  // "GREY", the same format
@@ -58,6 +60,7 @@ struct ReaderArena {
   // Decode block.
   FinderLine* lines[2];          // horizontal, then vertical behind them, in one
                                  // store of kFinderLineStore (set by ScanImage)
+  FinderLine* inverted[2];       // light-on-dark lines, kMaxFinderLines each
   CodeData* codes;               // kMaxCodes
   FinderCentre* centres;         // kMaxFinderCentres
   EdgePoint* edgePoints;         // kMaxEdgePoints

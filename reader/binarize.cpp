@@ -100,7 +100,7 @@ void BuildHistogram(const uint8_t* grey, int width, RethresholdState* s) {
   std::memset(s->histogram, 0, sizeof(s->histogram));
   for (int y = s->y0; y < s->y1; ++y) {
     const uint8_t* row = grey + static_cast<size_t>(y) * width;
-    for (int x = s->x0; x < s->x1; ++x) ++s->histogram[row[x]];
+    for (int x = s->x0; x < s->x1; ++x) ++s->histogram[row[x] ^ s->invert];
   }
   s->pixelCount = (s->x1 - s->x0) * (s->y1 - s->y0);
   const uint32_t half = static_cast<uint32_t>(s->pixelCount) / 2;
@@ -154,9 +154,56 @@ int Rethreshold(const uint8_t* grey, int width, int height, uint8_t* binary,
   const uint8_t thr = static_cast<uint8_t>(s->threshold > 255 ? 255 : s->threshold);
   for (int y = s->y0; y < s->y1; ++y) {
     const size_t row = static_cast<size_t>(y) * width;
-    for (int x = s->x0; x < s->x1; ++x) binary[row + x] = grey[row + x] < thr ? 255 : 0;
+    for (int x = s->x0; x < s->x1; ++x) binary[row + x] = (grey[row + x] ^ s->invert) < thr ? 255 : 0;
   }
   return 0;
+}
+
+void BinarizeBox(const uint8_t* grey, int width, int height, uint8_t* binary, int x0, int x1,
+                 int y0, int y1, int half, uint8_t invert, uint32_t* columnSums) {
+  x0 = Clamp(x0, 0, width);
+  x1 = Clamp(x1, 0, width);
+  y0 = Clamp(y0, 0, height);
+  y1 = Clamp(y1, 0, height);
+  if (x1 <= x0 || y1 <= y0 || half < 1) return;
+  const int xa = x0 - half > 0 ? x0 - half : 0;
+  const int xb = x1 + half < width ? x1 + half : width;
+  int ra = y0 - half > 0 ? y0 - half : 0;
+  int rb = y0 + half < height - 1 ? y0 + half : height - 1;  // rows ra .. rb
+  for (int x = xa; x < xb; ++x) {
+    uint32_t sum = 0;
+    for (int r = ra; r <= rb; ++r) sum += grey[static_cast<size_t>(r) * width + x];
+    columnSums[x] = sum;
+  }
+  for (int y = y0; y < y1; ++y) {
+    const uint8_t* row = grey + static_cast<size_t>(y) * width;
+    uint8_t* out = binary + static_cast<size_t>(y) * width;
+    const uint32_t rows = static_cast<uint32_t>(rb - ra + 1);
+    int ca = x0 - half > xa ? x0 - half : xa;
+    int cb = x0 + half < xb - 1 ? x0 + half : xb - 1;  // columns ca .. cb
+    uint32_t sum = 0;
+    for (int c = ca; c <= cb; ++c) sum += columnSums[c];
+    for (int x = x0; x < x1; ++x) {
+      const uint32_t count = rows * static_cast<uint32_t>(cb - ca + 1);
+      const uint32_t total = invert != 0 ? 255 * count - sum : sum;
+      out[x] = (static_cast<uint32_t>(row[x] ^ invert) + 3u) * count < total ? 255 : 0;
+      if (x - half >= ca) sum -= columnSums[ca++];
+      if (x + half + 1 < xb) sum += columnSums[++cb];
+    }
+    // Slide the column sums one row down.
+    if (y + 1 < y1) {
+      const int nra = y + 1 - half > 0 ? y + 1 - half : 0;
+      const int nrb = y + 1 + half < height - 1 ? y + 1 + half : height - 1;
+      for (int x = xa; x < xb; ++x) {
+        uint32_t v = columnSums[x];
+        if (nra > ra) v -= grey[static_cast<size_t>(ra) * width + x];
+        if (nrb > rb) v += grey[static_cast<size_t>(nrb) * width + x];
+        columnSums[x] = v;
+      }
+      ra = nra;
+      rb = nrb;
+    }
+  }
 }
 
 }  // namespace qrread

@@ -28,6 +28,7 @@ struct RethresholdState {
   int32_t firstThreshold;        // the median threshold of the first call
   int32_t stepBudget;            // half the box area >> 6
   int32_t built;                 // 0 until the histogram is built
+  uint8_t invert;                // 255 for a light-on-dark code: grey is read inverted
 };
 
 // Clears `state` and sets its box (clamped to the image by Rethreshold).
@@ -39,5 +40,13 @@ void RethresholdInit(RethresholdState* state, int x0, int x1, int y0, int y1);
 // the box is empty); the box is then left as it was.
 int Rethreshold(const uint8_t* grey, int width, int height, uint8_t* binary,
                 RethresholdState* state);
+
+// Binarises the box x0 .. x1 - 1, y0 .. y1 - 1 of `binary` (clamped to the
+// image) with a local mean over a window of 2 half + 1 pixels on each side
+// (clipped at the image edges): dark when grey + 3 lies below the mean, grey
+// read as grey ^ invert (0, or 255 for a light-on-dark code). `columnSums`
+// must hold `width` words.
+void BinarizeBox(const uint8_t* grey, int width, int height, uint8_t* binary, int x0, int x1,
+                 int y0, int y1, int half, uint8_t invert, uint32_t* columnSums);
 
 }  // namespace qrread

@@ -94,6 +94,7 @@ int DecodeSampledCode(CodeData* code, ReaderPools* pools, const qrstd::Gf256& gf
   code->entries = nullptr;
   code->entryCount = 0;
   code->saIndex = code->saSize = code->saParity = 0;
+  code->corrected = 0;
 
   const int side = qrstd::SymbolSize(version);
   uint32_t fmask[kMaxSide * GridStride(kMaxSide)];
@@ -130,6 +131,7 @@ int DecodeSampledCode(CodeData* code, ReaderPools* pools, const qrstd::Gf256& gf
     uint8_t* block = blocks + blockStart(b);
     int corrected = RsCorrectBlock(gf, block, dataLen(b) + parity, parity);
     if (corrected < 0 || corrected > cap) return -1;
+    code->corrected += corrected;
     for (int i = 0; i < dataLen(b); ++i) data[dataCount++] = block[i];
   }
   return ParseDataStream(code, pools, version, data, dataCount) == 0 ? 0 : -2;

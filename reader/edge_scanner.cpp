@@ -94,43 +94,6 @@ void EdgeScannerCandidate(EdgeScanner* s, int32_t d1, int32_t a, int32_t b) {
   }
 }
 
-void EdgeScannerPixels(EdgeScanner* s, const uint8_t* pixels, int32_t count, int32_t step) {
-  if (count <= 0) return;
-  if (s->x == 0) {
-    EdgeScannerPixel(s, *pixels);
-    pixels += step;
-    --count;
-  }
-  // The smoothed values live in registers; the ring is written back at the end.
-  int32_t x = s->x;
-  int32_t s1 = s->ring[(x - 1) & 3], s2 = s->ring[(x - 2) & 3], s3 = s->ring[(x - 3) & 3];
-  for (int32_t i = 0; i < count; ++i, pixels += step) {
-    const int32_t s0 = s1 + (((static_cast<int32_t>(*pixels) - s1) * 25) >> 5);
-    const int32_t a = s0 - 2 * s1 + s2;
-    const int32_t b = s1 - 2 * s2 + s3;
-    int32_t d1 = s1 - s2;
-    const int32_t d2 = s2 - s3;
-    s3 = s2;
-    s2 = s1;
-    s1 = s0;
-    ++x;
-    // Zero crossing of the second derivative and a first derivative of at
-    // least the minimum threshold: rare, so one well-predicted branch.
-    const bool crossing = (a == 0) | (((a ^ b) < 0) & (b != 0));
-    const bool steep = (d1 >= kEdgeMinThreshold) | (d1 <= -kEdgeMinThreshold) |
-                       (d2 >= kEdgeMinThreshold) | (d2 <= -kEdgeMinThreshold);
-    if (!(crossing & steep)) continue;
-    if (Abs(d1) < Abs(d2) && ((d1 >= 0) == (d2 >= 0))) d1 = d2;
-    if (Abs(d1) < kEdgeMinThreshold) continue;
-    s->x = x;
-    EdgeScannerCandidate(s, d1, a, b);
-  }
-  s->x = x;
-  s->ring[(x - 1) & 3] = s1;
-  s->ring[(x - 2) & 3] = s2;
-  s->ring[(x - 3) & 3] = s3;
-}
-
 // EdgeScannerCandidate with the scanner's fields held in locals for a whole
 // line; written back only when a width leaves (the sink reads the last edge)
 // and at the end.

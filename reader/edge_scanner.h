@@ -56,16 +56,11 @@ inline void EdgeScannerPixel(EdgeScanner* scanner, int32_t value) {
   }
 }
 
-// Feeds `count` pixels: pixels[0], pixels[step], ... (step +1 or -1), the
-// same as EdgeScannerPixel on each in turn.
-void EdgeScannerPixels(EdgeScanner* scanner, const uint8_t* pixels, int32_t count,
-                       int32_t step);
-
 // Feeds a whole line of `length` pixels whose smoothed values and candidate
 // flags were computed ahead for a group of lines (reader/scan_strip.h):
 // smoothed[(k + 2) * 8 + lane] is step k's value, bit `lane` of flags[k]
-// marks the steps that may hold an edge candidate. The same as EdgeScannerPixels on the line's pixels; the
-// scanner must be at the start of a line.
+// marks the steps that may hold an edge candidate. The same as EdgeScannerPixel on
+// each of the line's pixels; the scanner must be at the start of a line.
 void EdgeScannerFlaggedLine(EdgeScanner* scanner, const int16_t* smoothed, const uint8_t* flags,
                             int lane, int32_t length);
 

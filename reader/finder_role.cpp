@@ -89,7 +89,12 @@ int AxisEstimate(int64_t sumLow, int64_t sumHigh, int32_t count, int32_t width,
 
 }  // namespace
 
-int EstimateModuleSize(FinderRole* f, int32_t widthU, int32_t widthV) {
+int VersionSlack(int a, int b, bool wide) {
+  const int larger = a > b ? a : b;
+  return wide && larger / 2 > 3 ? larger / 2 : 3;
+}
+
+int EstimateModuleSize(FinderRole* f, int32_t widthU, int32_t widthV, bool wide) {
   int64_t sums[4] = {0, 0, 0, 0};
   int32_t counts[4] = {0, 0, 0, 0};
   int64_t offs[2] = {0, 0};
@@ -121,7 +126,8 @@ int EstimateModuleSize(FinderRole* f, int32_t widthU, int32_t widthV) {
     return -1;
   }
   int diff = f->eversion[0] - f->eversion[1];
-  return (diff > 3 || diff < -3) ? -1 : 0;
+  const int slack = VersionSlack(f->eversion[0], f->eversion[1], wide);
+  return (diff > slack || diff < -slack) ? -2 : 0;
 }
 
 }  // namespace qrread

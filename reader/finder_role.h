@@ -66,8 +66,12 @@ void ClassifyEdges(FinderRole* f, const DomainMap& map);
 // Estimates module size and version along both axes from the classified edge
 // points, re-centring o on the edges; `width` is the domain distance between
 // the finder centres along u and v. Returns -1 when an axis has no edge
-// points, a size below 1, a version outside 1..43, or the two versions differ
-// by more than 3.
-int EstimateModuleSize(FinderRole* f, int32_t widthU, int32_t widthV);
+// points, a size below 1 or a version outside 1..43, and -2 when the two
+// versions differ by more than VersionSlack(them, wide).
+int EstimateModuleSize(FinderRole* f, int32_t widthU, int32_t widthV, bool wide = false);
+
+// How far two version estimates may differ: 3, or under perspective (`wide`)
+// max(3, the larger / 2).
+int VersionSlack(int a, int b, bool wide);
 
 }  // namespace qrread

@@ -8,6 +8,7 @@
 #include "reader/edge_walk.h"
 #include "reader/finder_role.h"
 #include "reader/homography.h"
+#include "reader/line_fit.h"
 #include "reader/locate_scratch.h"
 #include "reader/sampling.h"
 
@@ -18,11 +19,13 @@ namespace {
 constexpr int kMinFailureBudget = 8192;
 constexpr int kRetryAttempts = 4;
 constexpr int kVersionSlack = 3;
+constexpr int kMaxRetriedTriples = 16;  // per call, for each kind of retry
 constexpr int32_t kFree = 0, kMarked = 1, kInside = 2;
 
 enum class Outcome {
   kDecoded,
   kRejected,       // affine stage
+  kApart,          // affine stage: only the version estimates disagree
   kFitFailed,
   kVersionFailed,
   kFormatFailed,
@@ -36,6 +39,8 @@ struct Rotation {
   OutlineFit fit;
   int32_t outline[4][2];  // latest known outline, quarter pixels
   bool hasOutline;
+  bool wide;              // perspective retry: wider version slack
+  bool mirrored;          // the code's rows run along u: roles[1] is its lower-left finder
 };
 
 int Abs(int a) { return a < 0 ? -a : a; }
@@ -51,7 +56,8 @@ int64_t Dist2(const int32_t a[2], const int32_t b[2]) {
 }
 
 // Places the three finders in the affine domain and checks that their module
-// size and version estimates agree.
+// size and version estimates agree (within VersionSlack). Returns 0, -1, or
+// -2 when only the agreement failed.
 int AffineStage(const LocateContext& ctx, Rotation* rot) {
   FinderRole& ul = rot->roles[0];
   FinderRole& ur = rot->roles[1];
@@ -61,22 +67,26 @@ int AffineStage(const LocateContext& ctx, Rotation* rot) {
   DomainMap map{&rot->aff, nullptr};
   int32_t side = int32_t(1) << bits;
   FinderRole* order[3] = {&ur, &dl, &ul};
+  int rc = 0;
   for (FinderRole* f : order) {
     PlaceFinder(f, map);
-    if (EstimateModuleSize(f, side, side) < 0) return -1;
+    int e = EstimateModuleSize(f, side, side, rot->wide);
+    if (e == -1) return -1;
+    if (e < 0) rc = -2;
   }
-  if (Abs(ur.eversion[1] - dl.eversion[0]) > kVersionSlack ||
-      Abs(ul.eversion[1] - ur.eversion[1]) > kVersionSlack ||
-      Abs(ul.eversion[0] - dl.eversion[0]) > kVersionSlack) {
-    return -1;
+  auto apart = [&](int a, int b) { return Abs(a - b) > VersionSlack(a, b, rot->wide); };
+  if (apart(ur.eversion[1], dl.eversion[0]) || apart(ul.eversion[1], ur.eversion[1]) ||
+      apart(ul.eversion[0], dl.eversion[0])) {
+    rc = -2;
   }
-  return 0;
+  return rc;
 }
 
 // Re-estimates the finders in the homography's domain and settles the
 // version: from the estimates for small codes, else from the version
-// information blocks. Returns 1..40 or -1.
-int VersionStage(const BinaryImage& im, Rotation* rot) {
+// information blocks, else (capped) from the estimates again. Returns 1..40
+// or -1; versions up to *last (when above the result) are candidates too.
+int VersionStage(LocateContext* ctx, const BinaryImage& im, Rotation* rot, int* last) {
   FinderRole& ul = rot->roles[0];
   FinderRole& ur = rot->roles[1];
   FinderRole& dl = rot->roles[2];
@@ -96,16 +106,30 @@ int VersionStage(const BinaryImage& im, Rotation* rot) {
   } else {
     if (Abs(urVersion - dlVersion) > kVersionSlack) return -1;
     int urRead = -1, dlRead = -1;
+    // A mirrored code's upper-right block lies next to roles[2], along v.
+    const int m = rot->mirrored ? 1 : 0;
     if (urVersion >= 7 - kVersionSlack) {
-      urRead = ReadVersionInfo(ur, hom, im, 0);
+      urRead = ReadVersionInfo(rot->roles[1 + m], hom, im, m);
       if (urRead >= 0 && Abs(urRead - urVersion) > kVersionSlack) urRead = -1;
     }
     if (dlVersion >= 7 - kVersionSlack) {
-      dlRead = ReadVersionInfo(dl, hom, im, 1);
+      dlRead = ReadVersionInfo(rot->roles[2 - m], hom, im, 1 - m);
       if (dlRead >= 0 && Abs(dlRead - dlVersion) > kVersionSlack) dlRead = -1;
     }
     if (urRead >= 0 && dlRead >= 0 && urRead != dlRead) return -1;
     version = urRead >= 0 ? urRead : dlRead;
+    // No version read: try what the finders estimate, when they agree or
+    // (below version 7, which has no version blocks) every version between
+    // their estimates. Error correction still has to accept it; a few times
+    // per picture.
+    const int lo = urVersion < dlVersion ? urVersion : dlVersion;
+    const int hi = urVersion < dlVersion ? dlVersion : urVersion;
+    if (version < 0 && (lo == hi || hi < 7) && hi <= 40 &&
+        ctx->estimatedVersions < kMaxRetriedTriples) {
+      ctx->estimatedVersions++;
+      version = lo;
+      *last = hi;
+    }
     if (version < 0) return -1;
   }
   ClassifyEdges(&ul, map);
@@ -119,7 +143,8 @@ int VersionStage(const BinaryImage& im, Rotation* rot) {
 // One rotation from the affine stage to the decode.
 Outcome RunRotation(LocateContext* ctx, Rotation* rot, CodeData* code) {
   BinaryImage im{ctx->binary, ctx->width, ctx->height};
-  if (AffineStage(*ctx, rot) < 0) return Outcome::kRejected;
+  int affine = AffineStage(*ctx, rot);
+  if (affine < 0) return affine == -2 ? Outcome::kApart : Outcome::kRejected;
   if (FitHomography(&rot->roles[0], &rot->roles[1], &rot->roles[2], rot->aff, im, ctx->rng,
                     ctx->scratch, &rot->fit) < 0) {
     return Outcome::kFitFailed;
@@ -129,25 +154,37 @@ Outcome RunRotation(LocateContext* ctx, Rotation* rot, CodeData* code) {
     rot->outline[k][1] = rot->fit.corners[k][1];
   }
   rot->hasOutline = true;
-  int version = VersionStage(im, rot);
+  int last = -1;
+  int version = VersionStage(ctx, im, rot, &last);
   if (version < 0) return Outcome::kVersionFailed;
-  int format = ReadFormatInfo(rot->roles[0], rot->roles[1], rot->roles[2], rot->fit.hom, im);
+  const int m = rot->mirrored ? 1 : 0;
+  int format = ReadFormatInfo(rot->roles[0], rot->roles[1 + m], rot->roles[2 - m], rot->fit.hom,
+                              im, rot->mirrored);
   if (format < 0) return Outcome::kFormatFailed;
   const int32_t finders[3][2] = {
       {rot->roles[0].centre->pos[0], rot->roles[0].centre->pos[1]},
       {rot->roles[1].centre->pos[0], rot->roles[1].centre->pos[1]},
       {rot->roles[2].centre->pos[0], rot->roles[2].centre->pos[1]}};
-  if (SampleCode(version, finders, rot->fit.corners, im, ctx->scratch, rot->outline) < 0) {
-    return Outcome::kEcFailed;
+  for (const int first = version; version == first || version <= last; version++) {
+    if (SampleCode(version, finders, rot->fit.corners, im, ctx->scratch, rot->outline) < 0) {
+      return Outcome::kEcFailed;
+    }
+    if (rot->mirrored) {
+      TransposeSamples(qrstd::SymbolSize(version), ctx->scratch->samples,
+                       ctx->scratch->functionMask);
+    }
+    for (int k = 0; k < 4; k++) {
+      // The code's own upper-right corner is the domain's (0, 1) when mirrored.
+      const int from = rot->mirrored && (k == 1 || k == 2) ? 3 - k : k;
+      code->corners[k][0] = rot->outline[from][0];
+      code->corners[k][1] = rot->outline[from][1];
+    }
+    int rc = DecodeSampledCode(code, ctx->pools, *ctx->gf, version, format,
+                               ctx->scratch->samples, ctx->scratch->codewords);
+    if (rc == 0) return Outcome::kDecoded;
+    if (rc == -2) return Outcome::kParseFailed;
   }
-  for (int k = 0; k < 4; k++) {
-    code->corners[k][0] = rot->outline[k][0];
-    code->corners[k][1] = rot->outline[k][1];
-  }
-  int rc = DecodeSampledCode(code, ctx->pools, *ctx->gf, version, format, ctx->scratch->samples,
-                             ctx->scratch->codewords);
-  if (rc == 0) return Outcome::kDecoded;
-  return rc == -2 ? Outcome::kParseFailed : Outcome::kEcFailed;
+  return Outcome::kEcFailed;
 }
 
 void StartRetry(const LocateContext& ctx, const Rotation& rot, RethresholdState* state) {
@@ -161,21 +198,80 @@ void StartRetry(const LocateContext& ctx, const Rotation& rot, RethresholdState*
   auto clamp = [](int32_t v, int32_t hi) { return v < 0 ? 0 : (v > hi ? hi : v); };
   RethresholdInit(state, clamp(x0 >> 2, ctx.width), clamp((x1 >> 2) + 1, ctx.width),
                   clamp(y0 >> 2, ctx.height), clamp((y1 >> 2) + 1, ctx.height));
+  state->invert = ctx.invert;
 }
 
-// Up to four re-thresholded attempts on one rotation. Returns 1 decoded,
-// -2 data stream unparseable, 0 nothing found.
+// One more attempt on the code's box binarised with a window of about six
+// modules: at 2-3 pixels per module on texture the image-wide window leaves
+// too many wrong modules. Returns 1 decoded, -2 unparseable, 0 nothing.
+int LocalWindowAttempt(LocateContext* ctx, Rotation* rot, const RethresholdState& box,
+                       CodeData* code) {
+  if (ctx->localTriples >= kMaxRetriedTriples) return 0;
+  ctx->localTriples++;
+  const int32_t n = 17 + 4 * rot->roles[1].eversion[0];
+  const int64_t d2 = Dist2(rot->roles[0].centre->pos, rot->roles[1].centre->pos);
+  const int32_t module4 = static_cast<int32_t>(Isqrt64(static_cast<uint64_t>(d2))) / (n - 7);
+  const int32_t half = module4 * 3 / 4 > 2 ? module4 * 3 / 4 : 2;
+  BinarizeBox(ctx->grey, ctx->width, ctx->height, ctx->binary, box.x0, box.x1, box.y0, box.y1,
+              half, ctx->invert, ctx->columnSums);
+  Outcome out = RunRotation(ctx, rot, code);
+  if (out == Outcome::kDecoded) return 1;
+  return out == Outcome::kParseFailed ? -2 : 0;
+}
+
+// Up to four re-thresholded attempts on one rotation, then one with a local
+// window. Returns 1 decoded, -2 data stream unparseable, 0 nothing found.
 int RetryRotation(LocateContext* ctx, Rotation* rot, RethresholdState* state, CodeData* code) {
   if (!rot->hasOutline) return 0;
   StartRetry(*ctx, *rot, state);
   for (int attempt = 0; attempt < kRetryAttempts; attempt++) {
-    if (Rethreshold(ctx->grey, ctx->width, ctx->height, ctx->binary, state) < 0) return 0;
+    if (Rethreshold(ctx->grey, ctx->width, ctx->height, ctx->binary, state) < 0) break;
     Outcome out = RunRotation(ctx, rot, code);
     if (out == Outcome::kDecoded) return 1;
     if (out == Outcome::kParseFailed) return -2;
-    if (out == Outcome::kFitFailed || out == Outcome::kRejected) return 0;
+    if (out == Outcome::kFitFailed || out == Outcome::kRejected || out == Outcome::kApart) return 0;
   }
-  return 0;
+  return LocalWindowAttempt(ctx, rot, *state, code);
+}
+
+// What the rotations of one attempt reached, when none decoded.
+constexpr int kReachedApart = 1;    // some rotation failed only on disagreeing versions
+constexpr int kReachedFormat = 2;   // some rotation read as far as format or error correction
+
+// The three rotations of one cyclic order, then the re-thresholding retry.
+// Returns the decoded version or -1; `reached` tells how far a failure got.
+int TryRotations(LocateContext* ctx, FinderCentre* const o[3], int i0, bool wide, bool mirrored,
+                 CodeData* code, int* reached) {
+  Rotation rots[3];
+  Outcome outcomes[3] = {Outcome::kRejected, Outcome::kRejected, Outcome::kRejected};
+  int ecRotation = -1;
+  bool apart = false, format = false;
+  for (int t = 0; t < 3; t++) {
+    int i = (i0 + t) % 3;
+    Rotation& rot = rots[t];
+    rot.hasOutline = false;
+    rot.wide = wide;
+    rot.mirrored = mirrored;
+    for (int r = 0; r < 3; r++) rot.roles[r].centre = o[(i + r) % 3];
+    outcomes[t] = RunRotation(ctx, &rot, code);
+    if (outcomes[t] == Outcome::kDecoded) return code->version;
+    if (outcomes[t] == Outcome::kParseFailed) return -1;
+    apart = apart || outcomes[t] == Outcome::kApart;
+    format = format || outcomes[t] == Outcome::kFormatFailed || outcomes[t] == Outcome::kEcFailed;
+    if (outcomes[t] == Outcome::kEcFailed) {
+      ecRotation = t;
+      break;
+    }
+  }
+  for (int t = 0; t < 3; t++) {
+    bool retry = ecRotation >= 0 ? t == ecRotation : outcomes[t] == Outcome::kFormatFailed;
+    if (!retry) continue;
+    int rc = RetryRotation(ctx, &rots[t], &ctx->scratch->rethreshold[t], code);
+    if (rc == 1) return code->version;
+    if (rc == -2) return -1;
+  }
+  *reached = (apart ? kReachedApart : 0) | (format ? kReachedFormat : 0);
+  return -1;
 }
 
 // The configuration test of one triple. Returns the version of the decoded
@@ -194,28 +290,25 @@ int ConfigurationTest(LocateContext* ctx, FinderCentre* c0, FinderCentre* c1, Fi
       i0 = i;
     }
   }
-  Rotation rots[3];
-  Outcome outcomes[3] = {Outcome::kRejected, Outcome::kRejected, Outcome::kRejected};
-  int ecRotation = -1;
-  for (int t = 0; t < 3; t++) {
-    int i = (i0 + t) % 3;
-    Rotation& rot = rots[t];
-    rot.hasOutline = false;
-    for (int r = 0; r < 3; r++) rot.roles[r].centre = o[(i + r) % 3];
-    outcomes[t] = RunRotation(ctx, &rot, code);
-    if (outcomes[t] == Outcome::kDecoded) return code->version;
-    if (outcomes[t] == Outcome::kParseFailed) return -1;
-    if (outcomes[t] == Outcome::kEcFailed) {
-      ecRotation = t;
-      break;
-    }
+  int reached = 0;
+  int rc = TryRotations(ctx, o, i0, false, false, code, &reached);
+  if (rc >= 0) return rc;
+  // Perspective makes the near finders look larger than the far ones: a few
+  // triples per picture get a second try with a wider slack.
+  bool wide = false;
+  if ((reached & kReachedApart) != 0 && ctx->wideTriples < kMaxRetriedTriples) {
+    ctx->wideTriples++;
+    wide = true;
+    rc = TryRotations(ctx, o, i0, true, false, code, &reached);
+    if (rc >= 0) return rc;
   }
-  for (int t = 0; t < 3; t++) {
-    bool retry = ecRotation >= 0 ? t == ecRotation : outcomes[t] == Outcome::kFormatFailed;
-    if (!retry) continue;
-    int rc = RetryRotation(ctx, &rots[t], &ctx->scratch->rethreshold[t], code);
-    if (rc == 1) return code->version;
-    if (rc == -2) return -1;
+  // A code seen from behind (glass, film) turns the other way: the finder
+  // after UL in the turn is its lower-left one. Read it transposed, when the
+  // geometry was sound enough to reach format.
+  if ((reached & kReachedFormat) != 0 && ctx->mirroredTriples < kMaxRetriedTriples) {
+    ctx->mirroredTriples++;
+    rc = TryRotations(ctx, o, i0, wide, true, code, &reached);
+    if (rc >= 0) return rc;
   }
   return -1;
 }
@@ -242,6 +335,8 @@ int MarkInside(FinderCentre* centres, int32_t count, const int32_t corners[4][2]
 bool TripleSearch(LocateContext* ctx, FinderCentre* c, int32_t n, int32_t select, bool outer) {
   int64_t budget = (int64_t(ctx->width) * ctx->height) >> 9;
   if (budget < kMinFailureBudget) budget = kMinFailureBudget;
+  // Light-on-dark codes are rare: their search gets a quarter of the budget.
+  if (ctx->invert != 0) budget >>= 2;
   int64_t failures = 0;
   for (int32_t i = 0; i < n; i++) {
     for (int32_t j = i + 1; j < n && c[i].found == select; j++) {
@@ -261,7 +356,9 @@ bool TripleSearch(LocateContext* ctx, FinderCentre* c, int32_t n, int32_t select
         *stored = code;
         c[i].found = c[j].found = c[k].found = kMarked;
         bool full = false;
-        if (outer && MarkInside(c, n, stored->corners) >= 3) {
+        // A code painted over a code always costs the outer one corrections;
+        // inside a clean code the centres are its own modules, not a code.
+        if (outer && MarkInside(c, n, stored->corners) >= 3 && stored->corrected > 0) {
           full = TripleSearch(ctx, c, n, kInside, false);
         }
         for (int32_t m = 0; m < n; m++) {
@@ -283,6 +380,19 @@ bool TripleSearch(LocateContext* ctx, FinderCentre* c, int32_t n, int32_t select
 
 void SearchCodes(LocateContext* ctx, FinderCentre* centres, int32_t count) {
   if (count < 3) return;
+  if (ctx->invert != 0) {
+    // Inside a code already read, light-led patterns are its own modules.
+    for (int32_t i = 0; i < ctx->codeCount; i++) {
+      int32_t corners[4][2];
+      for (int k = 0; k < 4; k++) {
+        corners[k][0] = ctx->codes[i].corners[k][0] * 4;
+        corners[k][1] = ctx->codes[i].corners[k][1] * 4;
+      }
+      for (int32_t m = 0; m < count; m++) {
+        if (InsideOutline(corners, centres[m].pos)) centres[m].found = kMarked;
+      }
+    }
+  }
   TripleSearch(ctx, centres, count, kFree, true);
 }
 

@@ -26,10 +26,18 @@ struct LocateContext {
   int32_t codeCount;
   IsaacState* rng;          // seeded empty at the start of every call
   LocateScratch* scratch;   // placed in the arena's decode block
+  int32_t wideTriples;      // triples retried with a wide version slack so far
+  int32_t mirroredTriples;  // triples retried as mirrored codes so far
+  int32_t localTriples;     // rotations retried with a local binarisation window so far
+  int32_t estimatedVersions;  // versions taken from the finders' estimate so far
+  uint32_t* columnSums;     // width words of scratch for that window
+  uint8_t invert;           // 255 while light-on-dark codes are searched (binary inverted)
 };
 
 // Runs the triple search over `centres` (sorted, at least 3) and appends every
-// decoded code to ctx->codes. Never allocates.
+// decoded code to ctx->codes. With ctx->invert set (light-on-dark centres,
+// inverted binary image) centres inside codes already decoded are skipped
+// and the failure budget is a quarter. Never allocates.
 void SearchCodes(LocateContext* ctx, FinderCentre* centres, int32_t count);
 
 }  // namespace qrread

@@ -56,7 +56,9 @@ void ScanStripLines(ReaderArena* arena, const StripScratch& strip, int32_t first
 // step of all sixteen at once.
 void ScanRows(ReaderArena* arena, const uint8_t* pixels, int32_t width, int32_t height) {
   StripScratch* strip = StripArea(arena);
-  for (int32_t y = 0; y < height; y += kStripLines) {
+  const ScanSink& sink = arena->sink;
+  // Once the store is full every further line would be dropped.
+  for (int32_t y = 0; y < height && sink.count[0] < sink.capacity; y += kStripLines) {
     const int32_t count = height - y < kStripLines ? height - y : kStripLines;
     GatherLines(pixels + static_cast<size_t>(y) * width, width, count, width, strip);
     SmoothStrip(strip->gathered, kStripLines, width, strip);
@@ -68,7 +70,8 @@ void ScanRows(ReaderArena* arena, const uint8_t* pixels, int32_t width, int32_t 
 // read in place; only a last narrower strip is gathered.
 void ScanColumns(ReaderArena* arena, const uint8_t* pixels, int32_t width, int32_t height) {
   StripScratch* strip = StripArea(arena);
-  for (int32_t x = 0; x < width; x += kStripLines) {
+  const ScanSink& sink = arena->sink;
+  for (int32_t x = 0; x < width && sink.count[1] < sink.capacity; x += kStripLines) {
     const int32_t count = width - x < kStripLines ? width - x : kStripLines;
     if (count == kStripLines) {
       SmoothStrip(pixels + x, width, height, strip);
@@ -89,6 +92,9 @@ void ScanImage(ReaderArena* arena) {
   std::memset(sink, 0, sizeof(*sink));
   sink->lines[0] = arena->lines[0];
   sink->capacity = kFinderLineStore - kMaxFinderLines;
+  sink->inverted[0] = arena->inverted[0];
+  sink->inverted[1] = arena->inverted[1];
+  sink->invertedCapacity = kMaxFinderLines;
   EdgeScannerInit(&arena->scanner, sink);
   EdgeScannerNewLine(&arena->scanner);
 
@@ -104,15 +110,44 @@ void ScanImage(ReaderArena* arena) {
 
 namespace {
 
+// Edge points taken by the first `count` centres.
+int32_t EdgePointsUsed(const FinderCentre* centres, int32_t count, const EdgePoint* base) {
+  int32_t used = 0;
+  for (int32_t i = 0; i < count; ++i) {
+    const int32_t end = static_cast<int32_t>(centres[i].edgePts - base) + centres[i].nedgePts;
+    if (end > used) used = end;
+  }
+  return used;
+}
+
+// Centres of the dark-on-light lines, then behind them those of the
+// light-on-dark lines; sets `inverted` to the count of the latter.
+int32_t LocateBothCentres(ReaderArena* arena, int32_t* inverted) {
+  ScanSink& sink = arena->sink;
+  int32_t count = 0;
+  *inverted = 0;
+  if (sink.count[0] >= kMinLinesPerDirection && sink.count[1] >= kMinLinesPerDirection) {
+    count = LocateCentres(arena->lines[0], sink.count[0], arena->lines[1], sink.count[1],
+                          arena->binary, arena->centres, kMaxFinderCentres, arena->edgePoints,
+                          kMaxEdgePoints);
+  }
+  if (sink.invertedCount[0] >= kMinLinesPerDirection &&
+      sink.invertedCount[1] >= kMinLinesPerDirection) {
+    const int32_t used = EdgePointsUsed(arena->centres, count, arena->edgePoints);
+    *inverted = LocateCentres(arena->inverted[0], sink.invertedCount[0], arena->inverted[1],
+                              sink.invertedCount[1], arena->binary, arena->centres + count,
+                              kMaxFinderCentres - count, arena->edgePoints + used,
+                              kMaxEdgePoints - used);
+  }
+  return count;
+}
+
 // Locates, samples and decodes the codes found by the scan and adds their
 // symbols to the image's result set.
 void RunQrStage(ReaderArena* arena) {
-  ScanSink& sink = arena->sink;
-  if (sink.count[0] < kMinLinesPerDirection || sink.count[1] < kMinLinesPerDirection) return;
-  const int32_t ncentres = LocateCentres(arena->lines[0], sink.count[0], arena->lines[1],
-                                         sink.count[1], arena->binary, arena->centres,
-                                         kMaxFinderCentres, arena->edgePoints, kMaxEdgePoints);
-  if (ncentres < 3) return;
+  int32_t ninverted = 0;
+  const int32_t ncentres = LocateBothCentres(arena, &ninverted);
+  if (ncentres < 3 && ninverted < 3) return;
   const ReaderImage& image = arena->image;
   Binarize(image.pixels, image.width, image.height, arena->binary, arena->columnSums);
 
@@ -129,7 +164,15 @@ void RunQrStage(ReaderArena* arena) {
   ctx.codeCount = 0;
   ctx.rng = arena->rng;
   ctx.scratch = arena->scratch;
+  ctx.columnSums = arena->columnSums;
   SearchCodes(&ctx, arena->centres, ncentres);
+  if (ninverted >= 3 && ctx.codeCount < kMaxCodes) {
+    // Light-on-dark codes are read from the inverted binarised image.
+    const size_t pixels = static_cast<size_t>(image.width) * image.height;
+    for (size_t i = 0; i < pixels; ++i) arena->binary[i] ^= 0xFF;
+    ctx.invert = 0xFF;
+    SearchCodes(&ctx, arena->centres + ncentres, ninverted);
+  }
 
   int32_t count = ctx.codeCount;
   if (count > kMaxCodes) count = kMaxCodes;

@@ -86,6 +86,7 @@ struct CodeData {
   uint8_t saSize;       // 1..16, 0 without a structured-append header
   uint8_t saParity;
   int32_t corners[4][2];  // outline (x, y) in whole pixels: UL, UR, DL, DR
+  int32_t corrected;      // codewords Reed-Solomon corrected, over all blocks
 };
 
 // The pools of one call. The arena points these at its blocks and zeroes the

@@ -23,21 +23,38 @@ int ModuleNear(const FinderRole& f, int du, int dv, const ProjMap& hom, const Bi
 }  // namespace
 
 int ReadFormatInfo(const FinderRole& ul, const FinderRole& ur, const FinderRole& dl,
-                   const ProjMap& hom, const BinaryImage& im) {
+                   const ProjMap& hom, const BinaryImage& im, bool transposed) {
+  // du, dv: column and row offsets in the code's own orientation.
+  auto near = [&](const FinderRole& f, int du, int dv) {
+    return uint32_t(transposed ? ModuleNear(f, dv, du, hom, im) : ModuleNear(f, du, dv, hom, im));
+  };
   // Offsets from the finder centres at modules (3, 3), (N - 4, 3), (3, N - 4).
   uint32_t copy1 = 0, copy2 = 0;
   int bit = 0;
   for (int v = 0; v <= 8; v++) {
     if (v == 6) continue;  // timing row
-    copy1 |= uint32_t(ModuleNear(ul, 8 - 3, v - 3, hom, im)) << bit++;
+    copy1 |= near(ul, 8 - 3, v - 3) << bit++;
   }
   for (int u = 7; u >= 0; u--) {
     if (u == 6) continue;  // timing column
-    copy1 |= uint32_t(ModuleNear(ul, u - 3, 8 - 3, hom, im)) << bit++;
+    copy1 |= near(ul, u - 3, 8 - 3) << bit++;
   }
-  for (int k = 0; k < 8; k++) copy2 |= uint32_t(ModuleNear(ur, 3 - k, 5, hom, im)) << k;
-  for (int k = 0; k < 7; k++) copy2 |= uint32_t(ModuleNear(dl, 5, k - 3, hom, im)) << (8 + k);
+  for (int k = 0; k < 8; k++) copy2 |= near(ur, 3 - k, 5) << k;
+  for (int k = 0; k < 7; k++) copy2 |= near(dl, 5, k - 3) << (8 + k);
   return DecodeFormatInfo(copy1, copy2);
+}
+
+void TransposeSamples(int n, uint32_t* samples, uint32_t* spare) {
+  const int stride = GridStride(n);
+  std::memset(spare, 0, sizeof(uint32_t) * stride * n);
+  for (int r = 0; r < n; r++) {
+    for (int c = 0; c < n; c++) {
+      if ((samples[c * stride + (r >> 5)] >> (r & 31)) & 1) {
+        spare[r * stride + (c >> 5)] |= uint32_t(1) << (c & 31);
+      }
+    }
+  }
+  std::memcpy(samples, spare, sizeof(uint32_t) * stride * n);
 }
 
 uint32_t SampleVersionInfo(const FinderRole& f, const ProjMap& hom, const BinaryImage& im,
@@ -81,7 +98,9 @@ void GridModule(const Grid& g, int i, int j, int32_t out[2]) {
 // Predicts grid point (i, j) from its three settled neighbours (an affine cell
 // of the neighbourhood), or from the base map on the first row and column.
 int PredictionMap(const Grid& g, int i, int j, const ProjMap& base, ProjMap* map) {
-  if (i == 0 || j == 0) {
+  // With only the three finders settled (versions 2-6) their parallelogram
+  // misses the one pattern by modules under perspective; the outline does not.
+  if (i == 0 || j == 0 || g.count == 2) {
     *map = base;
     return 0;
   }

@@ -12,8 +12,14 @@ struct LocateScratch;
 
 // Samples both format copies around the finders (positioned and sized in the
 // homography's domain) and returns DecodeFormatInfo's value (0..31) or -1.
+// `transposed`: the code is seen mirrored, its rows along the domain's u axis
+// (`ur` and `dl` are still the code's own upper-right and lower-left finders).
 int ReadFormatInfo(const FinderRole& ul, const FinderRole& ur, const FinderRole& dl,
-                   const ProjMap& hom, const BinaryImage& im);
+                   const ProjMap& hom, const BinaryImage& im, bool transposed = false);
+
+// Transposes a sampled module grid of side n in place (a mirrored code's
+// samples into the code's own orientation); `spare` holds as many words.
+void TransposeSamples(int n, uint32_t* samples, uint32_t* spare);
 
 // The 18 version-information samples next to `f`: side 0 = the block left of
 // UR, side 1 = the block above DL. Bit numbers as in the symbol layout.

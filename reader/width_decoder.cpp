@@ -70,10 +70,15 @@ FinderLine MakeFinderLine(const ScanSink& sink, const EdgeScanner& scanner) {
   return line;
 }
 
-void ScanSinkRecord(ScanSink* sink, const EdgeScanner& scanner) {
+void ScanSinkRecord(ScanSink* sink, const EdgeScanner& scanner, int hit) {
   const int dir = sink->vertical;
-  if (sink->count[dir] >= sink->capacity) return;
-  sink->lines[dir][sink->count[dir]++] = MakeFinderLine(*sink, scanner);
+  if (hit == 1) {
+    if (sink->count[dir] >= sink->capacity) return;
+    sink->lines[dir][sink->count[dir]++] = MakeFinderLine(*sink, scanner);
+  } else {
+    if (sink->invertedCount[dir] >= sink->invertedCapacity) return;
+    sink->inverted[dir][sink->invertedCount[dir]++] = MakeFinderLine(*sink, scanner);
+  }
 }
 
 }  // namespace qrread

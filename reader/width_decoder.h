@@ -25,6 +25,10 @@ struct ScanSink {
   FinderLine* lines[2];   // 0 horizontal (row passes), 1 vertical (column passes)
   int32_t count[2];
   int32_t capacity;       // per list; further lines are dropped
+  // Light-on-dark hits (light-dark-light-dark-light, 1:1:3:1:1), kept apart.
+  FinderLine* inverted[2];
+  int32_t invertedCount[2];
+  int32_t invertedCapacity;   // per list
   int32_t vertical;       // the current pass: 0 rows, 1 columns
   int32_t lineIndex;      // row or column number
   int32_t lineStart;      // 0 forward, width or height (pixels) backward
@@ -38,8 +42,10 @@ void WidthDecoderReset(WidthDecoder* decoder);
 // five-width sum of at least 7): 1 and the offsets set when it passes, else 0.
 int WidthDecoderTest(WidthDecoder* decoder, uint32_t width);
 
-// Takes the next width. Returns 1 when the finder-line test passes on it (the
-// decoder's offsets then describe the hit), else 0.
+// Takes the next width. Returns 1 when the finder-line test passes on it
+// after a light element (a dark-on-light finder), 2 when it passes after a
+// dark one (light-on-dark), else 0; on a pass the decoder's offsets describe
+// the hit.
 inline int WidthDecoderPush(WidthDecoder* d, uint32_t width) {
   const uint32_t i = d->index;
   uint32_t* w = d->widths;
@@ -47,9 +53,13 @@ inline int WidthDecoderPush(WidthDecoder* d, uint32_t width) {
   // The five widths before the newest one.
   d->sum5 += w[(i - 1) & 15] - w[(i - 6) & 15];
   d->index = i + 1;
-  // Only a light element (even index) can end a pattern.
-  if ((i & 1) != 0 || d->sum5 < 7) return 0;
-  return WidthDecoderTest(d, width);
+  const uint32_t s = d->sum5;
+  if (s < 7) return 0;
+  // Most windows fail on the centre pair (four modules of seven): turned
+  // away here, exactly as the full test would (see PairIs).
+  const uint32_t centre = w[(i - 2) & 15] + w[(i - 3) & 15];
+  if (centre <= s && s < (1u << 27) && centre * 14u + 1u < 7u * s) return 0;
+  return WidthDecoderTest(d, width) << (i & 1);
 }
 
 // Turns the decoder's last hit into a FinderLine in image coordinates (quarter
@@ -57,14 +67,15 @@ inline int WidthDecoderPush(WidthDecoder* d, uint32_t width) {
 // that its position is the smaller end of the run.
 FinderLine MakeFinderLine(const ScanSink& sink, const EdgeScanner& scanner);
 
-// Records the decoder's last hit into the current list (dropped when the list
-// is full).
-void ScanSinkRecord(ScanSink* sink, const EdgeScanner& scanner);
+// Records the decoder's last hit (`hit` as WidthDecoderPush returned it) into
+// the current list of its polarity (dropped when the list is full).
+void ScanSinkRecord(ScanSink* sink, const EdgeScanner& scanner, int hit);
 
 // Passes one width through the decoder and records a hit into the current
 // list (dropped when the list is full).
 inline void ScanSinkWidth(ScanSink* sink, const EdgeScanner& scanner, uint32_t width) {
-  if (WidthDecoderPush(&sink->decoder, width) != 0) ScanSinkRecord(sink, scanner);
+  const int hit = WidthDecoderPush(&sink->decoder, width);
+  if (hit != 0) ScanSinkRecord(sink, scanner, hit);
 }
 
 }  // namespace qrread

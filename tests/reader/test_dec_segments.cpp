@@ -93,22 +93,6 @@ TEST(SegmentLimitTest, ManyShortSegmentsReadUpToTheEntryLimit) {
 #endif
 }
 
-// The case first reported: 270 characters of lower case, digits, capitals and
-// spaces in a version 13 code at level M. Each "abc " is a byte segment, each
-// "123456" numeric and each " XYZWVU " alphanumeric: 45 segments.
-TEST(SegmentLimitTest, MixedTextOfManySegmentsReads) {
-  std::string text;
-  while (text.size() < 270) text += "abc 123456 XYZWVU ";
-  text.resize(270);
-  Outcome o = DecodeBothWays(text, 13, 1);
-  EXPECT_EQ(0, o.status);
-  ASSERT_EQ(1, o.found);
-  EXPECT_EQ(text, o.text);
-#ifdef QRTOOL_HAVE_ZXING
-  EXPECT_EQ(text, o.peer);
-#endif
-}
-
 // --- Packing within the pools -----------------------------------------------
 
 class SegmentPackingTest : public ::testing::Test {

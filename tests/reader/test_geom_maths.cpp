@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "reader/finder_role.h"
 #include "reader/homography.h"
 #include "reader/isaac.h"
 #include "reader/line_fit.h"
@@ -24,47 +25,6 @@ TEST(GeomIsaac, EmptySeedMatchesPublishedVector) {
   const uint32_t expected[8] = {0xf650e4c8, 0xe448e96d, 0x98db2fb4, 0xf5fad54f,
                                 0x433f1afb, 0xedec154a, 0xd8370487, 0x46ca4f9a};
   for (int i = 0; i < 8; i++) EXPECT_EQ(s.results[i], expected[i]) << i;
-}
-
-TEST(GeomIsaac, NextHandsOutBatchesFromTheEndAndRegenerates) {
-  IsaacState a, b;
-  IsaacInit(&a, nullptr, 0);
-  IsaacInit(&b, nullptr, 0);
-  for (int i = kIsaacWords - 1; i >= 0; i--) EXPECT_EQ(IsaacNext(&a), b.results[i]);
-  IsaacGenerate(&b);
-  EXPECT_EQ(IsaacNext(&a), b.results[kIsaacWords - 1]);
-  // A seed changes the stream; the same seed repeats it.
-  const uint8_t seed[3] = {1, 2, 3};
-  IsaacState c, d;
-  IsaacInit(&c, seed, 3);
-  IsaacInit(&d, seed, 3);
-  IsaacInit(&a, nullptr, 0);
-  int same = 0;
-  for (int i = 0; i < 64; i++) {
-    uint32_t x = IsaacNext(&c);
-    EXPECT_EQ(x, IsaacNext(&d));
-    same += x == IsaacNext(&a);
-  }
-  EXPECT_LT(same, 2);
-}
-
-TEST(GeomIsaac, BelowStaysInRangeAndSpreadsEvenly) {
-  IsaacState s;
-  IsaacInit(&s, nullptr, 0);
-  EXPECT_EQ(IsaacBelow(&s, 0), 0u);
-  EXPECT_EQ(IsaacBelow(&s, 1), 0u);
-  int counts[7] = {};
-  const int draws = 7000;
-  for (int i = 0; i < draws; i++) {
-    uint32_t v = IsaacBelow(&s, 7);
-    ASSERT_LT(v, 7u);
-    counts[v]++;
-  }
-  double chi2 = 0;
-  for (int c : counts) chi2 += (c - 1000.0) * (c - 1000.0) / 1000.0;
-  EXPECT_LT(chi2, 22.5);  // 6 degrees of freedom, p = 0.001
-  // A range near 2^32 exercises the rejection of the partial top range.
-  for (int i = 0; i < 100; i++) EXPECT_LT(IsaacBelow(&s, 0xC0000000u), 0xC0000000u);
 }
 
 // --- Projective maps -----------------------------------------------------------
@@ -132,6 +92,29 @@ TEST(GeomHomography, DegenerateQuadsAreRefused) {
   EXPECT_EQ(ProjMapFromSquare(&map, 14, line), -1);
   const int32_t point[4][2] = {{5, 5}, {5, 5}, {5, 5}, {5, 5}};
   EXPECT_EQ(ProjMapFromQuads(&map, kQuads[0].p, point), -1);
+  // A steep keystone narrowing downwards: the plane's horizon lies above the
+  // square, and points beyond it have no image.
+  const int32_t keystone[4][2] = {{0, 0}, {4000, 0}, {1600, 4000}, {2400, 4000}};
+  ASSERT_EQ(ProjMapFromSquare(&map, 14, keystone), 0);
+  int32_t out[2];
+  EXPECT_EQ(ProjMapProject(map, 1 << 13, 1 << 14, out), 0);
+  EXPECT_EQ(ProjMapProject(map, 1 << 13, -(1 << 15), out), -1);
+  // Three finders and an alignment pattern on one point: no fourth corner.
+  const int32_t same[2] = {400, 400};
+  EXPECT_EQ(ExtrapolateCorner(same, same, same, same, 25, out), -1);
+}
+
+TEST(GeomPixels, OnePixelBoundsAtTheRightAndBottomEdges) {
+  const uint8_t px[6] = {0, 0, 255, 0, 0, 0};  // 3 x 2, dark at (2, 0)
+  const BinaryImage im{px, 3, 2};
+  EXPECT_TRUE(InsideImage(im, 2, 1));
+  EXPECT_FALSE(InsideImage(im, 3, 1));
+  EXPECT_FALSE(InsideImage(im, 2, 2));
+  EXPECT_FALSE(InsideImage(im, -1, 0));
+  // Quarter-pixel positions past the edge read the last column or row.
+  EXPECT_EQ(PixelDark(im, 4 * 2 + 3, 0), 1);
+  EXPECT_EQ(PixelDark(im, 4 * 9, -8), 1);
+  EXPECT_EQ(PixelDark(im, 4 * 1 + 3, 4 * 5), 0);
 }
 
 TEST(GeomHomography, AffineMapPlacesFindersOnTheSquare) {

@@ -23,12 +23,15 @@ struct Variant {
 };
 
 // Scales of 2 to 4 pixels per module; quarter turns, small and arbitrary
-// angles, a mild keystone, noise.
+// angles, noise, and keystones: a mild one, and a strong one that puts the
+// finders' version estimates more than 3 apart on large codes and moves the
+// one alignment pattern of versions 2-6 off the finders' parallelogram.
 const Variant kVariants[] = {
     {"4px", 4, 0, 0, 0},          {"3px 90deg", 3, 90, 0, 0},
     {"2.5px 180deg", 2.5, 180, 0, 0}, {"3px 270deg", 3, 270, 0, 0},
     {"3.5px 7deg noise", 3.5, 7, 0, 20}, {"2px", 2, 0, 0, 0},
     {"3px keystone", 3, 0, 0.01, 0}, {"2.5px -20deg noise", 2.5, -20, 0, 30},
+    {"4px strong keystone", 4, 0, 0.03, 0},
 };
 
 // Encodes a deterministic text filling about two thirds of the code, renders
@@ -46,8 +49,7 @@ std::string RoundTrip(int version, int level, const Variant& var) {
   // scan keeps (1280 per direction): stay at 2.5 pixels there.
   if (version >= 30 && o.modulePx > 2.5) o.modulePx = 2.5;
   o.angleDeg = var.angle;
-  // The version estimates allow a slack of 3, which a keystone eats up on
-  // large codes.
+  // Past version 30 a keystone still defeats the reader: not covered yet.
   o.perspective = version <= 30 ? var.perspective : 0;
   o.noise = var.noise;
   o.seed = uint32_t(version * 31 + level);
@@ -63,7 +65,7 @@ TEST(GeomRoundTrip, EveryVersionAndLevelUnderTheTransforms) {
   // every level and versions all over the range.
   for (int v = 1; v <= 40; v++) {
     for (int level = 0; level < 4; level++) {
-      const Variant& var = kVariants[(v + 3 * level) % 8];
+      const Variant& var = kVariants[(v + 3 * level) % 9];
       EXPECT_EQ(RoundTrip(v, level, var), "") << "version " << v << " level " << level << " "
                                               << var.name;
     }
