@@ -25,17 +25,17 @@ class QtDialogService final : public DialogService {
   }
 };
 
-QtDialogService g_qtDialogs;
-DialogService* g_dialogs = &g_qtDialogs;
+QtDialogService theQtDialogs;
+DialogService* currentDialogs = &theQtDialogs;
 
 }  // namespace
 
 QString AppCaption() { return QStringLiteral("Velmora二维码生成分析工具2.0"); }
 
-DialogService& Dialogs() { return *g_dialogs; }
+DialogService& Dialogs() { return *currentDialogs; }
 
 void SetDialogService(DialogService* service) {
-  g_dialogs = service != nullptr ? service : &g_qtDialogs;
+  currentDialogs = service != nullptr ? service : &theQtDialogs;
 }
 
 void ShowError(QWidget* parent, const QString& text) {
