@@ -2,13 +2,12 @@
 
 #include <jpeglib.h>
 #include <png.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 #include "capture/decode_frame.h"
 
@@ -120,19 +119,42 @@ bool LoadPng(const std::vector<uint8_t>& file, BgrPicture* picture, std::string*
   return true;
 }
 
-}  // namespace
+// The largest file a supported picture can need: the largest picture at 32
+// bits per pixel plus headers. Anything longer is refused rather than read.
+constexpr int64_t kMaxPictureFileBytes = 4 * kMaxPicturePixels + 65536;
 
-bool LoadPicture(const std::string& path, BgrPicture* picture, std::string* error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+// Reads a whole file. A folder opens like a file but fails on reading, so it
+// is refused up front; a device that never ends stops at the size limit.
+// Pipes are read, so that `qrtool decode <(command)` works.
+bool ReadPictureFile(const std::string& path, std::vector<uint8_t>* bytes, std::string* error) {
+  struct stat info;
+  if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+    *error = "it is a folder, not a picture file";
+    return false;
+  }
+  std::FILE* in = std::fopen(path.c_str(), "rb");
+  if (in == nullptr) {
     *error = "cannot open the file";
     return false;
   }
-  std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) {
-    *error = "cannot read the file";
-    return false;
-  }
+  constexpr size_t kChunk = 65536;
+  size_t used = 0, n = 0;
+  do {
+    bytes->resize(used + kChunk);
+    n = std::fread(bytes->data() + used, 1, kChunk, in);
+    used += n;
+  } while (n == kChunk && static_cast<int64_t>(used) <= kMaxPictureFileBytes);
+  bytes->resize(used);
+  const bool failed = std::ferror(in) != 0;
+  std::fclose(in);
+  if (failed) *error = "cannot read the file";
+  if (static_cast<int64_t>(bytes->size()) > kMaxPictureFileBytes) *error = "file too large";
+  return error->empty();
+}
+
+}  // namespace
+
+bool LoadPictureBytes(const std::vector<uint8_t>& file, BgrPicture* picture, std::string* error) {
   error->clear();
   if (file.size() >= 3 && file[0] == 0xFF && file[1] == 0xD8 && file[2] == 0xFF) {
     return LoadJpeg(file, picture, error);
@@ -146,6 +168,13 @@ bool LoadPicture(const std::string& path, BgrPicture* picture, std::string* erro
   }
   *error = "not a JPEG, PNG or BMP picture";
   return false;
+}
+
+bool LoadPicture(const std::string& path, BgrPicture* picture, std::string* error) {
+  std::vector<uint8_t> file;
+  error->clear();
+  if (!ReadPictureFile(path, &file, error)) return false;
+  return LoadPictureBytes(file, picture, error);
 }
 
 int FitPictureForReader(BgrPicture* picture) {

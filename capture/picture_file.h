@@ -13,9 +13,12 @@
 constexpr int64_t kMaxPicturePixels = 64LL * 1024 * 1024;
 
 // Loads a JPEG, PNG or BMP file (chosen by its first bytes). Returns false
-// with a short English reason in `error` when the file cannot be read or is
-// not a supported picture.
+// with a short English reason in `error` when the path is a folder, the file
+// cannot be read, is longer than any supported picture can be or is not one.
 bool LoadPicture(const std::string& path, BgrPicture* picture, std::string* error);
+
+// As LoadPicture, for the bytes of a picture file already in memory.
+bool LoadPictureBytes(const std::vector<uint8_t>& file, BgrPicture* picture, std::string* error);
 
 // When the grey image of `picture` (width rounded up to 4) would exceed
 // 1280 x 1024, shrinks it by the smallest whole factor that fits, averaging

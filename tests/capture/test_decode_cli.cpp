@@ -118,17 +118,27 @@ TEST_F(DecodeCli, JsonEncodingsAndExitStatus) {
   ASSERT_EQ(Shell(cli_ + " encode --raw --output " + Quote(raw) + " -- 'raw 文字'").status, 0);
   EXPECT_EQ(Shell(cli_ + " decode --encoding unicode " + Quote(raw)).out, "解码信息 1 :\nraw 文字\n");
 
-  // Nothing found: 1; unreadable: 2; bad usage: 2.
+  // Nothing found: 1; unreadable input and bad usage: 2, with a message.
   captest::Canvas blank(64, 48);
   const std::string empty = dir_ + "/empty.bmp";
   ASSERT_EQ(captest::WriteBmp(empty, PictureFromGrey(blank.grey.data(), 64, 48)), kBmpWritten);
-  Outcome nothing = Shell(cli_ + " decode " + Quote(empty));
-  EXPECT_EQ(nothing.status, 1);
-  EXPECT_EQ(nothing.out, "无解码内容\n");
   std::ofstream(dir_ + "/junk.png", std::ios::binary) << "\x89PNG\r\n\x1a\njunk";
-  EXPECT_EQ(Shell(cli_ + " decode " + Quote(dir_ + "/junk.png")).status, 2);
-  EXPECT_EQ(Shell(cli_ + " decode --encoding latin1 " + Quote(file)).status, 2);
-  EXPECT_EQ(Shell(cli_ + " decode").status, 2);
+  const struct {
+    std::string args;
+    int status;
+    std::string outHas;  // standard output and error together
+  } cases[] = {
+      {Quote(empty), 1, "无解码内容\n"},
+      {Quote(dir_ + "/junk.png"), 2, "bad PNG file"},
+      {Quote(dir_), 2, "folder"},  // a stream reading a folder used to throw
+      {"--encoding latin1 " + Quote(file), 2, "--encoding takes"},
+      {"", 2, "no picture given"},
+  };
+  for (const auto& c : cases) {
+    Outcome r = Shell("sh -c " + Quote(cli_ + " decode " + c.args + " 2>&1"));
+    EXPECT_EQ(r.status, c.status) << c.args;
+    EXPECT_NE(r.out.find(c.outHas), std::string::npos) << c.args << ": " << r.out;
+  }
 }
 
 }  // namespace

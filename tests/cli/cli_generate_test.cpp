@@ -389,6 +389,7 @@ TEST_F(CliTest, BatchRefusalsWriteNothing) {
       {{"batch", "empty.txt", "--dir", "out"}, {"请输入编码内容！"}},
       {{"batch", "501.txt", "--dir", "out"}, {"您最多可输入500行编码内容，请重新输入！"}},
       {{"batch", "missing.txt", "--dir", "out"}, {"cannot read missing.txt"}},
+      {{"batch", "out", "--dir", "out"}, {"cannot read out"}},  // a folder used to abort
       {{"batch", "lines.txt", "--dir", "out", "--terminal"}, {"unknown option"}},
       {{"batch", "lines.txt", "--dir", "out", "--format", "gif"}, {"--format takes"}},
       {{"batch", "--dir", "out"}, {"LINES_FILE"}},
