@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run demo test sanitize bench fuzz install clean
+.PHONY: all deps configure build run demo test sanitize bench fuzz install package clean
 
 all: build
 
@@ -47,6 +47,10 @@ fuzz: deps
 
 install: build
 	@cmake --install $(BUILD)
+
+# The Debian package qrtool_<version>_amd64.deb, in $(BUILD).
+package: build
+	@cd $(BUILD) && cpack -G DEB
 
 clean:
 	@rm -rf $(BUILD) build-asan build-bench build-fuzz
