@@ -123,6 +123,22 @@ TEST_F(DecodeCli, JsonEncodingsAndExitStatus) {
   const std::string empty = dir_ + "/empty.bmp";
   ASSERT_EQ(captest::WriteBmp(empty, PictureFromGrey(blank.grey.data(), 64, 48)), kBmpWritten);
   std::ofstream(dir_ + "/junk.png", std::ios::binary) << "\x89PNG\r\n\x1a\njunk";
+  // A small progressive JPEG whose header claims 60000 x 60000 pixels: it must
+  // be refused from its header, not after gigabytes of buffers for that size
+  // (kept out of reach by a memory limit, which the sanitizers cannot run under).
+  const std::vector<uint8_t> jpeg = captest::ReadAll(file);
+  std::string huge(jpeg.begin(), jpeg.end());
+  const size_t frame = huge.find("\xFF\xC0"), scan = huge.find("\xFF\xDA");
+  ASSERT_NE(frame, std::string::npos);
+  ASSERT_NE(scan, std::string::npos);
+  huge.replace(frame, 9, std::string("\xFF\xC2\x00\x0B\x08\xEA\x60\xEA\x60", 9));
+  huge[scan + 8] = 0;  // spectral selection 0..0: a valid first progressive scan
+  std::ofstream(dir_ + "/huge.jpg", std::ios::binary) << huge;
+#if defined(__SANITIZE_ADDRESS__)
+  const std::string memoryLimit;
+#else
+  const std::string memoryLimit = "ulimit -v 1000000; ";
+#endif
   const struct {
     std::string args;
     int status;
@@ -131,11 +147,12 @@ TEST_F(DecodeCli, JsonEncodingsAndExitStatus) {
       {Quote(empty), 1, "无解码内容\n"},
       {Quote(dir_ + "/junk.png"), 2, "bad PNG file"},
       {Quote(dir_), 2, "folder"},  // a stream reading a folder used to throw
+      {Quote(dir_ + "/huge.jpg"), 2, "picture size not supported"},
       {"--encoding latin1 " + Quote(file), 2, "--encoding takes"},
       {"", 2, "no picture given"},
   };
   for (const auto& c : cases) {
-    Outcome r = Shell("sh -c " + Quote(cli_ + " decode " + c.args + " 2>&1"));
+    Outcome r = Shell("sh -c " + Quote(memoryLimit + cli_ + " decode " + c.args + " 2>&1"));
     EXPECT_EQ(r.status, c.status) << c.args;
     EXPECT_NE(r.out.find(c.outHas), std::string::npos) << c.args << ": " << r.out;
   }
