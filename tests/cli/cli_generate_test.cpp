@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <cctype>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -278,6 +280,20 @@ TEST_F(CliTest, EncodeRefusalsWriteNothing) {
     EXPECT_EQ(r.out, "");
     EXPECT_FALSE(fs::exists(Path("qr.jpg")));
   }
+  // A write that fails part-way (here at the file size limit, which every
+  // format's version-40 picture passes) leaves no partial file behind.
+  rlimit old{}, small{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  small = {16 * 1024, old.rlim_max};
+  std::signal(SIGXFSZ, SIG_IGN);  // a failed write instead of a killed process
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  for (const std::string name : {"big.jpg", "big.png", "big.svg"}) {
+    const RunResult r = Run({"encode", "--version", "40", "--module-size", "20", "--output",
+                             name, "a"});
+    EXPECT_EQ(r.status, 1) << name;
+    EXPECT_FALSE(fs::exists(Path(name))) << name;
+  }
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &old), 0);
 }
 
 // Half blocks back to modules: must match the picture written in the same run.
