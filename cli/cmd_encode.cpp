@@ -8,7 +8,7 @@
 #include "cli/commands.h"
 #include "cli/generate_options.h"
 #include "generation/generation_rules.h"
-#include "generation/symbol_picture.h"
+#include "generation/symbol_formats.h"
 
 namespace {
 
@@ -16,12 +16,14 @@ const char kEncodeHelp[] =
     "usage: qrtool encode [options] TEXT|-\n"
     "\n"
     "Encodes TEXT (or standard input for '-', one final line break dropped) into a\n"
-    "QR code and writes it as a grey JPEG picture.\n"
+    "QR code and writes it as a grey JPEG picture, or as PNG or SVG when the\n"
+    "output name ends in .png or .svg.\n"
     "\n"
     "options:\n";
 
 const char kEncodeHelpTail[] =
-    "  --output FILE      picture file to write (default qr.jpg)\n"
+    "  --output FILE      picture file to write (default qr.jpg); FILE.png gives a\n"
+    "                     lossless PNG, FILE.svg a scalable SVG of the same size\n"
     "  --terminal         also draw the symbol in the terminal with half blocks;\n"
     "                     dark modules are drawn as ink, so use a terminal with a\n"
     "                     light background (four light modules of margin)\n"
@@ -178,8 +180,8 @@ int RunEncode(int argc, char** argv) {
     return cli::kExitNothing;
   }
   if (int status = CheckLimit(bytes, args.options); status >= 0) return status;
-  const int32_t side =
-      SaveSymbolPicture(symbol.get(), args.options.modulePixels, args.output.c_str());
+  int32_t side = symbolfile::Save(symbolfile::FormatForName(args.output), symbol.get(),
+                                  args.options.modulePixels, args.output.c_str());
   if (side == 0) {
     cli::Error("cannot write " + args.output);
     return cli::kExitNothing;
