@@ -34,11 +34,9 @@ const char kBatchHelpTail[] =
     "\n"
     "At most 500 lines (a final line break does not start another line). Every\n"
     "line is checked before anything is written: a line longer than the limit is\n"
-    "refused, naming it. The limit, in GBK bytes, is 300 with an automatic version,\n"
-    "else the chosen version's data capacity at the chosen level (L when automatic)\n"
-    "divided by 2, minus 2, and never more than 300; longer lines are refused,\n"
-    "never cut. A line the encoder refuses, or a file that cannot be written, is\n"
-    "reported and the other lines go on.\n"
+    "refused, naming it: 7089 GBK bytes, the most any symbol holds. A line the\n"
+    "encoder refuses (longer than the chosen version and level hold), or a file\n"
+    "that cannot be written, is reported and the other lines go on.\n"
     "Exit status: 0 at least one file written, 1 none, 2 bad usage or input.\n";
 
 struct BatchArgs {
@@ -165,7 +163,9 @@ int PrepareLines(const std::string& content, const cli::GenerateOptions& options
     // Lines are checked in order, so a later line's conversion never hides an
     // earlier line's length.
     const RuleVerdict length = CheckBatchLines(
-        {bytes[k]}, CharacterLimit(options.versionIndex, options.levelIndex));
+        {bytes[k]},
+        CharacterLimit(options.versionIndex, options.levelIndex, Generator::kCommandLine),
+        Generator::kCommandLine);
     if (!length.passed()) {
       RuleVerdict numbered = length;
       numbered.line = static_cast<int>(k + 1);

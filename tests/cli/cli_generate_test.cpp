@@ -109,6 +109,11 @@ TEST_F(CliTest, EncodeWritesWhatWasAskedFor) {
       {{"encode", "--hanzi", "--output", "hz.jpg", "二维"}, "", "", "hz.jpg", "\xB6\xFE\xCE\xAC"},
       // Standard input loses its last line break only.
       {{"encode", "--output", "two.jpg", "-"}, "two\nlines\n", "", "two.jpg", "two\nlines"},
+      // Over the page's 300 bytes: the command line takes what a symbol holds.
+      {{"encode", "--json", "--output", "long.jpg", Repeat("a", 1300)}, "",
+       "{\"version\": 26, \"level\": \"L\", \"width_px\": 725, \"file\": \"long.jpg\"}\n",
+       "long.jpg", Repeat("a", 1300)},
+      {{"encode", "--output", "v40.jpg", Repeat("a", 2953)}, "", "", "v40.jpg", Repeat("a", 2953)},
       {{"encode", "--json", "HELLO WORLD"}, "",
        "{\"version\": 1, \"level\": \"Q\", \"width_px\": 125, \"file\": \"qr.jpg\"}\n", "qr.jpg",
        "HELLO WORLD"},
@@ -176,8 +181,7 @@ TEST_F(CliTest, EncodeRefusalsWriteNothing) {
   } cases[] = {
       {{"encode", "a😀b"}, 2, "😀"},  // GBK lacks it
       {{"encode", "--version", "2", Repeat("a", 40)}, 1, "error: Input too long for selected version"},
-      // Fits version 3, but over the page's limit of 25 bytes there.
-      {{"encode", "--version", "3", Repeat("a", 40)}, 2, "请输入 25 个字符以内"},
+      {{"encode", Repeat("a", 2954)}, 1, "error: Input too long"},
       {{"encode", "-"}, 2, "请输入二维码内容！"},
       {{"encode", "--output", "no/such/dir/x.jpg", "HELLO"}, 1, "cannot write"},
       {{"encode", "--output", "no/such/dir/x.png", "HELLO"}, 1, "cannot write"},
@@ -268,7 +272,7 @@ TEST_F(CliTest, BatchNumbersByPositionAndGoesOnPastUnwritableFiles) {
 
 TEST_F(CliTest, BatchRefusalsWriteNothing) {
   WriteFile("lines.txt", "a\n");
-  WriteFile("three.txt", "ab\nxyz\nc\n");
+  WriteFile("three.txt", "ab\n" + Repeat("9", 7090) + "\nc\n");
   WriteFile("emoji.txt", "fine\nbad 😀\n");
   const struct {
     std::vector<std::string> args;
@@ -279,14 +283,15 @@ TEST_F(CliTest, BatchRefusalsWriteNothing) {
       {{"batch", "lines.txt", "--dir", "out", "--terminal"}, "unknown option"},
       {{"batch", "out", "--dir", "out"}, "cannot read out"},  // a folder used to abort
       {{"batch", "lines.txt", "--dir", "out", "--format", "gif"}, "--format takes"},
-      // Version 1 at level H holds 2 bytes per line; the message has no CR.
-      {{"batch", "three.txt", "--dir", "out", "--version", "1", "--level", "H"},
-       "第 2 行数据出错!\n出错内容：xyz!\n\n错误原因:\n您选择的二维码版本只允许输入 2 个字符，"
-       "您输入了 3 个字符!\n请检查后重新输入!"},
+      // No symbol holds more than 7089 bytes; the message has no CR.
+      {{"batch", "three.txt", "--dir", "out"},
+       "第 2 行数据出错!\n出错内容：" + Repeat("9", 7090) +
+           "!\n\n错误原因:\n您选择的二维码版本只允许输入 7089 个字符，您输入了 7090 个字符!\n"
+           "请检查后重新输入!"},
       {{"batch", "emoji.txt", "--dir", "out"}, "line 2"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.message);
+    SCOPED_TRACE(c.message.substr(0, 80));
     const ProcessResult r = Run(c.args);
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
