@@ -26,7 +26,7 @@ const char kBatchHelp[] =
     "\n"
     "options:\n"
     "  --dir DIR          existing folder to write into (required)\n"
-    "  --prefix PREFIX    file name prefix (default batqr)\n"
+    "  --prefix PREFIX    file name prefix (default batqr; no '/')\n"
     "  --format FORMAT    jpg (default), png (lossless) or svg (scalable)\n";
 
 const char kBatchHelpTail[] =

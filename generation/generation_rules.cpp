@@ -4,10 +4,11 @@
 
 #include "encoder/qr_encoder.h"
 
-const RefusalMessage kRefusalMessages[10] = {
+const RefusalMessage kRefusalMessages[11] = {
     {Refusal::kTextEmpty, "请输入二维码内容！"},
     {Refusal::kTextTooLong, "您输入的内容过长，请输入 %3 个字符以内的内容！"},
     {Refusal::kNoPrefix, "请输入文件前缀！"},
+    {Refusal::kBadPrefix, "文件前缀不能包含“/”，请重新输入！"},
     {Refusal::kNoFolder, "请选择文件保存路径！"},
     {Refusal::kBadFolder, "文件保存路径无效，请重新输入！"},
     {Refusal::kNoLines, "请输入编码内容！"},
@@ -72,6 +73,7 @@ RuleVerdict CheckSingleText(std::string_view gbk, int32_t limit) {
 RuleVerdict CheckBatchDestination(std::string_view prefix, std::string_view folder,
                                   bool folderExists) {
   if (prefix.empty()) return {Refusal::kNoPrefix};
+  if (prefix.find('/') != std::string_view::npos) return {Refusal::kBadPrefix};
   if (folder.empty()) return {Refusal::kNoFolder};
   if (!folderExists) return {Refusal::kBadFolder};
   return {};

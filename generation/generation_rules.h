@@ -36,6 +36,7 @@ enum class Refusal {
   kTextEmpty,      // single text: nothing typed
   kTextTooLong,    // single text: over the limit (`allowed`)
   kNoPrefix,       // batch: no file prefix
+  kBadPrefix,      // batch: the prefix holds a '/' (files would land outside the folder)
   kNoFolder,       // batch: no folder
   kBadFolder,      // batch: the folder does not exist
   kNoLines,        // batch: nothing typed
@@ -60,7 +61,7 @@ struct RefusalMessage {
   Refusal what;
   const char* text;
 };
-extern const RefusalMessage kRefusalMessages[10];
+extern const RefusalMessage kRefusalMessages[11];
 
 // The message for `verdict`; `lineText` is the refused line (kLineTooLong).
 // Empty for a passed verdict.
@@ -69,7 +70,8 @@ std::string RefusalText(const RuleVerdict& verdict, std::string_view lineText = 
 // A single text of `gbk` bytes: over `limit` first, then empty.
 RuleVerdict CheckSingleText(std::string_view gbk, int32_t limit);
 
-// A batch's destination, in the page's order: prefix, folder, folder exists.
+// A batch's destination, in the page's order: prefix given, prefix without
+// '/', folder, folder exists.
 RuleVerdict CheckBatchDestination(std::string_view prefix, std::string_view folder,
                                   bool folderExists);
 

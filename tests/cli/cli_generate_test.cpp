@@ -279,6 +279,7 @@ TEST_F(CliTest, BatchRefusalsWriteNothing) {
     std::string message;
   } cases[] = {
       {{"batch", "lines.txt", "--dir", "lines.txt"}, "文件保存路径无效，请重新输入！"},
+      {{"batch", "lines.txt", "--dir", "out", "--prefix", "../x"}, "文件前缀不能包含“/”"},
       {{"batch", "missing.txt", "--dir", "out"}, "cannot read missing.txt"},
       {{"batch", "lines.txt", "--dir", "out", "--terminal"}, "unknown option"},
       {{"batch", "out", "--dir", "out"}, "cannot read out"},  // a folder used to abort

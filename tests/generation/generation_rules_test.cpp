@@ -34,6 +34,7 @@ TEST(GenerationRules, ChecksAndTheirMessages) {
       {CheckSingleText("abc", 2), "您输入的内容过长，请输入 2 个字符以内的内容！"},
       {CheckBatchDestination("p", "/tmp", true), ""},
       {CheckBatchDestination("", "", false), "请输入文件前缀！"},
+      {CheckBatchDestination("../x", "", false), "文件前缀不能包含“/”，请重新输入！"},
       {CheckBatchDestination("p", "", false), "请选择文件保存路径！"},
       {CheckBatchDestination("p", "/nowhere", false), "文件保存路径无效，请重新输入！"},
       {CheckBatchSize(false, 500), ""},
