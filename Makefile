@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run demo test sanitize bench fuzz fuzz-run mutation install clean
+.PHONY: all deps configure build run demo test sanitize bench fuzz fuzz-run mutation install package clean
 
 all: build
 
@@ -62,6 +62,10 @@ mutation: deps
 
 install: build
 	@cmake --install $(BUILD)
+
+# The Debian package qrtool_<version>_amd64.deb, in $(BUILD).
+package: build
+	@cd $(BUILD) && cpack -G DEB
 
 clean:
 	@rm -rf $(BUILD) build-asan build-bench build-fuzz build-mutation

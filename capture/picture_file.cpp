@@ -2,13 +2,12 @@
 
 #include <jpeglib.h>
 #include <png.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 #include "capture/decode_frame.h"
 
@@ -16,8 +15,8 @@ namespace {
 
 int64_t RowStride(int32_t width) { return (static_cast<int64_t>(width) * 3 + 3) / 4 * 4; }
 
-bool SizeAcceptable(int64_t width, int64_t height, std::string* error) {
-  if (width <= 0 || height <= 0 || width * height > kMaxPicturePixels) {
+bool SizeAcceptable(int64_t width, int64_t height, int64_t maxPixels, std::string* error) {
+  if (width <= 0 || height <= 0 || width * height > maxPixels) {
     *error = "picture size not supported";
     return false;
   }
@@ -40,7 +39,8 @@ void JpegErrorExit(j_common_ptr info) {
 
 void JpegSilence(j_common_ptr, int) {}
 
-bool LoadJpeg(const std::vector<uint8_t>& file, BgrPicture* picture, std::string* error) {
+bool LoadJpeg(const std::vector<uint8_t>& file, int64_t maxPixels, BgrPicture* picture,
+              std::string* error) {
   jpeg_decompress_struct info;
   JpegError err;
   info.err = jpeg_std_error(&err.mgr);
@@ -56,12 +56,18 @@ bool LoadJpeg(const std::vector<uint8_t>& file, BgrPicture* picture, std::string
   jpeg_create_decompress(&info);
   jpeg_mem_src(&info, file.data(), static_cast<unsigned long>(file.size()));
   jpeg_read_header(&info, TRUE);
+  // Before decompression starts: a progressive file's coefficient buffers for
+  // the size its header claims are allocated there, gigabytes for a few bytes.
+  if (!SizeAcceptable(info.image_width, info.image_height, maxPixels, error)) {
+    jpeg_destroy_decompress(&info);
+    return false;
+  }
   info.out_color_space = info.jpeg_color_space == JCS_GRAYSCALE ? JCS_GRAYSCALE : JCS_RGB;
   jpeg_start_decompress(&info);
   const int32_t w = static_cast<int32_t>(info.output_width);
   const int32_t h = static_cast<int32_t>(info.output_height);
   const int comps = info.output_components;
-  if (!SizeAcceptable(w, h, error) || (comps != 1 && comps != 3)) {
+  if (!SizeAcceptable(w, h, maxPixels, error) || (comps != 1 && comps != 3)) {
     jpeg_destroy_decompress(&info);
     if (error->empty()) *error = "unsupported JPEG colour format";
     return false;
@@ -89,7 +95,8 @@ bool LoadJpeg(const std::vector<uint8_t>& file, BgrPicture* picture, std::string
 
 // --- PNG (libpng's simplified reader; transparency shows white) ----------------
 
-bool LoadPng(const std::vector<uint8_t>& file, BgrPicture* picture, std::string* error) {
+bool LoadPng(const std::vector<uint8_t>& file, int64_t maxPixels, BgrPicture* picture,
+             std::string* error) {
   png_image image;
   std::memset(&image, 0, sizeof image);
   image.version = PNG_IMAGE_VERSION;
@@ -97,7 +104,7 @@ bool LoadPng(const std::vector<uint8_t>& file, BgrPicture* picture, std::string*
     *error = std::string("bad PNG file: ") + image.message;
     return false;
   }
-  if (!SizeAcceptable(image.width, image.height, error)) {
+  if (!SizeAcceptable(image.width, image.height, maxPixels, error)) {
     png_image_free(&image);
     return false;
   }
@@ -120,32 +127,64 @@ bool LoadPng(const std::vector<uint8_t>& file, BgrPicture* picture, std::string*
   return true;
 }
 
-}  // namespace
+// The largest file a supported picture can need: the largest picture at 32
+// bits per pixel plus headers. Anything longer is refused rather than read.
+constexpr int64_t kMaxPictureFileBytes = 4 * kMaxPicturePixels + 65536;
 
-bool LoadPicture(const std::string& path, BgrPicture* picture, std::string* error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+// Reads a whole file. A folder opens like a file but fails on reading, so it
+// is refused up front; a device that never ends stops at the size limit.
+// Pipes are read, so that `qrtool decode <(command)` works.
+bool ReadPictureFile(const std::string& path, std::vector<uint8_t>* bytes, std::string* error) {
+  struct stat info;
+  if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+    *error = "it is a folder, not a picture file";
+    return false;
+  }
+  std::FILE* in = std::fopen(path.c_str(), "rb");
+  if (in == nullptr) {
     *error = "cannot open the file";
     return false;
   }
-  std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) {
-    *error = "cannot read the file";
-    return false;
-  }
+  constexpr size_t kChunk = 65536;
+  size_t used = 0, n = 0;
+  do {
+    bytes->resize(used + kChunk);
+    n = std::fread(bytes->data() + used, 1, kChunk, in);
+    used += n;
+  } while (n == kChunk && static_cast<int64_t>(used) <= kMaxPictureFileBytes);
+  bytes->resize(used);
+  const bool failed = std::ferror(in) != 0;
+  std::fclose(in);
+  if (failed) *error = "cannot read the file";
+  if (static_cast<int64_t>(bytes->size()) > kMaxPictureFileBytes) *error = "file too large";
+  return error->empty();
+}
+
+}  // namespace
+
+bool LoadPictureBytes(const std::vector<uint8_t>& file, BgrPicture* picture, std::string* error,
+                      int64_t maxPixels) {
   error->clear();
+  maxPixels = std::min(maxPixels, kMaxPicturePixels);
   if (file.size() >= 3 && file[0] == 0xFF && file[1] == 0xD8 && file[2] == 0xFF) {
-    return LoadJpeg(file, picture, error);
+    return LoadJpeg(file, maxPixels, picture, error);
   }
   if (file.size() >= 8 && std::memcmp(file.data(), "\x89PNG\r\n\x1a\n", 8) == 0) {
-    return LoadPng(file, picture, error);
+    return LoadPng(file, maxPixels, picture, error);
   }
   if (file.size() >= 2 && file[0] == 'B' && file[1] == 'M') {
     if (!ReadBmpFile(file, picture, error)) return false;
-    return SizeAcceptable(picture->width, picture->height, error);
+    return SizeAcceptable(picture->width, picture->height, maxPixels, error);
   }
   *error = "not a JPEG, PNG or BMP picture";
   return false;
+}
+
+bool LoadPicture(const std::string& path, BgrPicture* picture, std::string* error) {
+  std::vector<uint8_t> file;
+  error->clear();
+  if (!ReadPictureFile(path, &file, error)) return false;
+  return LoadPictureBytes(file, picture, error);
 }
 
 int FitPictureForReader(BgrPicture* picture) {

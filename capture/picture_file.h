@@ -13,9 +13,15 @@
 constexpr int64_t kMaxPicturePixels = 64LL * 1024 * 1024;
 
 // Loads a JPEG, PNG or BMP file (chosen by its first bytes). Returns false
-// with a short English reason in `error` when the file cannot be read or is
-// not a supported picture.
+// with a short English reason in `error` when the path is a folder, the file
+// cannot be read, is longer than any supported picture can be or is not one.
 bool LoadPicture(const std::string& path, BgrPicture* picture, std::string* error);
+
+// As LoadPicture, for the bytes of a picture file already in memory; pictures
+// with more than `maxPixels` pixels (at most kMaxPicturePixels) are refused
+// before they are decoded.
+bool LoadPictureBytes(const std::vector<uint8_t>& file, BgrPicture* picture, std::string* error,
+                      int64_t maxPixels = kMaxPicturePixels);
 
 // When the grey image of `picture` (width rounded up to 4) would exceed
 // 1280 x 1024, shrinks it by the smallest whole factor that fits, averaging

@@ -2,9 +2,8 @@
 
 #include <charconv>
 #include <cstdio>
-#include <fstream>
+#include <filesystem>
 #include <iostream>
-#include <iterator>
 #include <sstream>
 
 namespace cli {
@@ -87,10 +86,18 @@ std::optional<std::string> ReadStdin() {
 }
 
 std::optional<std::string> ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return std::nullopt;
+  // A folder opens like a file and then fails on reading (a stream would throw).
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) return std::nullopt;
+  std::FILE* in = std::fopen(path.c_str(), "rb");
+  if (in == nullptr) return std::nullopt;
+  std::string data;
+  char chunk[4096];
+  size_t n;
+  while ((n = std::fread(chunk, 1, sizeof chunk, in)) > 0) data.append(chunk, n);
+  const bool failed = std::ferror(in) != 0;
+  std::fclose(in);
+  if (failed) return std::nullopt;
   return data;
 }
 

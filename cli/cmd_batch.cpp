@@ -13,7 +13,7 @@
 #include "cli/commands.h"
 #include "cli/generate_options.h"
 #include "generation/generation_rules.h"
-#include "generation/symbol_picture.h"
+#include "generation/symbol_formats.h"
 
 namespace {
 
@@ -21,28 +21,28 @@ const char kBatchHelp[] =
     "usage: qrtool batch LINES_FILE --dir DIR [--prefix PREFIX] [options]\n"
     "\n"
     "Encodes every non-empty line of LINES_FILE ('-' for standard input) into\n"
-    "DIR/PREFIX<line number>.jpg. The number is the line's position in the file,\n"
-    "so empty or failed lines leave gaps.\n"
+    "DIR/PREFIX<line number>.jpg (.png, .svg with --format). The number is the\n"
+    "line's position in the file, so empty or failed lines leave gaps.\n"
     "\n"
     "options:\n"
     "  --dir DIR          existing folder to write into (required)\n"
-    "  --prefix PREFIX    file name prefix (default batqr)\n";
+    "  --prefix PREFIX    file name prefix (default batqr; no '/')\n"
+    "  --format FORMAT    jpg (default), png (lossless) or svg (scalable)\n";
 
 const char kBatchHelpTail[] =
     "  -h, --help         show this help\n"
     "\n"
     "At most 500 lines (a final line break does not start another line). Every\n"
     "line is checked before anything is written: a line longer than the limit is\n"
-    "refused, naming it. The limit, in GBK bytes, is 300 with an automatic version,\n"
-    "else the chosen version's data capacity at the chosen level (L when automatic)\n"
-    "divided by 2, minus 2, and never more than 300; longer lines are refused,\n"
-    "never cut. A line the encoder refuses, or a file that cannot be written, is\n"
-    "reported and the other lines go on.\n"
+    "refused, naming it: 7089 GBK bytes, the most any symbol holds. A line the\n"
+    "encoder refuses (longer than the chosen version and level hold), or a file\n"
+    "that cannot be written, is reported and the other lines go on.\n"
     "Exit status: 0 at least one file written, 1 none, 2 bad usage or input.\n";
 
 struct BatchArgs {
   cli::GenerateOptions options;
   std::string prefix = "batqr";
+  symbolfile::Format format = symbolfile::Format::kJpeg;
   std::optional<std::string> dir;
   std::vector<std::string> positional;
 };
@@ -57,6 +57,14 @@ struct BatchResult {
   std::vector<std::string> files;
   std::vector<std::pair<int, std::string>> failures;  // line number, reason
 };
+
+// The file format named by --format; nullopt for a name it does not know.
+std::optional<symbolfile::Format> ParseFormat(std::string_view name) {
+  if (name == "jpg" || name == "jpeg") return symbolfile::Format::kJpeg;
+  if (name == "png") return symbolfile::Format::kPng;
+  if (name == "svg") return symbolfile::Format::kSvg;
+  return std::nullopt;
+}
 
 // Returns -1 to go on, else the exit status.
 int ParseBatchArgs(int argc, char** argv, BatchArgs* args) {
@@ -88,6 +96,15 @@ int ParseBatchArgs(int argc, char** argv, BatchArgs* args) {
       } else {
         args->prefix = value;
       }
+      continue;
+    }
+    if (cli::TakeOption(argc, argv, &i, "format", &value, &missing)) {
+      std::optional<symbolfile::Format> format = ParseFormat(value);
+      if (!format) {
+        cli::Error("batch: --format takes jpg, png or svg");
+        return cli::kExitUsage;
+      }
+      args->format = *format;
       continue;
     }
     cli::OptionResult r = cli::TakeGenerateOption(argc, argv, &i, &args->options);
@@ -146,7 +163,9 @@ int PrepareLines(const std::string& content, const cli::GenerateOptions& options
     // Lines are checked in order, so a later line's conversion never hides an
     // earlier line's length.
     const RuleVerdict length = CheckBatchLines(
-        {bytes[k]}, CharacterLimit(options.versionIndex, options.levelIndex));
+        {bytes[k]},
+        CharacterLimit(options.versionIndex, options.levelIndex, Generator::kCommandLine),
+        Generator::kCommandLine);
     if (!length.passed()) {
       RuleVerdict numbered = length;
       numbered.line = static_cast<int>(k + 1);
@@ -179,6 +198,14 @@ class Progress {
   bool enabled_;
 };
 
+// The batch page's file name, with the extension of the chosen format.
+std::string OutputName(const BatchArgs& args, int number) {
+  std::string file = BatchFileName(*args.dir, args.prefix, number);
+  if (args.format == symbolfile::Format::kJpeg) return file;
+  file.resize(file.size() - std::string_view(".jpg").size());
+  return file + (args.format == symbolfile::Format::kPng ? ".png" : ".svg");
+}
+
 // Encodes and writes one line; a failure is reported and recorded, never fatal.
 // Returns false only when no symbol record can be had.
 bool GenerateLine(const BatchArgs& args, const BatchLine& line, int number, Progress* progress,
@@ -187,13 +214,14 @@ bool GenerateLine(const BatchArgs& args, const BatchLine& line, int number, Prog
   cli::SymbolPtr symbol = cli::EncodeSymbol(line.bytes, args.options, &code);
   if (!symbol) return false;
   std::string reason;
-  std::string file = BatchFileName(*args.dir, args.prefix, number);
+  std::string file = OutputName(args, number);
   if (code != QR_OK) {
     reason = symbol->errorText;
     progress->Clear();
     cli::Error(ForTerminal(cli::Format("line %d: 创建二维码失败:\r\n二维码内容：%s\r\n错误原因：%s",
                                        number, line.text.c_str(), symbol->errorText)));
-  } else if (SaveSymbolPicture(symbol.get(), args.options.modulePixels, file.c_str()) == 0) {
+  } else if (symbolfile::Save(args.format, symbol.get(), args.options.modulePixels,
+                              file.c_str()) == 0) {
     reason = "cannot write " + file;
     progress->Clear();
     cli::Error(cli::Format("line %d: ", number) + reason);

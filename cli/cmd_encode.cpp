@@ -8,7 +8,7 @@
 #include "cli/commands.h"
 #include "cli/generate_options.h"
 #include "generation/generation_rules.h"
-#include "generation/symbol_picture.h"
+#include "generation/symbol_formats.h"
 
 namespace {
 
@@ -16,23 +16,23 @@ const char kEncodeHelp[] =
     "usage: qrtool encode [options] TEXT|-\n"
     "\n"
     "Encodes TEXT (or standard input for '-', one final line break dropped) into a\n"
-    "QR code and writes it as a grey JPEG picture.\n"
+    "QR code and writes it as a grey JPEG picture, or as PNG or SVG when the\n"
+    "output name ends in .png or .svg.\n"
     "\n"
     "options:\n";
 
 const char kEncodeHelpTail[] =
-    "  --output FILE      picture file to write (default qr.jpg)\n"
+    "  --output FILE      picture file to write (default qr.jpg); FILE.png gives a\n"
+    "                     lossless PNG, FILE.svg a scalable SVG of the same size\n"
     "  --terminal         also draw the symbol in the terminal with half blocks;\n"
     "                     dark modules are drawn as ink, so use a terminal with a\n"
     "                     light background (four light modules of margin)\n"
     "  -h, --help         show this help\n"
     "\n"
-    "The text is counted in GBK bytes (a Chinese character counts 2). As on the\n"
-    "generation page, at most 300 bytes are accepted with an automatic version;\n"
-    "with a chosen version the limit is that version's data capacity at the chosen\n"
-    "level (L when automatic) divided by 2, minus 2. A text the chosen version\n"
-    "cannot hold is refused with the encoder's reason (exit 1); one that fits but\n"
-    "is over the limit is refused with the page's message (exit 2).\n"
+    "The text is counted in GBK bytes (a Chinese character counts 2). Any text a\n"
+    "symbol can hold is accepted: up to 2953 bytes at version 40, level L (more\n"
+    "when they are digits or capital letters). A text the chosen version and level\n"
+    "cannot hold is refused with the encoder's reason (exit 1).\n"
     "\n"
     "Prints the version, error-correction level and picture size used, or with\n"
     "--json: {\"version\", \"level\", \"width_px\", \"file\"}.\n"
@@ -124,12 +124,13 @@ std::optional<std::string> ReadText(const std::string& argument) {
   return text;
 }
 
-// The single-code page's length limit, checked once the encoder has accepted
-// the text, so that a text the chosen version cannot hold at all gets the
-// encoder's own reason. -1 when the text passes.
+// The command line's length limit, checked once the encoder has accepted the
+// text, so that a text the chosen version cannot hold gets the encoder's own
+// reason. -1 when the text passes.
 int CheckLimit(const std::string& bytes, const cli::GenerateOptions& options) {
   const RuleVerdict verdict =
-      CheckSingleText(bytes, CharacterLimit(options.versionIndex, options.levelIndex));
+      CheckSingleText(bytes, CharacterLimit(options.versionIndex, options.levelIndex,
+                                            Generator::kCommandLine));
   if (verdict.passed()) return -1;
   cli::Error(RefusalText(verdict));
   return cli::kExitUsage;
@@ -178,8 +179,8 @@ int RunEncode(int argc, char** argv) {
     return cli::kExitNothing;
   }
   if (int status = CheckLimit(bytes, args.options); status >= 0) return status;
-  const int32_t side =
-      SaveSymbolPicture(symbol.get(), args.options.modulePixels, args.output.c_str());
+  int32_t side = symbolfile::Save(symbolfile::FormatForName(args.output), symbol.get(),
+                                  args.options.modulePixels, args.output.c_str());
   if (side == 0) {
     cli::Error("cannot write " + args.output);
     return cli::kExitNothing;

@@ -4,10 +4,11 @@
 
 #include "encoder/qr_encoder.h"
 
-const RefusalMessage kRefusalMessages[10] = {
+const RefusalMessage kRefusalMessages[11] = {
     {Refusal::kTextEmpty, "请输入二维码内容！"},
     {Refusal::kTextTooLong, "您输入的内容过长，请输入 %3 个字符以内的内容！"},
     {Refusal::kNoPrefix, "请输入文件前缀！"},
+    {Refusal::kBadPrefix, "文件前缀不能包含“/”，请重新输入！"},
     {Refusal::kNoFolder, "请选择文件保存路径！"},
     {Refusal::kBadFolder, "文件保存路径无效，请重新输入！"},
     {Refusal::kNoLines, "请输入编码内容！"},
@@ -19,10 +20,27 @@ const RefusalMessage kRefusalMessages[10] = {
     {Refusal::kNoBatchRecord, "创建二维码失败,内存出错，请重新启动程序！"},
 };
 
-int32_t CharacterLimit(int versionIndex, int levelIndex) {
-  if (versionIndex <= 0) return kAutomaticLimit;
+// 7089: the digits version 40 at level L holds, the most any symbol takes
+// (2953 for bytes); below it the encoder alone says what fits.
+const LengthRules kLengthRules[2] = {
+    {Generator::kPage, 300, true, 300},
+    {Generator::kCommandLine, 7089, false, 7089},
+};
+
+namespace {
+
+const LengthRules& RulesOf(Generator who) {
+  return *std::find_if(std::begin(kLengthRules), std::end(kLengthRules),
+                       [who](const LengthRules& r) { return r.who == who; });
+}
+
+}  // namespace
+
+int32_t CharacterLimit(int versionIndex, int levelIndex, Generator who) {
+  const LengthRules& rules = RulesOf(who);
+  if (versionIndex <= 0 || !rules.versionLimits) return rules.automaticLimit;
   int32_t capacities[4];
-  if (qr_version_capacity(versionIndex, capacities) != 0) return kAutomaticLimit;
+  if (qr_version_capacity(versionIndex, capacities) != 0) return rules.automaticLimit;
   int level = (levelIndex >= 1 && levelIndex <= 4) ? levelIndex - 1 : 0;
   return capacities[level] / 2 - 2;
 }
@@ -55,6 +73,7 @@ RuleVerdict CheckSingleText(std::string_view gbk, int32_t limit) {
 RuleVerdict CheckBatchDestination(std::string_view prefix, std::string_view folder,
                                   bool folderExists) {
   if (prefix.empty()) return {Refusal::kNoPrefix};
+  if (prefix.find('/') != std::string_view::npos) return {Refusal::kBadPrefix};
   if (folder.empty()) return {Refusal::kNoFolder};
   if (!folderExists) return {Refusal::kBadFolder};
   return {};
@@ -66,8 +85,9 @@ RuleVerdict CheckBatchSize(bool empty, size_t lineCount) {
   return {};
 }
 
-RuleVerdict CheckBatchLines(const std::vector<std::string>& lines, int32_t limit) {
-  const int32_t allowed = std::min<int32_t>(limit, static_cast<int32_t>(kBatchLineBytes));
+RuleVerdict CheckBatchLines(const std::vector<std::string>& lines, int32_t limit,
+                            Generator who) {
+  const int32_t allowed = std::min(limit, RulesOf(who).lineBytes);
   for (size_t i = 0; i < lines.size(); ++i) {
     if (lines[i].size() > static_cast<size_t>(allowed)) {
       return {Refusal::kLineTooLong, static_cast<int>(i + 1), allowed, lines[i].size()};

@@ -8,15 +8,27 @@
 #include <string_view>
 #include <vector>
 
-constexpr int32_t kAutomaticLimit = 300;    // limit when the version is automatic
-constexpr size_t kBatchLineBytes = 300;     // a batch line never holds more than this
 constexpr int kBatchMaxLines = 500;         // more lines are refused
+
+// Who generates. The pages keep the limits their users know; the command line
+// takes any text a symbol can hold and leaves a text that does not fit the
+// chosen version to the encoder's own refusal.
+enum class Generator { kPage, kCommandLine };
+
+// How long a text each generator accepts (GBK bytes).
+struct LengthRules {
+  Generator who;
+  int32_t automaticLimit;  // limit when the version is automatic
+  bool versionLimits;      // a chosen version has its own, smaller limit
+  int32_t lineBytes;       // a batch line never holds more than this
+};
+extern const LengthRules kLengthRules[2];
 
 // The character limit (GBK bytes) for the version list index (0 automatic, else
 // the version 1..40) and level list index (0 automatic, 1 L, 2 M, 3 Q, 4 H):
-// 300 for automatic, else the data codewords of that version at that level
-// (L for automatic) div 2 - 2.
-int32_t CharacterLimit(int versionIndex, int levelIndex);
+// the generator's automatic limit, or with version limits the data codewords
+// of that version at that level (L for automatic) div 2 - 2.
+int32_t CharacterLimit(int versionIndex, int levelIndex, Generator who = Generator::kPage);
 
 // Why a generation is refused before the encoder runs.
 enum class Refusal {
@@ -24,6 +36,7 @@ enum class Refusal {
   kTextEmpty,      // single text: nothing typed
   kTextTooLong,    // single text: over the limit (`allowed`)
   kNoPrefix,       // batch: no file prefix
+  kBadPrefix,      // batch: the prefix holds a '/' (files would land outside the folder)
   kNoFolder,       // batch: no folder
   kBadFolder,      // batch: the folder does not exist
   kNoLines,        // batch: nothing typed
@@ -48,7 +61,7 @@ struct RefusalMessage {
   Refusal what;
   const char* text;
 };
-extern const RefusalMessage kRefusalMessages[10];
+extern const RefusalMessage kRefusalMessages[11];
 
 // The message for `verdict`; `lineText` is the refused line (kLineTooLong).
 // Empty for a passed verdict.
@@ -57,17 +70,19 @@ std::string RefusalText(const RuleVerdict& verdict, std::string_view lineText = 
 // A single text of `gbk` bytes: over `limit` first, then empty.
 RuleVerdict CheckSingleText(std::string_view gbk, int32_t limit);
 
-// A batch's destination, in the page's order: prefix, folder, folder exists.
+// A batch's destination, in the page's order: prefix given, prefix without
+// '/', folder, folder exists.
 RuleVerdict CheckBatchDestination(std::string_view prefix, std::string_view folder,
                                   bool folderExists);
 
 // A batch's size: nothing at all, then more than kBatchMaxLines lines.
 RuleVerdict CheckBatchSize(bool empty, size_t lineCount);
 
-// A batch's lines (GBK bytes) against min(limit, kBatchLineBytes): the first
-// longer line is refused, never cut, since a cut line would encode less than
-// the user typed.
-RuleVerdict CheckBatchLines(const std::vector<std::string>& lines, int32_t limit);
+// A batch's lines (GBK bytes) against min(limit, the generator's line bytes):
+// the first longer line is refused, never cut, since a cut line would encode
+// less than the user typed.
+RuleVerdict CheckBatchLines(const std::vector<std::string>& lines, int32_t limit,
+                            Generator who = Generator::kPage);
 
 // The lines of a text box: split at "\r\n" or "\n"; the count is the number of
 // line breaks plus one (an empty box has one empty line; a trailing break

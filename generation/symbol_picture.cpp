@@ -20,13 +20,6 @@ constexpr int kMinModulePixels = 1;
 constexpr int kMaxModulePixels = 20;
 constexpr int kJpegQuality = 98;
 
-struct PictureGeometry {
-  int modules;  // N, the symbol's width in modules
-  int quiet;    // q, modules of light margin on each side
-  int scale;    // s, pixels per module
-  int side;     // (N + 2q) * s
-};
-
 // libjpeg's own handler calls exit(); ours returns to the setjmp point instead.
 struct JumpingErrorManager {
   jpeg_error_mgr base;
@@ -94,7 +87,9 @@ bool CompressPicture(const QrSymbol& symbol, const PictureGeometry& g, FILE* fil
   return true;
 }
 
-bool ValidGeometry(const QrSymbol* symbol, int32_t modulePixels, PictureGeometry* g) {
+}  // namespace
+
+bool PictureGeometryOf(const QrSymbol* symbol, int32_t modulePixels, PictureGeometry* g) {
   if (symbol == nullptr) return false;
   if (modulePixels < kMinModulePixels || modulePixels > kMaxModulePixels) return false;
   if (symbol->rows != symbol->width) return false;  // the picture is square
@@ -106,18 +101,14 @@ bool ValidGeometry(const QrSymbol* symbol, int32_t modulePixels, PictureGeometry
   return true;
 }
 
-// Removes what a failed write left behind, but only a regular file: the path
-// may name a device such as /dev/full.
-void RemovePartialFile(const std::string& path) {
+void RemovePartialPicture(const char* path) {
   struct stat info;
-  if (stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) std::remove(path.c_str());
+  if (stat(path, &info) == 0 && S_ISREG(info.st_mode)) std::remove(path);
 }
-
-}  // namespace
 
 int32_t SaveSymbolPicture(const QrSymbol* symbol, int32_t modulePixels, const char* path) {
   PictureGeometry g;
-  if (path == nullptr || !ValidGeometry(symbol, modulePixels, &g)) return 0;
+  if (path == nullptr || !PictureGeometryOf(symbol, modulePixels, &g)) return 0;
   const std::string fileName(path);
 
   auto* line = static_cast<JSAMPLE*>(std::malloc(static_cast<size_t>(g.side)));
@@ -132,7 +123,7 @@ int32_t SaveSymbolPicture(const QrSymbol* symbol, int32_t modulePixels, const ch
   std::free(rows);
   std::free(line);
   if (!ok) {
-    if (file != nullptr) RemovePartialFile(fileName);
+    if (file != nullptr) RemovePartialPicture(fileName.c_str());
     return 0;
   }
   return g.side;

@@ -4,18 +4,19 @@
 set -euo pipefail
 
 PACKAGES=(
-  # toolchain
-  cmake ninja-build g++ make pkg-config clang libclang-rt-14-dev
+  # toolchain; dpkg-dev finds the Debian package's dependencies
+  cmake ninja-build g++ make pkg-config clang libclang-rt-14-dev dpkg-dev
   # the mutation check (scripts/mutation-check)
   python3 ccache
   # libraries of the product
   libjpeg62-turbo-dev libpng-dev
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libqt6multimedia6 libqt6opengl6-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good
-  # Chinese text in the window
-  fonts-wqy-microhei
+  # Chinese text in the window, and in Qt's own dialogs
+  fonts-wqy-microhei qt6-translations-l10n
   # tests, oracles, benchmark peers
   libgtest-dev libgmock-dev libbenchmark-dev libzxing-dev libqrencode-dev
+  librsvg2-bin
   # real windows, screen grabs and the clipboard in tests
   xvfb xauth x11-utils
 )

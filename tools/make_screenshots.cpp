@@ -59,7 +59,9 @@ constexpr int kTimeoutMs = 60000;
 class QuietDialogs : public DialogService {
  public:
   void message(QWidget*, const QString&, Icon, const QString&) override {}
-  QString saveFileName(QWidget*, const QString&, const QString&) override { return {}; }
+  QString saveFileName(QWidget*, const QString&, const QString&, QString*) override {
+    return {};
+  }
   QString folder(QWidget*, const QString&) override { return {}; }
 };
 

@@ -15,9 +15,9 @@ class QtDialogService final : public DialogService {
     QMessageBox box(qicon, caption, text, QMessageBox::Ok, parent);
     box.exec();
   }
-  QString saveFileName(QWidget* parent, const QString& initialName,
-                       const QString& filter) override {
-    return QFileDialog::getSaveFileName(parent, QString(), initialName, filter);
+  QString saveFileName(QWidget* parent, const QString& initialName, const QString& filter,
+                       QString* chosenFilter) override {
+    return QFileDialog::getSaveFileName(parent, QString(), initialName, filter, chosenFilter);
   }
   QString folder(QWidget* parent, const QString& title) override {
     return QFileDialog::getExistingDirectory(parent, title, QString(),

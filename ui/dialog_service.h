@@ -15,9 +15,10 @@ class DialogService {
   // A message box with an OK button.
   virtual void message(QWidget* parent, const QString& text, Icon icon,
                        const QString& caption) = 0;
-  // Save-file dialog; empty when cancelled. Asks before overwriting.
+  // Save-file dialog; empty when cancelled. Asks before overwriting. The
+  // filter the user left chosen goes to `chosenFilter` when given.
   virtual QString saveFileName(QWidget* parent, const QString& initialName,
-                               const QString& filter) = 0;
+                               const QString& filter, QString* chosenFilter = nullptr) = 0;
   // Folder picker; empty when cancelled.
   virtual QString folder(QWidget* parent, const QString& title) = 0;
 };

@@ -141,7 +141,9 @@ bool BatchPage::validateSettings() {
                             QFileInfo::exists(folder_->text()));
   if (verdict.passed()) return true;
   ShowError(this, RuleText(verdict));
-  QWidget* focus = verdict.what == Refusal::kNoPrefix ? static_cast<QWidget*>(prefix_) : browse_;
+  const bool prefixFault =
+      verdict.what == Refusal::kNoPrefix || verdict.what == Refusal::kBadPrefix;
+  QWidget* focus = prefixFault ? static_cast<QWidget*>(prefix_) : browse_;
   focus->setFocus(Qt::OtherFocusReason);
   return false;
 }

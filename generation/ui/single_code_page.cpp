@@ -16,6 +16,7 @@
 
 #include "ui/dialog_service.h"
 #include "generation/generation_rules.h"
+#include "generation/symbol_formats.h"
 #include "generation/symbol_picture.h"
 
 namespace {
@@ -170,6 +171,10 @@ void SingleCodePage::onGenerate() {
     return;
   }
   showGenerated(*symbol);
+  if (pictureReady_) {
+    shown_ = std::move(symbol);
+    shownModulePixels_ = ModulePixels(lists_);
+  }
 }
 
 void SingleCodePage::showGenerated(const QrSymbol& symbol) {
@@ -195,11 +200,30 @@ void SingleCodePage::onSave() {
     ShowError(this, QStringLiteral("请先生成图片"));
     return;
   }
-  const QString chosen = Dialogs().saveFileName(this, QStringLiteral("qr_pic"),
-                                                QStringLiteral("图片文件(*.jpg)"));
+  // JPEG first: the default, and what the page has always saved.
+  const QString png = QStringLiteral("PNG 图片(*.png)"), svg = QStringLiteral("SVG 图片(*.svg)");
+  QString filter;
+  const QString chosen = Dialogs().saveFileName(
+      this, QStringLiteral("qr_pic"), QStringLiteral("图片文件(*.jpg);;%1;;%2").arg(png, svg),
+      &filter);
   if (chosen.isEmpty()) return;
-  const QString destination = chosen + QStringLiteral(".jpg");
-  if (!CopyReplacing(workingPicturePath(), destination)) {
+  symbolfile::Format format = symbolfile::FormatForName(QFile::encodeName(chosen).toStdString());
+  if (format == symbolfile::Format::kJpeg && (filter == png || filter == svg)) {
+    format = filter == png ? symbolfile::Format::kPng : symbolfile::Format::kSvg;
+  }
+  bool saved = false;
+  QString destination = chosen;
+  if (format == symbolfile::Format::kJpeg) {
+    destination += QStringLiteral(".jpg");  // appended even to a name ending in .jpg, as always
+    saved = CopyReplacing(workingPicturePath(), destination);
+  } else {
+    const QString extension = format == symbolfile::Format::kPng ? QStringLiteral(".png")
+                                                                 : QStringLiteral(".svg");
+    if (!destination.endsWith(extension, Qt::CaseInsensitive)) destination += extension;
+    saved = symbolfile::Save(format, shown_.get(), shownModulePixels_,
+                             QFile::encodeName(destination).constData()) > 0;
+  }
+  if (!saved) {
     // The user would otherwise believe the picture is saved.
     ShowError(this, QStringLiteral("图像保存失败，无法写入文件“%1”！").arg(destination));
   }

@@ -1,6 +1,7 @@
 // The single-code generation page (second tab, "    二维码生成    "): one text
 // in, one QR code shown in the preview box and written to the working picture
-// working folder + "/qr.jpg"; "保存图像" copies that picture to a file.
+// working folder + "/qr.jpg"; "保存图像" copies that picture to a JPEG file, or
+// writes the same symbol as PNG or SVG.
 #pragma once
 #include <QString>
 #include <cstdint>
@@ -55,4 +56,7 @@ class SingleCodePage : public Page {
   int32_t limit_ = 300;
   bool pictureReady_ = false;
   PreviewPicture preview_;
+  // The symbol shown, kept for saving it as PNG or SVG.
+  QrSymbolPtr shown_;
+  int32_t shownModulePixels_ = 0;
 };

@@ -3,7 +3,12 @@
 // pictures read back with an independent QR reader. The rules themselves are
 // tested once, in generation_rules_test; here each is wired once.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <cctype>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -11,6 +16,7 @@
 
 #define ZX_USE_UTF8
 #include <ZXing/ReadBarcode.h>
+#include <png.h>
 
 #include "tests/generation/read_jpeg.h"
 #include "tests/support/process_runner.h"
@@ -23,6 +29,39 @@ std::string Repeat(const std::string& s, int n) {
   std::string out;
   for (int i = 0; i < n; ++i) out += s;
   return out;
+}
+
+// Grey pixels of a PNG file through libpng; out->ok stays false when unreadable.
+void ReadPng(const std::string& path, testjpeg::Picture* out) {
+  png_image image;
+  std::memset(&image, 0, sizeof image);
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&image, path.c_str())) return;
+  image.format = PNG_FORMAT_GRAY;
+  out->pixels.resize(PNG_IMAGE_SIZE(image));
+  const png_color white{255, 255, 255};
+  if (!png_image_finish_read(&image, &white, out->pixels.data(), 0, nullptr)) return;
+  out->width = static_cast<int>(image.width);
+  out->height = static_cast<int>(image.height);
+  out->ok = true;
+}
+
+std::string LowerExtension(const fs::path& path) {
+  std::string ext = path.extension().string();
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return ext;
+}
+
+// Pixels of a JPEG, PNG or SVG picture (the SVG rasterised at its own size by
+// rsvg-convert, an independent renderer).
+void ReadAnyPicture(const fs::path& path, testjpeg::Picture* out) {
+  const std::string ext = LowerExtension(path);
+  if (ext == ".png") return ReadPng(path.string(), out);
+  if (ext != ".svg") return testjpeg::ReadPicture(path.string(), out);
+  const fs::path raster = path.string() + ".png";
+  const std::string command = "rsvg-convert -o '" + raster.string() + "' '" + path.string() + "'";
+  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+  ReadPng(raster.string(), out);
 }
 
 class CliTest : public ::testing::Test {
@@ -44,7 +83,7 @@ class CliTest : public ::testing::Test {
   std::string ReadBack(const std::string& name, testjpeg::Picture* picture = nullptr) const {
     testjpeg::Picture local;
     testjpeg::Picture& p = picture != nullptr ? *picture : local;
-    testjpeg::ReadPicture(Path(name).string(), &p);
+    ReadAnyPicture(Path(name), &p);
     if (!p.ok) return "";
     ZXing::ImageView view(p.pixels.data(), p.width, p.height, ZXing::ImageFormat::Lum);
     ZXing::Result result =
@@ -70,6 +109,11 @@ TEST_F(CliTest, EncodeWritesWhatWasAskedFor) {
       {{"encode", "--hanzi", "--output", "hz.jpg", "二维"}, "", "", "hz.jpg", "\xB6\xFE\xCE\xAC"},
       // Standard input loses its last line break only.
       {{"encode", "--output", "two.jpg", "-"}, "two\nlines\n", "", "two.jpg", "two\nlines"},
+      // Over the page's 300 bytes: the command line takes what a symbol holds.
+      {{"encode", "--json", "--output", "long.jpg", Repeat("a", 1300)}, "",
+       "{\"version\": 26, \"level\": \"L\", \"width_px\": 725, \"file\": \"long.jpg\"}\n",
+       "long.jpg", Repeat("a", 1300)},
+      {{"encode", "--output", "v40.jpg", Repeat("a", 2953)}, "", "", "v40.jpg", Repeat("a", 2953)},
       {{"encode", "--json", "HELLO WORLD"}, "",
        "{\"version\": 1, \"level\": \"Q\", \"width_px\": 125, \"file\": \"qr.jpg\"}\n", "qr.jpg",
        "HELLO WORLD"},
@@ -85,6 +129,50 @@ TEST_F(CliTest, EncodeWritesWhatWasAskedFor) {
   }
 }
 
+// Each format, chosen by the output name in any case, read back by zxing-cpp.
+// PNG holds exactly the grey picture the JPEG approximates; the rasterised SVG
+// covers the same pixels; --json reports the same width for all three.
+TEST_F(CliTest, EveryFormatHoldsTheSamePicture) {
+  const struct {
+    std::string version, name;
+  } cases[] = {{"1", "v1.png"}, {"1", "v1.svg"}, {"10", "v10.PNG"}, {"10", "v10.Svg"},
+               {"40", "v40.png"}, {"40", "v40.svg"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string text = c.name;  // at most 7 bytes: version 1 takes no more
+    const std::vector<std::string> args{"encode", "--json", "--module-size", "3", "--version",
+                                        c.version, "--output"};
+    std::vector<std::string> jpegArgs = args, otherArgs = args;
+    jpegArgs.insert(jpegArgs.end(), {"ref.jpg", text});
+    otherArgs.insert(otherArgs.end(), {c.name, text});
+    const ProcessResult jpeg = Run(jpegArgs), other = Run(otherArgs);
+    ASSERT_EQ(other.status, 0) << other.err;
+    testjpeg::Picture reference, picture;
+    ASSERT_EQ(ReadBack("ref.jpg", &reference), text);
+    ASSERT_EQ(ReadBack(c.name, &picture), text);
+    EXPECT_EQ(other.out.substr(0, other.out.find(", \"file\"")),
+              jpeg.out.substr(0, jpeg.out.find(", \"file\"")));
+    ASSERT_EQ(picture.width, reference.width);
+    ASSERT_EQ(picture.pixels.size(), reference.pixels.size());
+    const bool lossless = LowerExtension(c.name) == ".png";
+    for (size_t i = 0; i < picture.pixels.size(); ++i) {
+      const bool dark = reference.pixels[i] < 128;
+      if (lossless) {
+        ASSERT_EQ(picture.pixels[i], dark ? 0 : 255) << "pixel " << i;
+      } else {
+        ASSERT_EQ(picture.pixels[i] < 128, dark) << "pixel " << i;
+      }
+    }
+  }
+  WriteFile("lines.txt", "first\nsecond\n");
+  for (const std::string format : {"png", "svg"}) {
+    const ProcessResult r = Run({"batch", "lines.txt", "--dir", "out", "--format", format});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(ReadBack("out/batqr2." + format), "second");
+  }
+  EXPECT_FALSE(fs::exists(Path("out/batqr1.jpg")));
+}
+
 TEST_F(CliTest, EncodeRefusalsWriteNothing) {
   const struct {
     std::vector<std::string> args;
@@ -93,10 +181,11 @@ TEST_F(CliTest, EncodeRefusalsWriteNothing) {
   } cases[] = {
       {{"encode", "a😀b"}, 2, "😀"},  // GBK lacks it
       {{"encode", "--version", "2", Repeat("a", 40)}, 1, "error: Input too long for selected version"},
-      // Fits version 3, but over the page's limit of 25 bytes there.
-      {{"encode", "--version", "3", Repeat("a", 40)}, 2, "请输入 25 个字符以内"},
+      {{"encode", Repeat("a", 2954)}, 1, "error: Input too long"},
       {{"encode", "-"}, 2, "请输入二维码内容！"},
       {{"encode", "--output", "no/such/dir/x.jpg", "HELLO"}, 1, "cannot write"},
+      {{"encode", "--output", "no/such/dir/x.png", "HELLO"}, 1, "cannot write"},
+      {{"encode", "--output", "no/such/dir/x.svg", "HELLO"}, 1, "cannot write"},
       {{"encode", "--module-size", "21", "a"}, 2, "--module-size"},
       {{"encode", "a", "b"}, 2, ""},
   };
@@ -108,6 +197,20 @@ TEST_F(CliTest, EncodeRefusalsWriteNothing) {
     EXPECT_EQ(r.out, "");
     EXPECT_FALSE(fs::exists(Path("qr.jpg")));
   }
+  // A write that fails part-way (here at the file size limit, which every
+  // format's version-40 picture passes) leaves no partial file behind.
+  rlimit old{}, small{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  small = {16 * 1024, old.rlim_max};
+  std::signal(SIGXFSZ, SIG_IGN);  // a failed write instead of a killed process
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  for (const std::string name : {"big.jpg", "big.png", "big.svg"}) {
+    const ProcessResult r =
+        Run({"encode", "--version", "40", "--module-size", "20", "--output", name, "a"});
+    EXPECT_EQ(r.status, 1) << name;
+    EXPECT_FALSE(fs::exists(Path(name))) << name;
+  }
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &old), 0);
 }
 
 // Half blocks back to modules: must match the picture written in the same run.
@@ -169,23 +272,27 @@ TEST_F(CliTest, BatchNumbersByPositionAndGoesOnPastUnwritableFiles) {
 
 TEST_F(CliTest, BatchRefusalsWriteNothing) {
   WriteFile("lines.txt", "a\n");
-  WriteFile("three.txt", "ab\nxyz\nc\n");
+  WriteFile("three.txt", "ab\n" + Repeat("9", 7090) + "\nc\n");
   WriteFile("emoji.txt", "fine\nbad 😀\n");
   const struct {
     std::vector<std::string> args;
     std::string message;
   } cases[] = {
       {{"batch", "lines.txt", "--dir", "lines.txt"}, "文件保存路径无效，请重新输入！"},
+      {{"batch", "lines.txt", "--dir", "out", "--prefix", "../x"}, "文件前缀不能包含“/”"},
       {{"batch", "missing.txt", "--dir", "out"}, "cannot read missing.txt"},
       {{"batch", "lines.txt", "--dir", "out", "--terminal"}, "unknown option"},
-      // Version 1 at level H holds 2 bytes per line; the message has no CR.
-      {{"batch", "three.txt", "--dir", "out", "--version", "1", "--level", "H"},
-       "第 2 行数据出错!\n出错内容：xyz!\n\n错误原因:\n您选择的二维码版本只允许输入 2 个字符，"
-       "您输入了 3 个字符!\n请检查后重新输入!"},
+      {{"batch", "out", "--dir", "out"}, "cannot read out"},  // a folder used to abort
+      {{"batch", "lines.txt", "--dir", "out", "--format", "gif"}, "--format takes"},
+      // No symbol holds more than 7089 bytes; the message has no CR.
+      {{"batch", "three.txt", "--dir", "out"},
+       "第 2 行数据出错!\n出错内容：" + Repeat("9", 7090) +
+           "!\n\n错误原因:\n您选择的二维码版本只允许输入 7089 个字符，您输入了 7090 个字符!\n"
+           "请检查后重新输入!"},
       {{"batch", "emoji.txt", "--dir", "out"}, "line 2"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.message);
+    SCOPED_TRACE(c.message.substr(0, 80));
     const ProcessResult r = Run(c.args);
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;

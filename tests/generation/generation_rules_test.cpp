@@ -17,6 +17,9 @@ TEST(GenerationRules, CharacterLimitIsDataCodewordsHalvedLessTwo) {
     }
   }
   EXPECT_EQ(CharacterLimit(0, 4), 300);  // automatic version
+  // The command line leaves what fits to the encoder, up to the most a symbol holds.
+  EXPECT_EQ(CharacterLimit(0, 0, Generator::kCommandLine), 7089);
+  EXPECT_EQ(CharacterLimit(3, 4, Generator::kCommandLine), 7089);
 }
 
 TEST(GenerationRules, ChecksAndTheirMessages) {
@@ -31,6 +34,7 @@ TEST(GenerationRules, ChecksAndTheirMessages) {
       {CheckSingleText("abc", 2), "您输入的内容过长，请输入 2 个字符以内的内容！"},
       {CheckBatchDestination("p", "/tmp", true), ""},
       {CheckBatchDestination("", "", false), "请输入文件前缀！"},
+      {CheckBatchDestination("../x", "", false), "文件前缀不能包含“/”，请重新输入！"},
       {CheckBatchDestination("p", "", false), "请选择文件保存路径！"},
       {CheckBatchDestination("p", "/nowhere", false), "文件保存路径无效，请重新输入！"},
       {CheckBatchSize(false, 500), ""},
@@ -38,6 +42,7 @@ TEST(GenerationRules, ChecksAndTheirMessages) {
       {CheckBatchSize(false, 501), "您最多可输入500行编码内容，请重新输入！"},
       {CheckBatchLines({"", s7}, 7), ""},
       {CheckBatchLines({s300}, 1476), ""},  // the 300-byte cap below a larger limit
+      {CheckBatchLines({s301}, 7089, Generator::kCommandLine), ""},
       {CheckBatchLines({"ok", s301}, 1476),
        "第 2 行数据出错!\r\n出错内容：LINE!\r\n\r\n错误原因:\r\n"
        "您选择的二维码版本只允许输入 300 个字符，您输入了 301 个字符!\r\n请检查后重新输入!"},

@@ -15,6 +15,7 @@ class FakeDialogs final : public DialogService {
   };
   std::vector<Message> messages;
   QStringList saveAnswers;
+  QString saveChosenFilter;  // the filter the "user" leaves chosen; empty = the first
   QStringList folderAnswers;
   QString saveInitialName, saveFilter;
   int saveRequests = 0;
@@ -25,8 +26,10 @@ class FakeDialogs final : public DialogService {
   void message(QWidget*, const QString& text, Icon icon, const QString& caption) override {
     messages.push_back({text, icon, caption});
   }
-  QString saveFileName(QWidget*, const QString& initialName, const QString& filter) override {
+  QString saveFileName(QWidget*, const QString& initialName, const QString& filter,
+                       QString* chosenFilter) override {
     ++saveRequests;
+    if (chosenFilter != nullptr) *chosenFilter = saveChosenFilter;
     saveInitialName = initialName;
     saveFilter = filter;
     return saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst();

@@ -79,6 +79,9 @@ class BatchPageTest : public QObject {
     QCOMPARE(runBatch(QStringLiteral("abc")), -2);
     QCOMPARE(dialogs_->lastText(), QStringLiteral("请输入文件前缀！"));
     QCOMPARE(page_->focusWidget(), edit("prefixEdit"));
+    edit("prefixEdit")->setText(QStringLiteral("../p"));
+    QCOMPARE(runBatch(QStringLiteral("abc")), -2);
+    QCOMPARE(dialogs_->lastText(), QStringLiteral("文件前缀不能包含“/”，请重新输入！"));
     edit("prefixEdit")->setText(QStringLiteral("p"));
     list("versionList")->setCurrentIndex(1);
     list("levelList")->setCurrentIndex(1);
@@ -91,7 +94,7 @@ class BatchPageTest : public QObject {
     QCOMPARE(page_->focusWidget(), box());
     QCOMPARE(runBatch(QStringLiteral("fine\nbad \U0001F600 char")), -2);
     QVERIFY(dialogs_->lastText().startsWith(QStringLiteral("第 2 行：")));
-    QCOMPARE(dialogs_->messages.size(), size_t(3));
+    QCOMPARE(dialogs_->messages.size(), size_t(4));
     QCOMPARE(dialogs_->messages.back().icon, DialogService::Icon::Error);
     QVERIFY(written().isEmpty());
   }

@@ -142,13 +142,33 @@ class SingleCodePageTest : public QObject {
     dialogs_->saveAnswers << dir_ + "/abc.jpg";
     click("saveButton");
     QCOMPARE(dialogs_->saveInitialName, QStringLiteral("qr_pic"));
-    QCOMPARE(dialogs_->saveFilter, QStringLiteral("图片文件(*.jpg)"));
+    QCOMPARE(dialogs_->saveFilter,
+             QStringLiteral("图片文件(*.jpg);;PNG 图片(*.png);;SVG 图片(*.svg)"));
     QCOMPARE(fileBytes(dir_ + "/abc.jpg.jpg"), fileBytes(page_->workingPicturePath()));
     const QString unreachable = dir_ + "/no/such/folder/pic";
     dialogs_->saveAnswers << unreachable;
     click("saveButton");
     QCOMPARE(dialogs_->messages.size(), size_t(2));
     QVERIFY(dialogs_->lastText().contains(unreachable + ".jpg"));
+    // PNG and SVG by the chosen filter or by the name: the same picture's size.
+    const QSize side = QImage(page_->workingPicturePath()).size();
+    const struct {
+      const char *name, *filter, *written;
+    } rows[] = {{"f", "PNG 图片(*.png)", "f.png"}, {"n.PNG", "", "n.PNG"},
+                {"s", "SVG 图片(*.svg)", "s.svg"}, {"t.svg", "PNG 图片(*.png)", "t.svg"}};
+    for (const auto& row : rows) {
+      dialogs_->saveAnswers << dir_ + "/" + row.name;
+      dialogs_->saveChosenFilter = QString::fromUtf8(row.filter);
+      click("saveButton");
+      const QString written = dir_ + "/" + row.written;
+      if (written.endsWith(".svg")) {
+        const QByteArray width = QStringLiteral("width=\"%1\"").arg(side.width()).toUtf8();
+        QVERIFY2(fileBytes(written).contains(width), row.name);
+      } else {
+        QCOMPARE(QImage(written, "PNG").size(), side);
+      }
+    }
+    QCOMPARE(dialogs_->messages.size(), size_t(2));
   }
 
   void unwritableFolderLeavesNoPicture() {
