@@ -52,7 +52,10 @@ fuzz: deps
 fuzz-run: fuzz
 	@for f in build-fuzz/fuzz/fuzz_*; do \
 	  echo "== $$f ($(FUZZ_SECONDS) s)"; \
-	  $$f -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 -artifact_prefix=build-fuzz/ 2>&1 | tail -n 3 || exit 1; \
+	  if ! $$f -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 -artifact_prefix=build-fuzz/ >build-fuzz/fuzz-run.log 2>&1; then \
+	    tail -n 40 build-fuzz/fuzz-run.log; exit 1; \
+	  fi; \
+	  tail -n 3 build-fuzz/fuzz-run.log; \
 	done
 
 # Seeded operator and boundary mutants of the plain libraries against their
