@@ -1,13 +1,11 @@
 // Helpers of the decoding-stage tests: pools in test memory, a bit writer for
-// data streams, a reference Reed-Solomon encoder, and module grids taken from
-// libqrencode symbols.
+// data streams, a reference Reed-Solomon encoder, module grids.
 #pragma once
-#include <qrencode.h>
-
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "encoder/reed_solomon.h"
 #include "qrcore/qr_standard.h"
 #include "reader/decode_stages.h"
 #include "reader/reader_types.h"
@@ -56,42 +54,17 @@ class BitWriter {
   int used_ = 0;
 };
 
-// Appends `parity` EC codewords to `data` with the generator whose roots are
-// alpha^0 .. alpha^(parity-1): the remainder of data(x) x^parity.
+// Appends `parity` EC codewords to `data`, made by the encoder's coder: the
+// generator whose roots are alpha^0 .. alpha^(parity-1).
 inline std::vector<uint8_t> RsEncode(const std::vector<uint8_t>& data, int parity) {
-  const qrstd::Gf256& gf = qrstd::Gf256Tables();
-  std::vector<uint8_t> gen{1};  // coefficients, highest degree first
-  for (int r = 0; r < parity; ++r) {
-    std::vector<uint8_t> next(gen.size() + 1, 0);
-    for (size_t i = 0; i < gen.size(); ++i) {
-      next[i] ^= gen[i];
-      next[i + 1] ^= qrstd::GfMul(gf, gen[i], gf.exp[r]);
-    }
-    gen = next;
-  }
-  std::vector<uint8_t> rem(static_cast<size_t>(parity), 0);
-  for (uint8_t d : data) {
-    uint8_t factor = d ^ rem[0];
-    rem.erase(rem.begin());
-    rem.push_back(0);
-    for (int i = 0; i < parity; ++i) rem[i] ^= qrstd::GfMul(gf, gen[i + 1], factor);
-  }
+  RsCoder rs{};
+  gf_setup(&rs, 0x11D);
+  rs_setup_generator(&rs, parity, 0);
   std::vector<uint8_t> block = data;
-  block.insert(block.end(), rem.begin(), rem.end());
+  block.resize(data.size() + size_t(parity));
+  rs_compute_ecc(&rs, int32_t(data.size()), data.data(), block.data() + data.size());
+  rs_release(&rs);
   return block;
-}
-
-// A module grid (rows of GridStride words, 1 = dark) of a libqrencode symbol.
-inline std::vector<uint32_t> GridOf(const QRcode* code) {
-  const int n = code->width;
-  const int stride = qrread::GridStride(n);
-  std::vector<uint32_t> grid(static_cast<size_t>(n * stride), 0);
-  for (int r = 0; r < n; ++r) {
-    for (int c = 0; c < n; ++c) {
-      if (code->data[r * n + c] & 1) grid[r * stride + c / 32] |= 1u << (c % 32);
-    }
-  }
-  return grid;
 }
 
 inline bool Module(const std::vector<uint32_t>& grid, int n, int row, int col) {
@@ -149,7 +122,6 @@ struct Decoded {
   int version = 0;
   int level = 0;
   std::string text;
-  int symbols = 0;
 };
 
 inline Decoded DecodeGrid(const std::vector<uint32_t>& grid, int version, int format) {
@@ -163,7 +135,7 @@ inline Decoded DecodeGrid(const std::vector<uint32_t>& grid, int version, int fo
   d.level = code.ecLevel;
   if (d.status != 0) return d;
   qrread::SymbolSet results{};
-  d.symbols = qrread::BuildTexts(&code, 1, p.get(), &results);
+  qrread::BuildTexts(&code, 1, p.get(), &results);
   if (results.head != nullptr) {
     d.text.assign(reinterpret_cast<const char*>(results.head->data), results.head->dataLength);
   }

@@ -2,6 +2,7 @@
 // perspective, contrast and noise, for the locating half's tests. Floating
 // point is fine here: only the reader itself is integer-only.
 #pragma once
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -18,7 +19,19 @@ struct Grey {
   int width = 0;
   int height = 0;
   std::vector<uint8_t> px;
+  Grey() = default;
+  Grey(int w, int h, uint8_t fill = 230) : width(w), height(h), px(size_t(w) * h, fill) {}
   uint8_t& at(int x, int y) { return px[size_t(y) * width + x]; }
+  void Fill(int x0, int y0, int w, int h, uint8_t v) {
+    for (int y = std::max(y0, 0); y < std::min(y0 + h, height); ++y)
+      for (int x = std::max(x0, 0); x < std::min(x0 + w, width); ++x) at(x, y) = v;
+  }
+  // A 7 x 7 module finder pattern with its upper-left corner at (x, y).
+  void Finder(int x, int y, int module, uint8_t dark = 20, uint8_t light = 230) {
+    Fill(x, y, 7 * module, 7 * module, dark);
+    Fill(x + module, y + module, 5 * module, 5 * module, light);
+    Fill(x + 2 * module, y + 2 * module, 3 * module, 3 * module, dark);
+  }
 };
 
 // A module matrix: side n, dark[r * n + c].
@@ -50,6 +63,17 @@ inline Modules Encode(const std::string& text, int version, int level) {
   }
   qr_delete_symbol(s);
   return m;
+}
+
+// Draws `text` at (x, y) with `module` pixels per module, dark 20 on light
+// 230; returns the side in modules, 0 when it could not be encoded.
+inline int DrawCode(Grey* g, const std::string& text, int x, int y, int module, int version = 0,
+                    int level = 1) {
+  Modules m = Encode(text, version, level);
+  for (int r = 0; r < m.n; r++)
+    for (int c = 0; c < m.n; c++)
+      g->Fill(x + c * module, y + r * module, module, module, m.at(r, c) ? 20 : 230);
+  return m.n;
 }
 
 struct RenderOptions {
@@ -150,27 +174,17 @@ inline Grey Render(const Modules& m, const RenderOptions& o) {
   return g;
 }
 
-// Copies `src` into `dst` at (x, y) (clipped).
-inline void Paste(Grey* dst, const Grey& src, int x, int y) {
-  for (int r = 0; r < src.height; r++)
-    for (int c = 0; c < src.width; c++) {
-      int X = x + c, Y = y + r;
-      if (X >= 0 && Y >= 0 && X < dst->width && Y < dst->height)
-        dst->at(X, Y) = src.px[size_t(r) * src.width + c];
-    }
-}
-
-// Runs the reader; returns the decoded texts (up to 8) and fills versions.
+// Runs the reader; returns the decoded texts with their versions and levels.
 struct ReadResult {
   int count = 0;
   std::vector<std::string> texts;
   std::vector<int> versions, levels;
 };
 
-inline ReadResult Read(const Grey& g) {
+inline ReadResult Read(const Grey& g, int maxResults = 8) {
   ReadResult r;
-  std::vector<DecodeResult> res(8);
-  r.count = qr_read_symbols(g.px.data(), g.width, g.height, res.data(), 8);
+  std::vector<DecodeResult> res(size_t(std::max(maxResults, 1)));
+  r.count = qr_read_symbols(g.px.data(), g.width, g.height, res.data(), maxResults);
   for (int i = 0; i < r.count; i++) {
     r.texts.emplace_back(reinterpret_cast<const char*>(res[i].data), res[i].length);
     r.versions.push_back(res[i].version);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "dec_test_util.h"
 
@@ -65,12 +66,9 @@ TEST_F(StreamTest, AlphanumericPairsAndLimits) {
 }
 
 TEST_F(StreamTest, ByteCountWidthByVersion) {
-  BitWriter v9;
-  v9.Put(4, 4).Put(2, 8).Put('h', 8).Put('i', 8);
+  const BitWriter v9 = BitWriter().Put(4, 4).Put(2, 8).Put('h', 8).Put('i', 8);
   EXPECT_EQ(Text(9, v9), "hi");
-  BitWriter v10;
-  v10.Put(4, 4).Put(2, 16).Put('h', 8).Put('i', 8);
-  EXPECT_EQ(Text(10, v10), "hi");
+  EXPECT_EQ(Text(10, BitWriter().Put(4, 4).Put(2, 16).Put('h', 8).Put('i', 8)), "hi");
   // Read with 8 bits at version 10 the same stream would mean 0 bytes, then junk.
   EXPECT_NE(Text(10, v9), "hi");
   EXPECT_EQ(Text(1, BitWriter().Put(4, 4).Put(3, 8).Put('a', 8)), "<fail>");
@@ -128,20 +126,18 @@ TEST_F(StreamTest, Fnc1SecondPositionPrefixesTheIndicator) {
 
 TEST_F(StreamTest, Fnc1FirstPositionPercentEscapes) {
   // 12%34%%5 in alphanumeric mode: 1 2 GS 3 4 % 5.
-  const char* text = "12%34%%5";
-  auto value = [](char c) { return static_cast<uint32_t>(std::string("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ $%*+-./:").find(c)); };
-  BitWriter w;
-  w.Put(5, 4).Put(2, 4).Put(8, 9);
-  for (int i = 0; i < 8; i += 2) w.Put(value(text[i]) * 45 + value(text[i + 1]), 11);
-  uint32_t mod = 0;
-  EXPECT_EQ(Text(1, w, &mod), std::string("12\x1D" "34%5"));
-  EXPECT_EQ(mod, 1u);
   // Without FNC1 the same characters stay as they are.
-  BitWriter plain;
-  plain.Put(2, 4).Put(8, 9);
-  for (int i = 0; i < 8; i += 2) plain.Put(value(text[i]) * 45 + value(text[i + 1]), 11);
-  EXPECT_EQ(Text(1, plain, &mod), "12%34%%5");
-  EXPECT_EQ(mod, 0u);
+  const char* text = "12%34%%5";
+  auto value = [](char c) { return uint32_t(std::string(qrstd::kAlphanumericSet).find(c)); };
+  for (bool fnc1 : {true, false}) {
+    BitWriter w;
+    if (fnc1) w.Put(5, 4);
+    w.Put(2, 4).Put(8, 9);
+    for (int i = 0; i < 8; i += 2) w.Put(value(text[i]) * 45 + value(text[i + 1]), 11);
+    uint32_t mod = 9;
+    EXPECT_EQ(Text(1, w, &mod), fnc1 ? std::string("12\x1D" "34%5") : std::string(text));
+    EXPECT_EQ(mod, fnc1 ? 1u : 0u);
+  }
   // A trailing lone '%' is a GS too; byte data is never escaped.
   BitWriter tail;
   tail.Put(5, 4).Put(2, 4).Put(1, 9).Put(value('%'), 6).Put(4, 4).Put(1, 8).Put('%', 8);
@@ -172,42 +168,27 @@ TEST_F(StreamTest, PoolsLimitAndFailuresGiveEverythingBack) {
   qrread::ReleaseCode(&newer, pools_.get());
   ExpectPoolsEmpty();
 
-  // Short text segments of one code share a buffer: 33 of them parse.
-  BitWriter segments;
-  for (int i = 0; i < 33; ++i) segments.Put(1, 4).Put(1, 10).Put(i % 10, 4);
-  EXPECT_EQ(Parse(&code, 1, segments), 0);
-  EXPECT_EQ(pools_.get()->segmentsInUse, 1u);
-  qrread::ReleaseCode(&code, pools_.get());
-  ExpectPoolsEmpty();
-
-  // A segment larger than its 4096-byte buffer is rejected.
-  BitWriter big;
-  big.Put(1, 4).Put(4098, 14);
-  for (int i = 0; i < 1366; ++i) big.Put(123, 10);
-  EXPECT_EQ(Parse(&code, 40, big), -1);
-  ExpectPoolsEmpty();
-  BitWriter limit;
-  limit.Put(1, 4).Put(4095, 14);
-  for (int i = 0; i < 1365; ++i) limit.Put(123, 10);
-  EXPECT_EQ(Parse(&code, 40, limit), 0);
-  qrread::ReleaseCode(&code, pools_.get());
-  ExpectPoolsEmpty();
 }
 
 // --- Text building over several codes --------------------------------------------
 
-class TextBuildTest : public StreamTest {
- protected:
+struct TextBuild {
+  dectest::TestPools pools_;
+  CodeData codes_[qrread::kMaxCodes];
+  int count_ = 0;
+  qrread::SymbolSet results_{};
+
   // A code with an optional structured-append header and one byte segment.
   void AddCode(const std::string& data, int saIndex = -1, int saCount = 0, int parity = 0x5A,
                int version = 3, int level = 1) {
     BitWriter w;
-    if (saIndex >= 0) w.Put(3, 4).Put(static_cast<uint32_t>(saIndex), 4).Put(static_cast<uint32_t>(saCount - 1), 4).Put(static_cast<uint32_t>(parity), 8);
+    if (saIndex >= 0) w.Put(3, 4).Put(uint32_t(saIndex), 4).Put(uint32_t(saCount - 1), 4).Put(uint32_t(parity), 8);
     w.Put(4, 4).Put(static_cast<uint32_t>(data.size()), version < 10 ? 8 : 16);
     for (char c : data) w.Put(static_cast<uint8_t>(c), 8);
     CodeData& code = codes_[count_++];
     code = CodeData{};
-    ASSERT_EQ(Parse(&code, version, w), 0);
+    std::vector<uint8_t> bytes = w.Bytes();
+    ASSERT_EQ(qrread::ParseDataStream(&code, pools_.get(), version, bytes.data(), int(bytes.size())), 0);
     code.version = static_cast<uint8_t>(version);
     code.ecLevel = static_cast<uint8_t>(level);
   }
@@ -223,100 +204,66 @@ class TextBuildTest : public StreamTest {
   static std::string Data(const qrread::ReaderSymbol* s) {
     return std::string(reinterpret_cast<const char*>(s->data), s->dataLength);
   }
-
-  CodeData codes_[qrread::kMaxCodes];
-  int count_ = 0;
-  qrread::SymbolSet results_{};
 };
 
-TEST_F(TextBuildTest, CompleteGroupJoinsInIndexOrder) {
-  AddCode("plain", -1, 0, 0, 2, 3);
-  AddCode("world", 1, 2, 0x33, 5, 2);
-  AddCode("hello ", 0, 2, 0x33, 4, 0);
-  EXPECT_EQ(Build(), 2);
-  auto list = List();
+TEST(TextBuildTest, CompleteGroupJoinsInIndexOrder) {
+  TextBuild b;
+  b.AddCode("plain", -1, 0, 0, 2, 3);
+  b.AddCode("world", 1, 2, 0x33, 5, 2);
+  b.AddCode("hello ", 0, 2, 0x33, 4, 0);
+  EXPECT_EQ(b.Build(), 2);
+  auto list = b.List();
   ASSERT_EQ(list.size(), 2u);
-  EXPECT_EQ(Data(list[0]), "plain");
-  EXPECT_EQ(list[0]->version, 2);
-  EXPECT_EQ(list[0]->ecLevel, 3);
-  EXPECT_EQ(list[1]->type, qrread::kSymbolQrCode);
-  EXPECT_EQ(Data(list[1]), "hello world");
-  EXPECT_EQ(list[1]->version, 0);
-  EXPECT_EQ(list[1]->ecLevel, 0);
+  EXPECT_EQ(std::make_tuple(std::string("plain"), 2, 3),
+            std::make_tuple(b.Data(list[0]), int(list[0]->version), int(list[0]->ecLevel)));
+  // The joined symbol has no version or level of its own; its parts keep theirs.
+  EXPECT_EQ(std::make_tuple(std::string("hello world"), int(qrread::kSymbolQrCode), 0, 0),
+            std::make_tuple(b.Data(list[1]), int(list[1]->type), int(list[1]->version), int(list[1]->ecLevel)));
   ASSERT_NE(list[1]->components, nullptr);
   ASSERT_EQ(list[1]->components->count, 2);
   const qrread::ReaderSymbol* first = list[1]->components->head;
-  EXPECT_EQ(Data(first), "hello ");
-  EXPECT_EQ(first->version, 4);
   ASSERT_NE(first->next, nullptr);
-  EXPECT_EQ(Data(first->next), "world");
-  EXPECT_EQ(first->next->ecLevel, 2);
+  EXPECT_EQ(std::make_tuple(std::string("hello "), 4, std::string("world"), 2),
+            std::make_tuple(b.Data(first), int(first->version), b.Data(first->next), int(first->next->ecLevel)));
 }
 
-TEST_F(TextBuildTest, IncompleteGroupIsPartial) {
-  AddCode("second", 1, 2);
-  EXPECT_EQ(Build(), 1);
-  ASSERT_NE(results_.head, nullptr);
-  EXPECT_EQ(results_.head->type, qrread::kSymbolPartial);
-}
-
-TEST_F(TextBuildTest, GroupsAreSeparatedByCountAndParity) {
-  AddCode("a0", 0, 2, 1);
-  AddCode("b1", 1, 2, 2);   // other parity
-  AddCode("a1", 1, 2, 1);
-  AddCode("c1", 1, 3, 1);   // other count
-  AddCode("b0", 0, 2, 2);
-  EXPECT_EQ(Build(), 3);
-  auto list = List();  // added a, b, c: listed a, c, b
-  ASSERT_EQ(list.size(), 3u);
-  EXPECT_EQ(Data(list[0]), "a0a1");
-  EXPECT_EQ(list[1]->type, qrread::kSymbolPartial);
-  EXPECT_EQ(Data(list[2]), "b0b1");
-}
-
-TEST_F(TextBuildTest, IndexNotBelowCountIsLeftOut) {
-  AddCode("bad", 3, 2, 7);   // index 3 in a group of 2
-  AddCode("x0", 0, 2, 7);
-  AddCode("x1", 1, 2, 7);
-  Build();
-  std::vector<std::string> complete;
-  for (auto* s : List()) {
-    if (s->type == qrread::kSymbolQrCode) complete.push_back(Data(s));
+// Codes (data, index, count, parity, version; index -1: no header) and the
+// symbols built from them, "<partial>" for an incomplete group.
+TEST(TextBuildTest, GroupsAndLimits) {
+  struct Code {
+    std::string data;
+    int index, count, parity, version;
+  };
+  const struct {
+    std::vector<Code> codes;
+    int built;
+    std::vector<std::string> want;
+  } rows[] = {
+      {{{"second", 1, 2, 0x5A, 3}}, 1, {"<partial>"}},
+      // Groups differ by count or parity; listed in the order first added.
+      {{{"a0", 0, 2, 1, 3}, {"b1", 1, 2, 2, 3}, {"a1", 1, 2, 1, 3}, {"c1", 1, 3, 1, 3}, {"b0", 0, 2, 2, 3}},
+       3, {"a0a1", "<partial>", "b0b1"}},
+      // An index not below the count is left out.
+      {{{"bad", 3, 2, 7, 3}, {"x0", 0, 2, 7, 3}, {"x1", 1, 2, 7, 3}}, 1, {"x0x1"}},
+      // A repeated index starts a group of its own.
+      {{{"p0", 0, 2, 9, 3}, {"q0", 0, 2, 9, 3}, {"p1", 1, 2, 9, 3}}, 2, {"p0p1", "<partial>"}},
+      // Joined text longer than a symbol holds gives no symbol.
+      {{{std::string(2500, 'x'), 0, 2, 1, 20}, {std::string(2500, 'y'), 1, 2, 1, 20}, {"after", -1, 0, 0, 2}},
+       1, {"after"}},
+      // 4 x 3200 bytes = 51,200: the estimate limit stops building.
+      {{{"first", -1, 0, 0, 2}, {std::string(3200, 'z'), 0, 4, 3, 20}, {std::string(3200, 'z'), 1, 4, 3, 20},
+        {std::string(3200, 'z'), 2, 4, 3, 20}, {std::string(3200, 'z'), 3, 4, 3, 20}, {"never", -1, 0, 0, 2}},
+       -1, {"first"}},
+  };
+  for (const auto& r : rows) {
+    TextBuild b;
+    for (const Code& c : r.codes) b.AddCode(c.data, c.index, c.count, c.parity, c.version);
+    const int built = b.Build();
+    EXPECT_EQ(r.built < 0 ? -1 : r.built, built < 0 ? -1 : built) << r.codes[0].data;
+    std::vector<std::string> texts;
+    for (auto* s : b.List()) texts.push_back(s->type == qrread::kSymbolPartial ? "<partial>" : b.Data(s));
+    EXPECT_EQ(r.want, texts) << r.codes[0].data;
   }
-  ASSERT_EQ(complete.size(), 1u);
-  EXPECT_EQ(complete[0], "x0x1");
-}
-
-TEST_F(TextBuildTest, DuplicateIndexStartsItsOwnGroup) {
-  AddCode("p0", 0, 2, 9);
-  AddCode("q0", 0, 2, 9);
-  AddCode("p1", 1, 2, 9);
-  EXPECT_EQ(Build(), 2);
-  auto list = List();
-  ASSERT_EQ(list.size(), 2u);
-  EXPECT_EQ(Data(list[0]), "p0p1");
-  EXPECT_EQ(list[1]->type, qrread::kSymbolPartial);
-}
-
-TEST_F(TextBuildTest, TextLongerThanASymbolGivesNoSymbol) {
-  AddCode(std::string(2500, 'x'), 0, 2, 1, 20);
-  AddCode(std::string(2500, 'y'), 1, 2, 1, 20);
-  AddCode("after", -1, 0, 0, 2);
-  EXPECT_EQ(Build(), 1);
-  auto list = List();
-  ASSERT_EQ(list.size(), 1u);
-  EXPECT_EQ(Data(list[0]), "after");
-}
-
-TEST_F(TextBuildTest, EstimateLimitStopsBuilding) {
-  AddCode("first", -1, 0, 0, 2);
-  // 4 x 3200 bytes = 51,200: the estimate limit.
-  for (int i = 0; i < 4; ++i) AddCode(std::string(3200, 'z'), i, 4, 3, 20);
-  AddCode("never", -1, 0, 0, 2);
-  EXPECT_LT(Build(), 0);
-  auto list = List();
-  ASSERT_EQ(list.size(), 1u);
-  EXPECT_EQ(Data(list[0]), "first");
 }
 
 }  // namespace

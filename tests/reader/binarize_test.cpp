@@ -11,15 +11,9 @@ namespace qrread {
 namespace {
 
 TEST(BinarizeTest, WindowSideFollowsTheImageExtent) {
-  EXPECT_EQ(4, BinarizeWindowLog2(1));
-  EXPECT_EQ(4, BinarizeWindowLog2(128));
-  EXPECT_EQ(5, BinarizeWindowLog2(129));
-  EXPECT_EQ(5, BinarizeWindowLog2(256));
-  EXPECT_EQ(6, BinarizeWindowLog2(257));
-  EXPECT_EQ(7, BinarizeWindowLog2(1024));
-  EXPECT_EQ(8, BinarizeWindowLog2(1025));
-  EXPECT_EQ(8, BinarizeWindowLog2(1280));
-  EXPECT_EQ(8, BinarizeWindowLog2(100000));
+  const int rows[][2] = {{1, 4},    {128, 4},  {129, 5},  {256, 5},     {257, 6},
+                         {1024, 7}, {1025, 8}, {1280, 8}, {100000, 8}};
+  for (const auto& r : rows) EXPECT_EQ(r[1], BinarizeWindowLog2(r[0])) << r[0];
 }
 
 // Dark when (g + 3) times the window area is below the window sum, the

@@ -29,30 +29,19 @@ TEST(Bch15, CorrectsUpToThreeErrorsExhaustively) {
   }
 }
 
-TEST(FormatInfo, EqualCopiesWithErrorsDecode) {
-  for (int value = 0; value < 32; ++value) {
-    uint32_t sampled = qrstd::kFormatWords[value];
-    EXPECT_EQ(DecodeFormatInfo(sampled, sampled), value);
-    EXPECT_EQ(DecodeFormatInfo(sampled ^ 0x4011, sampled ^ 0x4011), value);  // 3 errors
-    EXPECT_EQ(DecodeFormatInfo(sampled ^ 0x4111, sampled ^ 0x4111), -1);    // 4 in both
-  }
-}
-
-TEST(FormatInfo, ValueFoundInMoreCandidatesWins) {
+TEST(FormatInfo, CandidateVotes) {
   // Copy 1 reads value 0 cleanly; copy 2 is value 8 with one wrong bit in its
-  // high half. The halves disagree, so four candidates are tried: value 0
-  // (copy 1 whole) once, value 8 (copy 2's low half with either high half)
-  // twice; the more frequent one wins although it needed more corrections.
-  uint32_t copy1 = qrstd::kFormatWords[0];
-  uint32_t copy2 = qrstd::kFormatWords[8] ^ 0x0400;
-  EXPECT_EQ(DecodeFormatInfo(copy1, copy2), 8);
-}
-
-TEST(FormatInfo, CleanCandidateBeatsDamagedOneOfEqualCount) {
-  // One half of one copy has 4 wrong bits: two candidates, each found once;
-  // the one without errors wins, whichever copy holds it.
+  // high half: value 8 is found in two of the four candidates and wins
+  // although it needed more corrections.
+  EXPECT_EQ(DecodeFormatInfo(qrstd::kFormatWords[0], qrstd::kFormatWords[8] ^ 0x0400), 8);
+  // One half of one copy has 4 wrong bits: of two candidates found once
+  // each, the one without errors wins, whichever copy holds it.
+  // Equal copies decode with 3 errors, not with 4.
   for (int value = 0; value < 32; ++value) {
     uint32_t good = qrstd::kFormatWords[value];
+    EXPECT_EQ(DecodeFormatInfo(good, good), value);
+    EXPECT_EQ(DecodeFormatInfo(good ^ 0x4011, good ^ 0x4011), value);
+    EXPECT_EQ(DecodeFormatInfo(good ^ 0x4111, good ^ 0x4111), -1);
     EXPECT_EQ(DecodeFormatInfo(good ^ 0x000F, good), value) << value;
     EXPECT_EQ(DecodeFormatInfo(good, good ^ 0x7800), value) << value;
   }
@@ -71,10 +60,7 @@ TEST(VersionInfo, ThreeErrorsCorrectedFourRejected) {
       EXPECT_EQ(DecodeVersionInfo(word ^ flips), -1) << version << " " << flips;
     }
   }
-}
-
-TEST(VersionInfo, WrongVersionBitsFoundByTableSearch) {
-  // Errors in the top six bits name another version; the table search still
+  // Errors in the top six bits name another version: the table search still
   // finds the right one.
   EXPECT_EQ(DecodeVersionInfo(qrstd::kVersionWords[20 - 7] ^ (0x7u << 15)), 20);
 }

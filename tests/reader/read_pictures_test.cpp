@@ -1,0 +1,80 @@
+// Whole pictures through qr_read_symbols: several codes per picture, turned,
+// mirrored, light on dark.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "geom_render.h"
+
+namespace {
+
+using geomtest::DrawCode;
+using geomtest::Grey;
+using geomtest::Read;
+
+Grey Turned(Grey g, int quarters) {
+  for (; quarters > 0; --quarters) {
+    Grey out(g.height, g.width);
+    for (int y = 0; y < g.height; ++y)
+      for (int x = 0; x < g.width; ++x) out.at(g.height - 1 - y, x) = g.at(x, y);
+    g = out;
+  }
+  return g;
+}
+
+// Every turn, seen from behind (glass, film) and printed light on dark.
+TEST(RoundTripTest, TurnedMirroredAndInvertedPicturesStillRead) {
+  Grey g(300, 260);
+  ASSERT_GT(DrawCode(&g, "turned", 50, 30, 4, 7, 1), 0);
+  Grey inverted = g;
+  for (uint8_t& v : inverted.px) v = static_cast<uint8_t>(255 - v);
+  for (int q = 0; q < 8; ++q) {
+    for (const Grey* source : {&g, &inverted}) {
+      Grey turned = Turned(*source, q % 4);
+      for (int y = 0; q >= 4 && y < turned.height; ++y)
+        std::reverse(&turned.at(0, y), &turned.at(0, y) + turned.width);
+      const auto r = Read(turned);
+      ASSERT_EQ(1, r.count) << q << (source == &g ? "" : " inverted");
+      EXPECT_EQ("turned", r.texts[0]) << q;
+    }
+  }
+}
+
+TEST(RoundTripTest, TwoCodesTwoRecordsAndMaxResultsOne) {
+  Grey g(640, 300);
+  ASSERT_GT(DrawCode(&g, "left code", 30, 40, 5, 2, 1), 0);
+  ASSERT_GT(DrawCode(&g, "right code", 360, 60, 5, 2, 1), 0);
+  const auto all = Read(g);
+  ASSERT_EQ(2, all.count);
+  EXPECT_NE(all.texts[0], all.texts[1]);
+  for (const auto& t : all.texts) EXPECT_TRUE(t == "left code" || t == "right code");
+  // Only the head of the list is written, in a record of its own.
+  std::vector<DecodeResult> one(2);
+  std::memset(one.data(), 0x5A, sizeof(DecodeResult) * 2);
+  ASSERT_EQ(1, qr_read_symbols(g.px.data(), g.width, g.height, one.data(), 1));
+  EXPECT_EQ(all.texts[0], std::string(reinterpret_cast<const char*>(one[0].data), one[0].length));
+  EXPECT_EQ(0x5A, one[1].data[0]);
+  EXPECT_EQ(all.texts, Read(g).texts);  // same picture, same answer
+}
+
+TEST(RoundTripTest, AtMostSixteenCodesPerPicture) {
+  // 20 codes of version 1 at 4 px per module, 5 x 4 on the largest picture.
+  Grey g(1280, 1024);
+  for (int i = 0; i < 20; ++i) {
+    ASSERT_GT(DrawCode(&g, "code " + std::to_string(i), 40 + (i % 5) * 240, 40 + (i / 5) * 240, 4,
+                       1, 1), 0);
+  }
+  const auto r = Read(g, 32);
+  ASSERT_EQ(16, r.count);
+  for (int i = 0; i < 16; ++i)
+    for (int j = i + 1; j < 16; ++j) EXPECT_NE(r.texts[i], r.texts[j]);
+  // The front end's eight records are the first eight of the same list.
+  const auto eight = Read(g, 8);
+  ASSERT_EQ(8, eight.count);
+  EXPECT_TRUE(std::equal(eight.texts.begin(), eight.texts.end(), r.texts.begin()));
+}
+
+}  // namespace

@@ -1,0 +1,135 @@
+// qr_read_symbols limits, the record writer and symbol_type_name.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "dec_test_util.h"
+#include "reader/qr_reader.h"
+#include "reader/reader_entry.h"
+#include "reader/reader_types.h"
+
+namespace qrread {
+namespace {
+
+constexpr uint8_t kUntouched = 0xA5;
+
+std::vector<DecodeResult> FreshRecords(int n) {
+  std::vector<DecodeResult> r(static_cast<size_t>(n));
+  std::memset(r.data(), kUntouched, sizeof(DecodeResult) * r.size());
+  return r;
+}
+
+bool Untouched(const DecodeResult& r) {
+  const auto* b = reinterpret_cast<const uint8_t*>(&r);
+  for (size_t i = 0; i < sizeof(r); ++i)
+    if (b[i] != kUntouched) return false;
+  return true;
+}
+
+TEST(ReadSymbolsTest, SizeLimitsAndBadArguments) {
+  std::vector<uint8_t> grey(1281 * 1025, 200);
+  auto records = FreshRecords(2);
+  DecodeResult* out = records.data();
+  const struct {
+    const uint8_t* px;
+    int w, h;
+    DecodeResult* out;
+    int max, want;
+  } rows[] = {
+      {grey.data(), 1281, 1, out, 2, QR_READ_TOO_LARGE}, {grey.data(), 1, 1025, out, 2, QR_READ_TOO_LARGE},
+      {grey.data(), 1281, 1025, out, 2, QR_READ_TOO_LARGE},
+      {grey.data(), 1280, 1024, out, 2, 0},  // the largest picture is scanned
+      {grey.data(), 1, 1, out, 2, 0},        {nullptr, 4, 4, out, 1, 0},
+      {grey.data(), 0, 4, out, 1, 0},        {grey.data(), 4, -3, out, 1, 0},
+      {grey.data(), 4, 4, nullptr, 1, 0},    {grey.data(), 4, 4, out, -1, 0},
+  };
+  for (const auto& r : rows) EXPECT_EQ(r.want, qr_read_symbols(r.px, r.w, r.h, r.out, r.max)) << r.w;
+  EXPECT_TRUE(Untouched(records[0]));  // with no code nothing is written
+  EXPECT_TRUE(Untouched(records[1]));
+}
+
+// Result sets built by hand, in pools of test memory.
+struct TestPools : dectest::TestPools {
+  ReaderSymbol* Symbol(const char* text, int version, int level, int type = kSymbolQrCode) {
+    ReaderSymbol* s = TakeSymbol(&pools);
+    s->type = type;
+    s->dataLength = static_cast<uint32_t>(std::strlen(text));
+    std::memcpy(s->data, text, s->dataLength);
+    s->version = version;
+    s->ecLevel = level;
+    return s;
+  }
+};
+
+std::string Text(const DecodeResult& r) {
+  return std::string(reinterpret_cast<const char*>(r.data), r.length);
+}
+
+// The first added comes first, then the others newest first; partial
+// symbols ("" below) are passed over and take no record.
+TEST(WriteRecordsTest, OrderLimitAndPartialSymbols) {
+  const struct {
+    std::vector<std::string> added;
+    int max;
+    std::vector<std::string> want;
+  } rows[] = {
+      {{"A", "B", "C", "D"}, 5, {"A", "D", "C", "B"}},
+      {{"first", "second"}, 1, {"first"}},
+      {{"first", "second"}, 0, {}},
+      {{"", "joined", "lone"}, 2, {"lone", "joined"}},
+  };
+  for (const auto& r : rows) {
+    TestPools t;
+    SymbolSet* set = TakeSymbolSet(&t.pools);
+    for (size_t i = 0; i < r.added.size(); ++i) {
+      SymbolSetAdd(set, t.Symbol(r.added[i].c_str(), int(i) + 1, int(i),
+                                 r.added[i].empty() ? kSymbolPartial : kSymbolQrCode));
+    }
+    auto records = FreshRecords(6);
+    ASSERT_EQ(int(r.want.size()), WriteRecords(set, records.data(), r.max));
+    for (size_t i = 0; i < r.want.size(); ++i) {
+      EXPECT_EQ(r.want[i], Text(records[i]));
+      const int at = int(std::find(r.added.begin(), r.added.end(), r.want[i]) - r.added.begin());
+      EXPECT_EQ(64u, records[i].type);
+      EXPECT_EQ(at + 1, records[i].version);
+      EXPECT_EQ(at, records[i].ecLevel);
+    }
+    EXPECT_TRUE(Untouched(records[r.want.size()]));
+  }
+}
+
+// The NUL right after the data, later bytes of the field as they were; a
+// symbol of full capacity fits, one with a length past its field is passed over.
+TEST(WriteRecordsTest, RecordLayoutAndLengths) {
+  TestPools t;
+  SymbolSet* set = TakeSymbolSet(&t.pools);
+  SymbolSetAdd(set, t.Symbol("0123456789abcdefghij", 7, 1));
+  auto records = FreshRecords(3);
+  ASSERT_EQ(1, WriteRecords(set, records.data(), 1));
+  const auto* bytes = reinterpret_cast<const uint8_t*>(&records[0]);
+  EXPECT_EQ(20u, records[0].length);
+  EXPECT_EQ(std::make_tuple('0', 'j', 0, kUntouched, kUntouched),
+            std::make_tuple(bytes[8], bytes[27], bytes[28], bytes[29], bytes[5131]));
+  EXPECT_EQ(7, *reinterpret_cast<const int32_t*>(bytes + 5132));
+  EXPECT_EQ(1, *reinterpret_cast<const int32_t*>(bytes + 5136));
+
+  set = TakeSymbolSet(&t.pools);
+  ReaderSymbol* full = t.Symbol("", 40, 0);
+  std::memset(full->data, 'x', kSymbolDataCapacity);
+  full->dataLength = kSymbolDataCapacity;
+  ReaderSymbol* bad = t.Symbol("", 40, 0);
+  bad->dataLength = 5000;
+  SymbolSetAdd(set, full);
+  SymbolSetAdd(set, bad);
+  ASSERT_EQ(1, WriteRecords(set, records.data() + 1, 2));
+  EXPECT_EQ(4096u, records[1].length);
+  EXPECT_EQ(0, records[1].data[4096]);
+  EXPECT_TRUE(Untouched(records[2]));
+}
+
+}  // namespace
+}  // namespace qrread
