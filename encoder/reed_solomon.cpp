@@ -25,7 +25,7 @@ bool rs_setup_generator(RsCoder* rs, int32_t n, int32_t firstRoot) {
     root = (root + 1) % kFieldSize;
   }
   for (int32_t k = 0; k <= n; ++k) rs->generatorLog[k] = gf.log[rs->generator[k]];
-  rs->gf = &gf;
+  std::memcpy(rs->power, gf.exp, sizeof rs->power);
   rs->degree = n;
   return true;
 }
@@ -34,8 +34,8 @@ void rs_compute_ecc(const RsCoder* rs, int32_t length, const uint8_t* data, uint
   const int32_t n = rs->degree;
   if (n == 0) return;
   // Sums of two logs stay below 510, inside the doubled exp table.
-  const uint8_t* power = rs->gf->exp;
-  const uint8_t* logOf = rs->gf->log;
+  const uint8_t* power = rs->power;
+  const uint8_t* logOf = qrstd::Gf256Tables().log;
   uint8_t r[256] = {};
   for (int32_t i = 0; i < length; ++i) {
     const uint8_t feedback = r[n - 1] ^ data[i];
@@ -52,6 +52,5 @@ void rs_compute_ecc(const RsCoder* rs, int32_t length, const uint8_t* data, uint
 }
 
 void rs_release(RsCoder* rs) {
-  rs->gf = nullptr;
   rs->degree = 0;
 }

@@ -1,13 +1,15 @@
-// A small Reed-Solomon coder over the QR field, GF(256) modulo 0x11D. The field
-// tables are qrcore's read-only ones; the generator lives in a context owned by
-// the caller, so coders on different threads never meet.
+// A small Reed-Solomon coder over the QR field, GF(256) modulo 0x11D, with
+// qrcore's field tables. The generator lives in a context owned by the caller,
+// so coders on different threads never meet.
 #pragma once
 #include <cstdint>
 
 #include "qrcore/qr_standard.h"
 
 struct RsCoder {
-  const qrstd::Gf256* gf;    // field tables; null without a generator
+  // qrcore's doubled power table, copied beside the generator logs: the inner
+  // loop reads both, and a shared far-away table made it measurably slower.
+  uint8_t power[510];
   int32_t degree;            // n, the number of EC codewords; 0 without a generator
   uint8_t generator[256];    // g[k] = coefficient of x^k, g[n] = 1
   uint8_t generatorLog[256]; // log of g[k] (all are non-zero)
