@@ -5,8 +5,6 @@
 
 namespace {
 
-constexpr uint32_t kQrFieldPolynomial = 0x11D;  // x^8 + x^4 + x^3 + x^2 + 1
-
 struct BlockLayout {
   int32_t blocks;       // B
   int32_t ecPerBlock;   // E
@@ -31,9 +29,8 @@ int32_t DataPosition(const BlockLayout& l, int32_t j, int32_t i) {
 void qr_add_ecc_interleave(int32_t version, int32_t dataCodewords, int32_t blocks,
                            const uint8_t* data, uint8_t* out) {
   const BlockLayout layout = MakeLayout(version, dataCodewords, blocks);
-  // Every block shares E, so one field and one generator serve them all.
+  // Every block shares E, so one generator serves them all.
   RsCoder rs;
-  gf_setup(&rs, kQrFieldPolynomial);
   rs_setup_generator(&rs, layout.ecPerBlock, 0);
   uint8_t ecc[256];
   int32_t offset = 0;

@@ -12,8 +12,9 @@ namespace qrread {
 // --- Format and version information (BCH codes) -------------------------------
 
 // Corrects a 15-bit BCH(15,5) word in place (after the 0x5412 mask has been
-// removed). Returns the number of bit errors corrected, 0..3, or 4 when the word
-// cannot be corrected (the word is then unchanged).
+// removed) to the code word within 3 bits of it. Returns the number of bit
+// errors corrected, 0..3, or 4 when the word cannot be corrected (the word is
+// then unchanged).
 int Bch15Correct(uint32_t* word);
 
 // Chooses the format value from the two sampled 15-bit copies (bit b = format

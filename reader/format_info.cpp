@@ -1,5 +1,5 @@
-// Format information (BCH(15,5) over GF(16)) and version information
-// (BCH(18,6), by comparison with the table of code words).
+// Format information (BCH(15,5)) and version information (BCH(18,6)), both
+// corrected by comparison with the table of code words.
 #include <bit>
 
 #include "reader/decode_stages.h"
@@ -8,81 +8,7 @@ namespace qrread {
 
 namespace {
 
-// GF(16) over x^4 + x + 1, generator element 2. exp is doubled so sums of two
-// logarithms need no reduction.
-struct Gf16 {
-  uint8_t exp[30];
-  uint8_t log[16];
-};
-
-constexpr Gf16 BuildGf16() {
-  Gf16 f{};
-  int x = 1;
-  for (int i = 0; i < 15; ++i) {
-    f.exp[i] = static_cast<uint8_t>(x);
-    f.exp[i + 15] = static_cast<uint8_t>(x);
-    f.log[x] = static_cast<uint8_t>(i);
-    x <<= 1;
-    if (x & 0x10) x ^= 0x13;
-  }
-  return f;
-}
-
-constexpr Gf16 kGf16 = BuildGf16();
-
-uint8_t Mul16(uint8_t a, uint8_t b) {
-  if (a == 0 || b == 0) return 0;
-  return kGf16.exp[kGf16.log[a] + kGf16.log[b]];
-}
-
-uint8_t Div16(uint8_t a, uint8_t b) {
-  if (a == 0) return 0;
-  return kGf16.exp[kGf16.log[a] + 15 - kGf16.log[b]];
-}
-
-constexpr uint32_t kFormatGenerator = 0x537;
 constexpr uint32_t kFormatMask = 0x5412;
-
-// The 15-bit code word whose top five bits are `data`.
-uint32_t EncodeFormat(uint32_t data) {
-  uint32_t rem = data << 10;
-  for (int bit = 14; bit >= 10; --bit) {
-    if (rem & (1u << bit)) rem ^= kFormatGenerator << (bit - 10);
-  }
-  return (data << 10) | rem;
-}
-
-// Error locator of the syndromes S1..S6 by Berlekamp-Massey; returns its
-// degree L with the coefficients in c[0..L].
-int LocatorFromSyndromes(const uint8_t* s, int count, uint8_t c[8]) {
-  uint8_t b[8] = {1};
-  for (int i = 0; i < 8; ++i) c[i] = 0;
-  c[0] = 1;
-  int len = 0;
-  int shift = 1;
-  uint8_t lastD = 1;
-  for (int n = 0; n < count; ++n) {
-    uint8_t d = s[n];
-    for (int i = 1; i <= len; ++i) d ^= Mul16(c[i], s[n - i]);
-    if (d == 0) {
-      ++shift;
-      continue;
-    }
-    uint8_t t[8];
-    for (int i = 0; i < 8; ++i) t[i] = c[i];
-    uint8_t coef = Div16(d, lastD);
-    for (int i = 0; i + shift < 8; ++i) c[i + shift] ^= Mul16(coef, b[i]);
-    if (2 * len <= n) {
-      len = n + 1 - len;
-      for (int i = 0; i < 8; ++i) b[i] = t[i];
-      lastD = d;
-      shift = 1;
-    } else {
-      ++shift;
-    }
-  }
-  return len;
-}
 
 struct Tally {
   int value;
@@ -94,42 +20,17 @@ struct Tally {
 
 int Bch15Correct(uint32_t* word) {
   const uint32_t w = *word & 0x7FFF;
-  uint8_t s[6];
-  bool clean = true;
-  for (int j = 1; j <= 6; ++j) {
-    uint8_t sum = 0;
-    for (int i = 0; i < 15; ++i) {
-      if (w & (1u << i)) sum ^= kGf16.exp[(i * j) % 15];
-    }
-    s[j - 1] = sum;
-    clean = clean && sum == 0;
-  }
-  if (clean) return 0;
-
-  uint8_t loc[8];
-  int degree = LocatorFromSyndromes(s, 6, loc);
-  if (degree > 3) return 4;
-  // Chien search: bit i is wrong when alpha^-i is a root of the locator.
-  uint32_t flips = 0;
-  int roots = 0;
-  for (int i = 0; i < 15; ++i) {
-    uint8_t x = kGf16.exp[(15 - i) % 15];
-    uint8_t v = 0;
-    uint8_t power = 1;
-    for (int k = 0; k <= degree; ++k) {
-      v ^= Mul16(loc[k], power);
-      power = Mul16(power, x);
-    }
-    if (v == 0) {
-      flips |= 1u << i;
-      ++roots;
+  // Code words lie at least 7 bits apart, so at most one is within 3 bits:
+  // the nearest one is what a full t = 3 decoder would find, and no more.
+  for (int value = 0; value < 32; ++value) {
+    const uint32_t code = qrstd::kFormatWords[value] ^ kFormatMask;
+    const int distance = std::popcount(code ^ w);
+    if (distance <= 3) {
+      *word = code;
+      return distance;
     }
   }
-  if (roots != degree) return 4;
-  uint32_t corrected = w ^ flips;
-  if (EncodeFormat(corrected >> 10) != corrected) return 4;
-  *word = corrected;
-  return degree;
+  return 4;
 }
 
 int DecodeFormatInfo(uint32_t copy1, uint32_t copy2) {
