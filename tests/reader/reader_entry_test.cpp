@@ -117,7 +117,12 @@ TEST(WriteRecordsTest, RecordLayoutAndLengths) {
   EXPECT_EQ(7, *reinterpret_cast<const int32_t*>(bytes + 5132));
   EXPECT_EQ(1, *reinterpret_cast<const int32_t*>(bytes + 5136));
 
-  set = TakeSymbolSet(&t.pools);
+}
+
+// The record of a full-capacity symbol; a length past its field is passed over.
+TEST(WriteRecordsTest, FullSymbolFitsAndOverlongLengthIsPassedOver) {
+  TestPools t;
+  SymbolSet* set = TakeSymbolSet(&t.pools);
   ReaderSymbol* full = t.Symbol("", 40, 0);
   std::memset(full->data, 'x', kSymbolDataCapacity);
   full->dataLength = kSymbolDataCapacity;
@@ -125,10 +130,11 @@ TEST(WriteRecordsTest, RecordLayoutAndLengths) {
   bad->dataLength = 5000;
   SymbolSetAdd(set, full);
   SymbolSetAdd(set, bad);
-  ASSERT_EQ(1, WriteRecords(set, records.data() + 1, 2));
-  EXPECT_EQ(4096u, records[1].length);
-  EXPECT_EQ(0, records[1].data[4096]);
-  EXPECT_TRUE(Untouched(records[2]));
+  auto records = FreshRecords(2);
+  ASSERT_EQ(1, WriteRecords(set, records.data(), 2));
+  EXPECT_EQ(4096u, records[0].length);
+  EXPECT_EQ(0, records[0].data[4096]);
+  EXPECT_TRUE(Untouched(records[1]));
 }
 
 }  // namespace
