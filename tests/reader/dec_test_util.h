@@ -58,7 +58,6 @@ class BitWriter {
 // generator whose roots are alpha^0 .. alpha^(parity-1).
 inline std::vector<uint8_t> RsEncode(const std::vector<uint8_t>& data, int parity) {
   RsCoder rs{};
-  gf_setup(&rs, 0x11D);
   rs_setup_generator(&rs, parity, 0);
   std::vector<uint8_t> block = data;
   block.resize(data.size() + size_t(parity));
