@@ -31,7 +31,9 @@ TEST(SegmentLimitTest, ManyShortSegmentsReadUpToTheEntryLimit) {
     opt.modulePx = 3;
     auto r = geomtest::Read(geomtest::Render(m, opt));
     ASSERT_EQ(units < 32 ? 1 : 0, r.count) << units;
-    if (units < 32) EXPECT_EQ(text, r.texts[0]);
+    if (units < 32) {
+      EXPECT_EQ(text, r.texts[0]);
+    }
   }
 }
 
