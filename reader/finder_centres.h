@@ -32,4 +32,12 @@ int32_t LocateCentres(const FinderLine* hlines, int32_t nh, FinderLine* vlines, 
                       uint8_t* scratch, FinderCentre* centres, int32_t maxCentres,
                       EdgePoint* edgePoints, int32_t maxEdgePoints);
 
+// Marks in `strips` (one byte per 16 columns, `nstrips` of them) the strips
+// holding a column that a vertical cluster must stand on to cross one of the
+// horizontal clusters of `hlines` (a column under the cluster's middle line,
+// as LocateCentres pairs them); marked bytes become 1, others stay. `scratch`
+// must hold LocateCentresScratchBytes(nh) bytes.
+void MarkCrossingStrips(const FinderLine* hlines, int32_t nh, uint8_t* scratch, uint8_t* strips,
+                        int32_t nstrips);
+
 }  // namespace qrread

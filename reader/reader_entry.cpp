@@ -19,10 +19,16 @@ namespace qrread {
 namespace {
 
 constexpr int kMinLinesPerDirection = 9;
+// The column pass scans only where a centre can form, so its lines are few:
+// the three of one cluster are enough.
+constexpr int kMinVerticalLines = 3;
 constexpr uint32_t kMaxReportedLength = 5120;
 
 static_assert(sizeof(StripScratch) + 15 <= static_cast<size_t>(kMaxImageWidth) * kMaxImageHeight,
               "the strip work area does not fit the binarised image's bytes");
+static_assert(sizeof(StripScratch) + 15 + LocateCentresScratchBytes(kFinderLineStore) <=
+                  static_cast<size_t>(kMaxImageWidth) * kMaxImageHeight,
+              "the clustering scratch of the column pass does not fit behind the strip area");
 static_assert(kMaxImageWidth <= kMaxStripLength && kMaxImageHeight <= kMaxStripLength,
               "scan lines longer than a strip holds");
 
@@ -66,20 +72,66 @@ void ScanRows(ReaderArena* arena, const uint8_t* pixels, int32_t width, int32_t 
   }
 }
 
-// Column passes: sixteen neighbouring columns are sixteen bytes of every row,
-// read in place; only a last narrower strip is gathered.
-void ScanColumns(ReaderArena* arena, const uint8_t* pixels, int32_t width, int32_t height) {
+// One column strip: sixteen neighbouring columns are sixteen bytes of every
+// row, read in place; only a last narrower strip is gathered.
+void ScanColumnStrip(ReaderArena* arena, const uint8_t* pixels, int32_t width, int32_t height,
+                     int32_t x) {
   StripScratch* strip = StripArea(arena);
-  const ScanSink& sink = arena->sink;
-  for (int32_t x = 0; x < width && sink.count[1] < sink.capacity; x += kStripLines) {
-    const int32_t count = width - x < kStripLines ? width - x : kStripLines;
-    if (count == kStripLines) {
-      SmoothStrip(pixels + x, width, height, strip);
-    } else {
-      GatherColumns(pixels + x, width, count, height, strip);
-      SmoothStrip(strip->gathered, kStripLines, height, strip);
+  const int32_t count = width - x < kStripLines ? width - x : kStripLines;
+  if (count == kStripLines) {
+    SmoothStrip(pixels + x, width, height, strip);
+  } else {
+    GatherColumns(pixels + x, width, count, height, strip);
+    SmoothStrip(strip->gathered, kStripLines, height, strip);
+  }
+  ScanStripLines(arena, *strip, x, count, height);
+}
+
+constexpr int32_t kMaxColumnStrips = (kMaxImageWidth + kStripLines - 1) / kStripLines;
+
+// Marks (0 -> 1) the strips of the columns a vertical line could share a
+// cluster with: a neighbour within t = (len + 7) / 4 quarter pixels of one
+// end of the cluster, and a line continuing one of length L has at most
+// 2L + 7, so L / 2 + 4 quarter pixels either side covers every such column.
+void MarkReach(const FinderLine* lines, int32_t n, uint8_t* strips, int32_t nstrips) {
+  for (int32_t i = 0; i < n; ++i) {
+    const int32_t column = lines[i].pos[0] >> 2;
+    const int32_t reach = ((lines[i].len >> 1) + 4 + 3) >> 2;
+    int32_t s0 = (column - reach) >> 4, s1 = (column + reach) >> 4;
+    if (s0 < 0) s0 = 0;
+    if (s1 >= nstrips) s1 = nstrips - 1;
+    for (int32_t s = s0; s <= s1; ++s) {
+      if (strips[s] == 0) strips[s] = 1;
     }
-    ScanStripLines(arena, *strip, x, count, height);
+  }
+}
+
+// Column passes only where a vertical cluster could cross a horizontal one:
+// the strips under the middle lines of the horizontal clusters (both
+// polarities), grown until no vertical line could join a cluster from an
+// unscanned strip. The vertical clusters LocateCentres pairs, and hence its
+// centres, are the same as after a pass over every column; the others are
+// never scanned.
+void ScanColumns(ReaderArena* arena, const uint8_t* pixels, int32_t width, int32_t height) {
+  ScanSink& sink = arena->sink;
+  uint8_t strips[kMaxColumnStrips] = {};
+  const int32_t nstrips = (width + kStripLines - 1) / kStripLines;
+  // Clustering scratch behind the strip work area (both sit in the binarised
+  // image's bytes).
+  uint8_t* scratch = reinterpret_cast<uint8_t*>(StripArea(arena)) + sizeof(StripScratch);
+  MarkCrossingStrips(arena->lines[0], sink.count[0], scratch, strips, nstrips);
+  MarkCrossingStrips(arena->inverted[0], sink.invertedCount[0], scratch, strips, nstrips);
+  for (bool more = true; more;) {
+    more = false;
+    for (int32_t s = 0; s < nstrips && sink.count[1] < sink.capacity; ++s) {
+      if (strips[s] != 1) continue;
+      strips[s] = 2;
+      more = true;
+      const int32_t n0 = sink.count[1], i0 = sink.invertedCount[1];
+      ScanColumnStrip(arena, pixels, width, height, s * kStripLines);
+      MarkReach(sink.lines[1] + n0, sink.count[1] - n0, strips, nstrips);
+      MarkReach(sink.inverted[1] + i0, sink.invertedCount[1] - i0, strips, nstrips);
+    }
   }
 }
 
@@ -126,13 +178,13 @@ int32_t LocateBothCentres(ReaderArena* arena, int32_t* inverted) {
   ScanSink& sink = arena->sink;
   int32_t count = 0;
   *inverted = 0;
-  if (sink.count[0] >= kMinLinesPerDirection && sink.count[1] >= kMinLinesPerDirection) {
+  if (sink.count[0] >= kMinLinesPerDirection && sink.count[1] >= kMinVerticalLines) {
     count = LocateCentres(arena->lines[0], sink.count[0], arena->lines[1], sink.count[1],
                           arena->binary, arena->centres, kMaxFinderCentres, arena->edgePoints,
                           kMaxEdgePoints);
   }
   if (sink.invertedCount[0] >= kMinLinesPerDirection &&
-      sink.invertedCount[1] >= kMinLinesPerDirection) {
+      sink.invertedCount[1] >= kMinVerticalLines) {
     const int32_t used = EdgePointsUsed(arena->centres, count, arena->edgePoints);
     *inverted = LocateCentres(arena->inverted[0], sink.invertedCount[0], arena->inverted[1],
                               sink.invertedCount[1], arena->binary, arena->centres + count,

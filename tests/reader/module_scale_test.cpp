@@ -138,8 +138,9 @@ TEST(ScaleTest, CrowdedDirectionBorrowsTheOtherDirectionsShare) {
 }
 
 // A picture of nothing but 1:1:3:1:1 runs, across the rows on the left half
-// and down the columns on the right half, overfills both directions: rows
-// stop short of the column pass's own share, columns stop at the store's end.
+// and both ways on the right half, overfills both directions: rows stop
+// short of the column pass's own share, columns (scanned where the row runs
+// cross them) stop at the store's end.
 TEST(ScaleTest, OverfullLineStoreStopsAtItsBounds) {
   Grey g;
   g.width = 1280;
@@ -148,8 +149,7 @@ TEST(ScaleTest, OverfullLineStoreStopsAtItsBounds) {
   const bool run[8] = {true, false, true, true, true, false, true, false};
   for (int y = 0; y < g.height; y++)
     for (int x = 0; x < g.width; x++) {
-      const int along = x < g.width / 2 ? x : y;
-      if (run[(along / 2) % 8]) g.at(x, y) = 0;
+      if (run[(x / 2) % 8] && (x < g.width / 2 || run[(y / 2) % 8])) g.at(x, y) = 0;
     }
   LineCounts c = ScanCounts(g);
   EXPECT_EQ(qrread::kFinderLineStore - qrread::kMaxFinderLines, c.horizontal);
