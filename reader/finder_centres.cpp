@@ -73,6 +73,11 @@ const FinderLine& MiddleLine(const FinderLine* lines, const ClusterList& list, i
   return lines[list.refs[cl.first + cl.count / 2]];
 }
 
+// x of the first (leftmost) line of vertical cluster c.
+int32_t FirstX(const FinderLine* vlines, const ClusterList& list, int32_t c) {
+  return vlines[list.refs[list.clusters[c].first]].pos[0];
+}
+
 bool Cross(const FinderLine& h, const FinderLine& v) {
   return h.pos[0] <= v.pos[0] && v.pos[0] < h.pos[0] + h.len && v.pos[1] <= h.pos[1] &&
          h.pos[1] < v.pos[1] + v.len;
@@ -182,6 +187,10 @@ int32_t LocateCentres(const FinderLine* hlines, int32_t nh, FinderLine* vlines, 
   std::memset(h.clusterMarks, 0, static_cast<size_t>(h.count));
   std::memset(v.clusterMarks, 0, static_cast<size_t>(v.count));
 
+  int32_t span = 0;
+  for (int32_t j = 0; j < v.count; ++j) {
+    span = std::max(span, MiddleLine(vlines, v, j).pos[0] - FirstX(vlines, v, j));
+  }
   int32_t ncentres = 0;
   int32_t usedPoints = 0;
   for (int32_t i = 0; i < h.count && ncentres < maxCentres; ++i) {
@@ -189,7 +198,19 @@ int32_t LocateCentres(const FinderLine* hlines, int32_t nh, FinderLine* vlines, 
     const FinderLine& hi = MiddleLine(hlines, h, i);
     // Vertical clusters crossing i: collected in order, marked.
     int32_t firstV = -1, nV = 0;
-    for (int32_t j = 0; j < v.count; ++j) {
+    // Clusters start in x order and their middle lines lie 0 .. span right of
+    // their first: only those starting in [x - span, x + len) can cross hi.
+    int32_t lo = 0, hiEnd = v.count;
+    while (lo < hiEnd) {
+      const int32_t m = (lo + hiEnd) / 2;
+      if (FirstX(vlines, v, m) < hi.pos[0] - span) {
+        lo = m + 1;
+      } else {
+        hiEnd = m;
+      }
+    }
+    for (int32_t j = lo; j < v.count; ++j) {
+      if (FirstX(vlines, v, j) >= hi.pos[0] + hi.len) break;
       if (v.clusterMarks[j] || !Cross(hi, MiddleLine(vlines, v, j))) continue;
       v.clusterMarks[j] = 2;  // 2: taken by the centre being built
       if (firstV < 0) firstV = j;
