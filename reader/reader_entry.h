@@ -7,8 +7,9 @@
 
 namespace qrread {
 
-// Scans every row (horizontal lines) and then every column (vertical lines)
-// of arena->image, alternating direction, into arena->sink's two lists: the
+// Scans every row (horizontal lines) and then the columns (vertical lines)
+// where a vertical finder cluster could cross a horizontal one, of
+// arena->image, alternating direction, into arena->sink's two lists: the
 // horizontal list may fill all of the line store but kMaxFinderLines, the
 // vertical one starts behind it (arena->lines[1] is set here) and takes the
 // rest; further lines are dropped.
