@@ -187,7 +187,7 @@ int Rethreshold(const uint8_t* grey, int width, int height, uint8_t* binary,
 }
 
 void BinarizeBox(const uint8_t* grey, int width, int height, uint8_t* binary, int x0, int x1,
-                 int y0, int y1, int half, uint8_t invert, uint32_t* columnSums) {
+                 int y0, int y1, int half, uint8_t invert, uint32_t* columnSums, bool smooth) {
   x0 = Clamp(x0, 0, width);
   x1 = Clamp(x1, 0, width);
   y0 = Clamp(y0, 0, height);
@@ -205,6 +205,8 @@ void BinarizeBox(const uint8_t* grey, int width, int height, uint8_t* binary, in
   for (int y = y0; y < y1; ++y) {
     const uint8_t* row = grey + static_cast<size_t>(y) * width;
     uint8_t* out = binary + static_cast<size_t>(y) * width;
+    const uint8_t* up = y > 0 ? row - width : row;
+    const uint8_t* down = y + 1 < height ? row + width : row;
     const uint32_t rows = static_cast<uint32_t>(rb - ra + 1);
     int ca = x0 - half > xa ? x0 - half : xa;
     int cb = x0 + half < xb - 1 ? x0 + half : xb - 1;  // columns ca .. cb
@@ -213,7 +215,13 @@ void BinarizeBox(const uint8_t* grey, int width, int height, uint8_t* binary, in
     for (int x = x0; x < x1; ++x) {
       const uint32_t count = rows * static_cast<uint32_t>(cb - ca + 1);
       const uint32_t total = invert != 0 ? 255 * count - sum : sum;
-      out[x] = (static_cast<uint32_t>(row[x] ^ invert) + 3u) * count < total ? 255 : 0;
+      uint32_t g = row[x];
+      if (smooth) {
+        const int left = x > 0 ? x - 1 : x;
+        const int right = x + 1 < width ? x + 1 : x;
+        g = (4u * g + row[left] + row[right] + up[x] + down[x] + 4u) >> 3;
+      }
+      out[x] = ((g ^ invert) + 3u) * count < total ? 255 : 0;
       if (x - half >= ca) sum -= columnSums[ca++];
       if (x + half + 1 < xb) sum += columnSums[++cb];
     }

@@ -44,9 +44,12 @@ int Rethreshold(const uint8_t* grey, int width, int height, uint8_t* binary,
 // Binarises the box x0 .. x1 - 1, y0 .. y1 - 1 of `binary` (clamped to the
 // image) with a local mean over a window of 2 half + 1 pixels on each side
 // (clipped at the image edges): dark when grey + 3 lies below the mean, grey
-// read as grey ^ invert (0, or 255 for a light-on-dark code). `columnSums`
-// must hold `width` words.
+// read as grey ^ invert (0, or 255 for a light-on-dark code). With `smooth`
+// each pixel is first averaged with its four neighbours (weights 4:1:1:1:1),
+// so that noise and JPEG blocks flip fewer modules. `columnSums` must hold
+// `width` words.
 void BinarizeBox(const uint8_t* grey, int width, int height, uint8_t* binary, int x0, int x1,
-                 int y0, int y1, int half, uint8_t invert, uint32_t* columnSums);
+                 int y0, int y1, int half, uint8_t invert, uint32_t* columnSums,
+                 bool smooth = false);
 
 }  // namespace qrread

@@ -201,9 +201,9 @@ void StartRetry(const LocateContext& ctx, const Rotation& rot, RethresholdState*
   state->invert = ctx.invert;
 }
 
-// One more attempt on the code's box binarised with a window of about six
-// modules: at 2-3 pixels per module on texture the image-wide window leaves
-// too many wrong modules. Returns 1 decoded, -2 unparseable, 0 nothing.
+// Attempts on the code's box binarised with a window of about six modules:
+// at 2-3 pixels per module on texture the image-wide window leaves too many
+// wrong modules. Returns 1 decoded, -2 unparseable, 0 nothing.
 int LocalWindowAttempt(LocateContext* ctx, Rotation* rot, const RethresholdState& box,
                        CodeData* code) {
   if (ctx->localTriples >= kMaxRetriedTriples) return 0;
@@ -212,11 +212,16 @@ int LocalWindowAttempt(LocateContext* ctx, Rotation* rot, const RethresholdState
   const int64_t d2 = Dist2(rot->roles[0].centre->pos, rot->roles[1].centre->pos);
   const int32_t module4 = static_cast<int32_t>(Isqrt64(static_cast<uint64_t>(d2))) / (n - 7);
   const int32_t half = module4 * 3 / 4 > 2 ? module4 * 3 / 4 : 2;
-  BinarizeBox(ctx->grey, ctx->width, ctx->height, ctx->binary, box.x0, box.x1, box.y0, box.y1,
-              half, ctx->invert, ctx->columnSums);
-  Outcome out = RunRotation(ctx, rot, code);
-  if (out == Outcome::kDecoded) return 1;
-  return out == Outcome::kParseFailed ? -2 : 0;
+  // Then once more from a smoothed copy of the box: noise and JPEG blocks.
+  for (int smooth = 0; smooth < 2; smooth++) {
+    BinarizeBox(ctx->grey, ctx->width, ctx->height, ctx->binary, box.x0, box.x1, box.y0, box.y1,
+                half, ctx->invert, ctx->columnSums, smooth != 0);
+    Outcome out = RunRotation(ctx, rot, code);
+    if (out == Outcome::kDecoded) return 1;
+    if (out == Outcome::kParseFailed) return -2;
+    if (out == Outcome::kFitFailed || out == Outcome::kRejected || out == Outcome::kApart) break;
+  }
+  return 0;
 }
 
 // Up to four re-thresholded attempts on one rotation, then one with a local

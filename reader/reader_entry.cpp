@@ -12,6 +12,7 @@
 #include "reader/qr_reader.h"
 #include "reader/reader_entry.h"
 #include "reader/scan_strip.h"
+#include "reader/smoothed_pass.h"
 #include "reader/width_decoder.h"
 
 namespace qrread {
@@ -194,45 +195,71 @@ int32_t LocateBothCentres(ReaderArena* arena, int32_t* inverted) {
   return count;
 }
 
+// Binarises the image and searches the dark-on-light centres, then the
+// light-on-dark ones on the inverted binarised image.
+void SearchBoth(ReaderArena* arena, LocateContext* ctx, int32_t ncentres, int32_t ninverted) {
+  if (ncentres < 3 && ninverted < 3) return;
+  const ReaderImage& image = arena->image;
+  Binarize(image.pixels, image.width, image.height, arena->binary, arena->columnSums);
+  ctx->invert = 0;
+  if (ncentres >= 3) SearchCodes(ctx, arena->centres, ncentres);
+  if (ninverted >= 3 && ctx->codeCount < kMaxCodes) {
+    // Light-on-dark codes are read from the inverted binarised image.
+    const size_t pixels = static_cast<size_t>(image.width) * image.height;
+    for (size_t i = 0; i < pixels; ++i) arena->binary[i] ^= 0xFF;
+    ctx->invert = 0xFF;
+    SearchCodes(ctx, arena->centres + ncentres, ninverted);
+  }
+}
+
 // Locates, samples and decodes the codes found by the scan and adds their
 // symbols to the image's result set.
 void RunQrStage(ReaderArena* arena) {
   int32_t ninverted = 0;
-  const int32_t ncentres = LocateBothCentres(arena, &ninverted);
-  if (ncentres < 3 && ninverted < 3) return;
-  const ReaderImage& image = arena->image;
-  Binarize(image.pixels, image.width, image.height, arena->binary, arena->columnSums);
-
-  qrstd::Gf256Init(arena->gf);
-  IsaacInit(arena->rng, nullptr, 0);
+  int32_t ncentres = LocateBothCentres(arena, &ninverted);
+  // Frames without a finder (noise, empty scenes) stop here: they never pay
+  // for the second look below.
+  if (ncentres + ninverted == 0) return;
   LocateContext ctx{};
-  ctx.grey = image.pixels;
-  ctx.width = image.width;
-  ctx.height = image.height;
-  ctx.binary = arena->binary;
-  ctx.gf = arena->gf;
-  ctx.pools = &arena->pools;
-  ctx.codes = arena->codes;
-  ctx.codeCount = 0;
-  ctx.rng = arena->rng;
-  ctx.scratch = arena->scratch;
-  ctx.columnSums = arena->columnSums;
-  SearchCodes(&ctx, arena->centres, ncentres);
-  if (ninverted >= 3 && ctx.codeCount < kMaxCodes) {
-    // Light-on-dark codes are read from the inverted binarised image.
-    const size_t pixels = static_cast<size_t>(image.width) * image.height;
-    for (size_t i = 0; i < pixels; ++i) arena->binary[i] ^= 0xFF;
-    ctx.invert = 0xFF;
-    SearchCodes(&ctx, arena->centres + ncentres, ninverted);
+  InitLocateContext(arena, &ctx);
+  SearchBoth(arena, &ctx, ncentres, ninverted);
+  if (ctx.codeCount == 0 && ScanHalfSize(arena)) {
+    // A finder seen but no code read: noise, texture, blur or stepped edges
+    // may have broken the other finders' lines. A second look at a smoothed
+    // half-size copy; the codes are still read from the original.
+    ncentres = LocateBothCentres(arena, &ninverted);
+    SearchBoth(arena, &ctx, ncentres, ninverted);
   }
 
   int32_t count = ctx.codeCount;
   if (count > kMaxCodes) count = kMaxCodes;
   if (count <= 0) return;
+  const ReaderImage& image = arena->image;
   // A negative result means the pools ran out: the symbols added so far stay.
   BuildTexts(arena->codes, count, &arena->pools, image.results);
   for (int32_t i = 0; i < count; ++i) ReleaseCode(&arena->codes[i], &arena->pools);
 }
+
+}  // namespace
+
+void InitLocateContext(ReaderArena* arena, LocateContext* ctx) {
+  const ReaderImage& image = arena->image;
+  qrstd::Gf256Init(arena->gf);
+  IsaacInit(arena->rng, nullptr, 0);
+  *ctx = LocateContext{};
+  ctx->grey = image.pixels;
+  ctx->width = image.width;
+  ctx->height = image.height;
+  ctx->binary = arena->binary;
+  ctx->gf = arena->gf;
+  ctx->pools = &arena->pools;
+  ctx->codes = arena->codes;
+  ctx->rng = arena->rng;
+  ctx->scratch = arena->scratch;
+  ctx->columnSums = arena->columnSums;
+}
+
+namespace {
 
 // Returns the number of symbols in the result set.
 int32_t Scan(ReaderArena* arena) {

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "reader/arena.h"
+#include "reader/locate.h"
 #include "reader/qr_reader.h"
 
 namespace qrread {
@@ -15,6 +16,11 @@ namespace qrread {
 // rest; further lines are dropped.
 // Uses the binarised image's bytes as its work area.
 void ScanImage(ReaderArena* arena);
+
+// Builds the field tables and seeds the random source of this call, and
+// points `ctx` at arena->image and the arena's work areas (binarised image,
+// pools, decoded-code list, scratch), with every counter at zero.
+void InitLocateContext(ReaderArena* arena, LocateContext* ctx);
 
 // Writes the symbols of `set` from its head into results[0 .. maxResults-1],
 // skipping PARTIAL symbols and symbols of 5120 bytes or more. Returns the

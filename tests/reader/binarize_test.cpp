@@ -1,6 +1,7 @@
 // The binariser against a direct window mean, and box re-thresholding.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <vector>
@@ -63,6 +64,42 @@ TEST(BinarizeTest, EmptyImageWritesNothing) {
   Binarize(grey, 0, 4, out, sums);
   Binarize(grey, 4, 0, out, sums);
   for (uint8_t v : out) EXPECT_EQ(9, v);
+}
+
+// The box binariser against a direct mean over the clipped window, plain,
+// inverted and from the smoothed copy; nothing outside the box is written.
+TEST(BinarizeTest, BoxMatchesTheDirectLocalMean) {
+  const int w = 41, h = 23, x0 = 3, x1 = 41, y0 = 0, y1 = 20;
+  std::mt19937 rng(9);
+  std::vector<uint8_t> g(size_t(w) * h);
+  for (uint8_t& v : g) v = uint8_t(rng());
+  auto at = [&](int x, int y) {
+    return int(g[size_t(y < 0 ? 0 : y >= h ? h - 1 : y) * w + (x < 0 ? 0 : x >= w ? w - 1 : x)]);
+  };
+  for (int row = 0; row < 6; ++row) {
+    const int half = 1 + row % 3 * 3;
+    const uint8_t invert = row % 2 ? 255 : 0;
+    const bool smooth = row >= 3;
+    std::vector<uint8_t> out(g.size(), 7);
+    std::vector<uint32_t> sums(size_t(w), 0);
+    BinarizeBox(g.data(), w, h, out.data(), x0, x1, y0, y1, half, invert, sums.data(), smooth);
+    for (int y = 0; y < h; ++y) {
+      for (int x = 0; x < w; ++x) {
+        int want = 7;
+        if (x >= x0 && x < x1 && y >= y0 && y < y1) {
+          uint32_t sum = 0, count = 0;
+          for (int yy = std::max(0, y - half); yy <= std::min(h - 1, y + half); ++yy)
+            for (int xx = std::max(0, x - half); xx <= std::min(w - 1, x + half); ++xx, ++count)
+              sum += at(xx, yy) ^ invert;
+          const int v = smooth ? (4 * at(x, y) + at(x - 1, y) + at(x + 1, y) + at(x, y - 1) +
+                                  at(x, y + 1) + 4) >> 3
+                               : at(x, y);
+          want = uint32_t((v ^ invert) + 3) * count < sum ? 255 : 0;
+        }
+        ASSERT_EQ(want, out[size_t(y) * w + x]) << x << "," << y << " row " << row;
+      }
+    }
+  }
 }
 
 // A 64 x 16 box inside a larger picture holding every grey level 4 times.

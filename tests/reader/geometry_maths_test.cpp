@@ -94,6 +94,12 @@ TEST(GeomHomography, DegenerateQuadsAreRefused) {
   EXPECT_EQ(ExtrapolateCorner(same, same, same, same, 25, out), -1);
 }
 
+// The affine domain's fraction bits leave room for the larger side's bits.
+TEST(GeomHomography, AffineBitsFollowTheLargerSide) {
+  const int rows[][3] = {{1, 1, 28}, {2, 1, 27}, {1, 3, 26}, {1280, 1024, 17}, {1024, 1025, 17}, {1024, 1023, 18}};
+  for (const auto& r : rows) EXPECT_EQ(r[2], AffineBits(r[0], r[1])) << r[0] << "x" << r[1];
+}
+
 TEST(GeomPixels, OnePixelBoundsAtTheRightAndBottomEdges) {
   const uint8_t px[6] = {0, 0, 255, 0, 0, 0};  // 3 x 2, dark at (2, 0)
   const BinaryImage im{px, 3, 2};

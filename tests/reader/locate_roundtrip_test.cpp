@@ -22,7 +22,7 @@ struct Variant {
   double modulePx, angle, perspective, noise;
 };
 
-// Scales of 2 to 4 pixels per module; quarter turns, small and arbitrary
+// Scales of 1 to 8 pixels per module; quarter turns, small and arbitrary
 // angles, noise, and keystones: a mild one, and a strong one that puts the
 // finders' version estimates more than 3 apart on large codes and moves the
 // one alignment pattern of versions 2-6 off the finders' parallelogram.
@@ -31,8 +31,10 @@ const Variant kVariants[] = {
     {"2.5px 180deg", 2.5, 180, 0, 0}, {"3px 270deg", 3, 270, 0, 0},
     {"3.5px 7deg noise", 3.5, 7, 0, 20}, {"2px", 2, 0, 0, 0},
     {"3px keystone", 3, 0, 0.01, 0}, {"2.5px -20deg noise", 2.5, -20, 0, 30},
-    {"4px strong keystone", 4, 0, 0.03, 0},
+    {"4px strong keystone", 4, 0, 0.03, 0}, {"1px", 1, 0, 0, 0},
+    {"6px", 6, 0, 0, 0},          {"8px 90deg", 8, 90, 0, 0},
 };
+constexpr int kVariantCount = sizeof(kVariants) / sizeof(kVariants[0]);
 
 // Encodes a deterministic text filling about two thirds of the code, renders
 // it and reads it back; returns an empty string or what went wrong.
@@ -46,8 +48,10 @@ std::string RoundTrip(int version, int level, const Variant& var) {
   RenderOptions o;
   o.modulePx = var.modulePx;
   // Large codes at 4 pixels per module carry more finder-like runs than the
-  // scan keeps (1280 per direction): stay at 2.5 pixels there.
+  // scan keeps (1280 per direction): stay at 2.5 pixels there; and every
+  // picture within the reader's 1024 rows.
   if (version >= 30 && o.modulePx > 2.5) o.modulePx = 2.5;
+  while ((m.n + 8) * o.modulePx * 1.5 > 1000) o.modulePx -= 1;
   o.angleDeg = var.angle;
   // Past version 30 a keystone still defeats the reader: not covered yet.
   o.perspective = version <= 30 ? var.perspective : 0;
@@ -65,7 +69,7 @@ TEST(GeomRoundTrip, EveryVersionAndLevelUnderTheTransforms) {
   // every level and versions all over the range.
   for (int v = 1; v <= 40; v++) {
     for (int level = 0; level < 4; level++) {
-      const Variant& var = kVariants[(v + 3 * level) % 9];
+      const Variant& var = kVariants[(v + 3 * level) % kVariantCount];
       EXPECT_EQ(RoundTrip(v, level, var), "") << "version " << v << " level " << level << " "
                                               << var.name;
     }

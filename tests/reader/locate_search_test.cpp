@@ -16,6 +16,7 @@
 #include "reader/isaac.h"
 #include "reader/locate.h"
 #include "reader/locate_scratch.h"
+#include "reader/reader_entry.h"
 
 namespace {
 
@@ -79,19 +80,10 @@ class Harness {
  public:
   explicit Harness(const Grey& g, bool withBinary = true) : grey_(g) {
     arena_ = ArenaOpen();
-    qrstd::Gf256Init(arena_->gf);
-    IsaacInit(arena_->rng, nullptr, 0);
+    arena_->image = ReaderImage{kFormatY800, g.width, g.height, {}, grey_.px.data(), nullptr};
+    InitLocateContext(arena_, &ctx_);
     if (withBinary) Binarize(g.px.data(), g.width, g.height, arena_->binary, arena_->columnSums);
-    ctx_.grey = grey_.px.data();
-    ctx_.width = g.width;
-    ctx_.height = g.height;
-    ctx_.binary = withBinary ? arena_->binary : nullptr;
-    ctx_.gf = arena_->gf;
-    ctx_.pools = &arena_->pools;
-    ctx_.codes = arena_->codes;
-    ctx_.codeCount = 0;
-    ctx_.rng = arena_->rng;
-    ctx_.scratch = arena_->scratch;
+    if (!withBinary) ctx_.binary = nullptr;
   }
   ~Harness() {
     for (int i = 0; i < ctx_.codeCount; i++) ReleaseCode(&ctx_.codes[i], ctx_.pools);

@@ -43,6 +43,23 @@ TEST(RoundTripTest, TurnedMirroredAndInvertedPicturesStillRead) {
   }
 }
 
+// The lower half's dark modules hatched with light pixels (printed texture,
+// halftone): the lower-left finder's lines break up in the picture itself,
+// its smoothed half-size copy still shows all three finders, and the code is
+// read from the picture.
+TEST(RoundTripTest, HatchedModulesReadThroughTheHalfSizeCopy) {
+  for (int phase = 0; phase < 2; ++phase) {
+    Grey g(300, 260);
+    ASSERT_GT(DrawCode(&g, "hatched", 60, 40, 6, 2, 1), 0);
+    for (int y = 0; y < g.height; ++y)
+      for (int x = 0; x < g.width; ++x)
+        if (g.at(x, y) < 128 && y > 130 && (x + y + phase) % 2 == 0) g.at(x, y) = 200;
+    const auto r = Read(g);
+    ASSERT_EQ(1, r.count) << phase;
+    EXPECT_EQ("hatched", r.texts[0]);
+  }
+}
+
 TEST(RoundTripTest, TwoCodesTwoRecordsAndMaxResultsOne) {
   Grey g(640, 300);
   ASSERT_GT(DrawCode(&g, "left code", 30, 40, 5, 2, 1), 0);

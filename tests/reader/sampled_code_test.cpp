@@ -43,28 +43,11 @@ int FormatOf(const std::vector<uint32_t>& grid, int n) {
   return qrread::DecodeFormatInfo(c1, c2);
 }
 
-// Version of a matrix from its side, checked against the version blocks.
-int VersionOf(const std::vector<uint32_t>& grid, int n) {
-  int version = (n - 17) / 4;
-  if (version >= 7) {
-    uint32_t ur = 0, dl = 0;
-    for (int v = 0; v < 6; ++v) {
-      for (int k = 0; k < 3; ++k) {
-        ur |= static_cast<uint32_t>(dectest::Module(grid, n, v, n - 11 + k)) << (3 * v + k);
-        dl |= static_cast<uint32_t>(dectest::Module(grid, n, n - 11 + k, v)) << (3 * v + k);
-      }
-    }
-    EXPECT_EQ(qrread::DecodeVersionInfo(ur), version);
-    EXPECT_EQ(qrread::DecodeVersionInfo(dl), version);
-  }
-  return version;
-}
-
 Decoded DecodeQr(const QRcode* qr) {
   std::vector<uint32_t> grid = GridOf(qr);
   int format = FormatOf(grid, qr->width);
   EXPECT_GE(format, 0);
-  return DecodeGrid(grid, VersionOf(grid, qr->width), format);
+  return DecodeGrid(grid, qr->version, format);
 }
 
 std::string TestText(int length, std::mt19937* rng, bool binary) {

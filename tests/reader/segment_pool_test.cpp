@@ -1,6 +1,5 @@
-// Segments of one code share segment buffers: codes our encoder splits into
-// many short segments read back, while the pools stay 32 buffers of 4096
-// bytes and 63 entries per call.
+// Segments of one code share segment buffers: the pools stay 32 buffers of
+// 4096 bytes and 63 entries per call.
 #include <gtest/gtest.h>
 
 #include <bitset>
@@ -8,34 +7,8 @@
 #include <vector>
 
 #include "dec_test_util.h"
-#include "geom_render.h"
 
 namespace {
-
-// "ab" is a byte segment and "123456" a numeric one (digit runs of six and
-// more stay numeric), so `units` repetitions make 2 x units segments.
-std::string Alternating(int units, bool extra) {
-  std::string s;
-  for (int i = 0; i < units; ++i) s += "ab123456";
-  if (extra) s += "ab";
-  return s;
-}
-
-// 33 and 63 segments read; 64: the 64th entry of the call fails the parse.
-TEST(SegmentLimitTest, ManyShortSegmentsReadUpToTheEntryLimit) {
-  for (int units : {16, 31, 32}) {
-    const std::string text = Alternating(units, units < 32);
-    geomtest::Modules m = geomtest::Encode(text, 13, 1);
-    ASSERT_EQ(13, m.version);
-    geomtest::RenderOptions opt;
-    opt.modulePx = 3;
-    auto r = geomtest::Read(geomtest::Render(m, opt));
-    ASSERT_EQ(units < 32 ? 1 : 0, r.count) << units;
-    if (units < 32) {
-      EXPECT_EQ(text, r.texts[0]);
-    }
-  }
-}
 
 // --- Packing within the pools -----------------------------------------------
 

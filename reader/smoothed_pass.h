@@ -1,0 +1,16 @@
+// The second finder scan over a half-size copy of the image: each pixel of
+// the copy is the mean of a 2 x 2 box, which merges hatched or noisy modules
+// and JPEG blocks into solid ones and turns a grey step at a module edge into
+// one edge. Codes found there are decoded from the original image.
+#pragma once
+#include "reader/arena.h"
+
+namespace qrread {
+
+// Rescans the image's half-size copy into the finder-line lists (replacing
+// what the first scan left there), in the coordinates of the full image.
+// Returns false, leaving the lists alone, when the copy would be too small to
+// hold a code.
+bool ScanHalfSize(ReaderArena* arena);
+
+}  // namespace qrread
