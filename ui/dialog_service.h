@@ -21,6 +21,8 @@ class DialogService {
                                const QString& filter, QString* chosenFilter = nullptr) = 0;
   // Folder picker; empty when cancelled.
   virtual QString folder(QWidget* parent, const QString& title) = 0;
+  // A question with Yes and No (the default); true for Yes.
+  virtual bool question(QWidget* parent, const QString& text, const QString& caption) = 0;
 };
 
 // The service in use (the Qt one unless a test installed another).
