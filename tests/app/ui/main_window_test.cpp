@@ -125,7 +125,9 @@ class MainWindowTest : public QObject {
     dialogs_.whileAsking = nullptr;
     QCOMPARE(dialogs_.questions.takeFirst(), QStringLiteral("批量生成正在进行，确定要停止吗？"));
     QCOMPARE(closed.count(), int(stop));
-    if (!stop) QVERIFY(finished.wait(30000));
+    if (!stop) {
+      QVERIFY(finished.wait(30000));
+    }
     const QStringList files = QDir(out).entryList(QDir::Files);
     QCOMPARE(files.size() == 20, !stop || endsWhileAsking);
     for (const QString& f : files) {  // every file whole: a JPEG ends with EOI
@@ -133,7 +135,8 @@ class MainWindowTest : public QObject {
       QVERIFY(jpeg.open(QIODevice::ReadOnly) && jpeg.readAll().endsWith("\xFF\xD9"));
     }
     const QString told = QStringLiteral("批量生成已停止，已生成 %1 个文件。").arg(files.size());
-    QCOMPARE(dialogs_.lastText(), stop && !endsWhileAsking ? told : QStringLiteral("二维码批量生成完毕！"));
+    QCOMPARE(dialogs_.lastText(),
+             stop && !endsWhileAsking ? told : QStringLiteral("二维码批量生成完毕！"));
     QCOMPARE(finished.count(), 1);
     QVERIFY(!batch->isRunning());
   }
