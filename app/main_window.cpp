@@ -17,6 +17,7 @@ namespace {
 
 // The smallest page area: room for the about page's 583-pixel banner.
 constexpr QSize kMinimumHostSize(620, 470);
+constexpr int kBatchTab = 2;
 
 }  // namespace
 
@@ -79,6 +80,25 @@ void MainWindow::showAndActivate() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+  if (!mayClose()) {
+    event->ignore();
+    return;
+  }
   event->accept();
   emit closed();
+}
+
+bool MainWindow::mayClose() {
+  auto* batch = qobject_cast<BatchPage*>(page(kBatchTab));
+  if (!batch->isRunning()) return true;
+  if (!Dialogs().question(this, QStringLiteral("批量生成正在进行，确定要停止吗？"), AppCaption())) {
+    return false;
+  }
+  // The batch goes on while the question is open and may have ended meanwhile,
+  // with its own closing message.
+  if (batch->isRunning()) {
+    Dialogs().message(this, QStringLiteral("批量生成已停止，已生成 %1 个文件。").arg(batch->stop()),
+                      DialogService::Icon::Information, AppCaption());
+  }
+  return true;
 }

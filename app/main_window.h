@@ -30,11 +30,14 @@ class MainWindow : public QWidget {
   // DecodeDoneEvent 99 (a second copy's request) shows and activates the window
   // where it is; other codes are not the main window's.
   bool event(QEvent* event) override;
+  // A running batch is stopped only if the user agrees; otherwise the window
+  // stays open and the batch goes on.
   void closeEvent(QCloseEvent* event) override;
 
  private:
   void addPage(Page* page);
   void showAndActivate();
+  bool mayClose();
 
   void sendDecodedText(const QByteArray& gbk);
 

@@ -23,6 +23,12 @@ class QtDialogService final : public DialogService {
     return QFileDialog::getExistingDirectory(parent, title, QString(),
                                              QFileDialog::ShowDirsOnly);
   }
+  bool question(QWidget* parent, const QString& text, const QString& caption) override {
+    QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No,
+                    parent);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+  }
 };
 
 QtDialogService theQtDialogs;

@@ -21,6 +21,9 @@ class DialogService {
                                const QString& filter, QString* chosenFilter = nullptr) = 0;
   // Folder picker; empty when cancelled.
   virtual QString folder(QWidget* parent, const QString& title) = 0;
+  // A question with Yes and No (the default); true for Yes. A service that
+  // never asks (the screenshot tool's) answers No, which changes nothing.
+  virtual bool question(QWidget*, const QString&, const QString&) { return false; }
 };
 
 // The service in use (the Qt one unless a test installed another).

@@ -77,26 +77,34 @@ QString AddressEdit::format(uint32_t address) {
       .arg(address & 0xFF);
 }
 
+// Selected, so that typing replaces what the field held.
+void AddressEdit::moveTo(int index) {
+  QLineEdit* f = fields_[static_cast<size_t>(index)];
+  f->setFocus();
+  f->selectAll();
+}
+
 // Three digits move on to the next field, as in the usual address controls.
 void AddressEdit::onEdited(int index) {
   if (index < 3 && fields_[static_cast<size_t>(index)]->text().size() == 3) {
-    fields_[static_cast<size_t>(index + 1)]->setFocus();
-    fields_[static_cast<size_t>(index + 1)]->selectAll();
+    moveTo(index + 1);
+    advancedTo_ = index + 1;
   }
 }
 
-// '.' moves to the next field; Backspace in an empty field goes back.
+// '.' moves to the next field unless the field is empty or a third digit has
+// just moved here; Backspace in an empty field goes back.
 bool AddressEdit::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::FocusOut) advancedTo_ = -1;
   if (event->type() != QEvent::KeyPress) return QWidget::eventFilter(watched, event);
   auto* key = static_cast<QKeyEvent*>(event);
   for (int i = 0; i < 4; ++i) {
     QLineEdit* f = fields_[static_cast<size_t>(i)];
     if (watched != f) continue;
-    if (key->key() == Qt::Key_Period && i < 3) {
-      if (!f->text().isEmpty()) {
-        fields_[static_cast<size_t>(i + 1)]->setFocus();
-        fields_[static_cast<size_t>(i + 1)]->selectAll();
-      }
+    const bool justAdvanced = advancedTo_ == i;
+    advancedTo_ = -1;
+    if (key->key() == Qt::Key_Period) {
+      if (i < 3 && !justAdvanced && !f->text().isEmpty()) moveTo(i + 1);
       return true;
     }
     if (key->key() == Qt::Key_Backspace && i > 0 && f->text().isEmpty()) {

@@ -32,5 +32,9 @@ class AddressEdit : public QWidget {
 
  private:
   void onEdited(int index);
+  void moveTo(int index);
   std::array<QLineEdit*, 4> fields_{};
+  // The field a third digit just moved to, until the next key or focus change:
+  // a '.' typed there ends the part already ended, so it does not move again.
+  int advancedTo_ = -1;
 };

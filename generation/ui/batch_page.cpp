@@ -24,8 +24,17 @@ namespace {
 
 constexpr int kLabelLines = 100;        // what the label offers; not enforced
 constexpr int kListedUnwritten = 10;    // lines named in the write-failure message
+constexpr qsizetype kShownLineChars = 40;  // a quoted line, so the message box holds it
 
 QString Number(qsizetype n) { return QString::number(n); }
+
+// A long line without blanks cannot wrap and would run past the message box's
+// edge: its middle gives way to "…". (GBK text has no surrogate pairs to split.)
+QString ShownLine(const QString& line) {
+  if (line.size() <= kShownLineChars) return line;
+  const qsizetype head = kShownLineChars / 2;
+  return line.left(head) + QChar(0x2026) + line.right(kShownLineChars - head - 1);
+}
 
 QString RuleText(const RuleVerdict& verdict, const QString& lineText = {}) {
   return QString::fromStdString(RefusalText(verdict, lineText.toStdString()));
@@ -171,7 +180,7 @@ bool BatchPage::readLines(std::vector<std::string>* lines) {
   if (length.passed()) return true;
   const std::string& line = (*lines)[static_cast<size_t>(length.line - 1)];
   const QString lineText = FromGbk(QByteArray(line.data(), static_cast<qsizetype>(line.size())));
-  return refuse(RuleText(length, lineText));
+  return refuse(RuleText(length, ShownLine(lineText)));
 }
 
 void BatchPage::onBatchGenerate() {
@@ -207,13 +216,19 @@ void BatchPage::runNextLine() {
     const std::string& line = job_.lines[index];
     if (line.empty()) continue;  // no symbol and no pause
     if (!generateLine(static_cast<int>(index + 1), line)) {
-      endBatch(false);
+      endBatch(BatchEnd::kNoRecord);
       return;
     }
+    if (!running_) return;  // stopped while this line's message was open
     timer_->start(pauseMs_);
     return;
   }
-  endBatch(true);
+  endBatch(BatchEnd::kCompleted);
+}
+
+int BatchPage::stop() {
+  if (running_) endBatch(BatchEnd::kStopped);
+  return job_.generated;
 }
 
 bool BatchPage::generateLine(int lineNumber, const std::string& line) {
@@ -236,7 +251,7 @@ bool BatchPage::generateLine(int lineNumber, const std::string& line) {
   } else {
     const QString lineText = FromGbk(QByteArray(line.data(), static_cast<qsizetype>(line.size())));
     ShowError(this, QStringLiteral("创建二维码失败:\r\n二维码内容：%1\r\n错误原因：%2")
-                        .arg(lineText, QString::fromLatin1(symbol->errorText)));
+                        .arg(ShownLine(lineText), QString::fromLatin1(symbol->errorText)));
   }
   return true;
 }
@@ -257,18 +272,20 @@ void BatchPage::reportUnwritten() {
   ShowError(this, text);
 }
 
-void BatchPage::endBatch(bool completed) {
+void BatchPage::endBatch(BatchEnd how) {
   timer_->stop();
-  if (completed) {
+  running_ = false;  // before the messages, whose event loops may ask to stop
+  if (how == BatchEnd::kCompleted) {
     status_->setText(
         QString::fromStdString(BatchSummaryText(job_.generated)));
-    reportUnwritten();
+  }
+  if (how != BatchEnd::kNoRecord) reportUnwritten();
+  if (how == BatchEnd::kCompleted) {
     Dialogs().message(this, QStringLiteral("二维码批量生成完毕！"),
                       DialogService::Icon::Information, AppCaption());
   }
   progress_->setVisible(false);
   box_->setEnabled(true);
   generate_->setEnabled(true);
-  running_ = false;
-  emit batchFinished(completed ? job_.generated : -1);
+  emit batchFinished(how == BatchEnd::kNoRecord ? -1 : job_.generated);
 }

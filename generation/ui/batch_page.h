@@ -31,10 +31,13 @@ class BatchPage : public Page {
   // Per-line limit in GBK bytes: 300 for "自动", else data codewords div 2 - 2.
   int32_t lineLimit() const { return limit_; }
   bool isRunning() const { return running_; }
+  // Ends a running batch between two lines, so every file written is whole;
+  // returns the number of files written.
+  int stop();
 
  signals:
-  // A batch ended; `generated` counts the files written (-1 when it was cut
-  // short because no encoder record could be had).
+  // A batch ended, completed or stopped; `generated` counts the files written
+  // (-1 when it was cut short because no encoder record could be had).
   void batchFinished(int generated);
 
  protected:
@@ -67,7 +70,8 @@ class BatchPage : public Page {
   void StartBatch(std::vector<std::string> lines);
   void runNextLine();
   bool generateLine(int lineNumber, const std::string& line);
-  void endBatch(bool completed);
+  enum class BatchEnd { kCompleted, kStopped, kNoRecord };
+  void endBatch(BatchEnd how);
   void reportUnwritten();
 
   OptionLists lists_;

@@ -2,6 +2,7 @@
 // answers file and folder requests from queues (empty queue = cancel).
 #pragma once
 #include <QStringList>
+#include <functional>
 #include <vector>
 
 #include "ui/dialog_service.h"
@@ -36,6 +37,14 @@ class FakeDialogs final : public DialogService {
   }
   QString folder(QWidget*, const QString&) override {
     return folderAnswers.isEmpty() ? QString() : folderAnswers.takeFirst();
+  }
+  QStringList questions;
+  bool questionAnswer = false;
+  std::function<void()> whileAsking;  // what happens while the question is open
+  bool question(QWidget*, const QString& text, const QString&) override {
+    questions << text;
+    if (whileAsking) whileAsking();
+    return questionAnswer;
   }
   QString lastText() const { return messages.empty() ? QString() : messages.back().text; }
 };

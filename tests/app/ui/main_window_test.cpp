@@ -1,12 +1,15 @@
 // The main window: caption, frame, the five tabs and when their pages start,
 // and the show request of a second copy.
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QtTest>
 
 #include "app/main_window.h"
 #include "app/qrtool_app.h"
 #include "capture/ui/decode_page.h"
+#include "generation/ui/batch_page.h"
 #include "tests/support/fake_dialogs.h"
 #include "tests/support/page_support.h"
 #include "tests/support/udp_receiver.h"
@@ -88,6 +91,54 @@ class MainWindowTest : public QObject {
     w.close();
     QCOMPARE(closed.count(), 1);
     QVERIFY2(dialogs_.messages.empty(), qPrintable(dialogs_.lastText()));
+  }
+
+  // Closing during a batch asks first. No: the window stays and the batch runs
+  // to its end. Yes: the batch stops between two files and the count written is
+  // told, unless it ended while the question was open.
+  void closingDuringABatchAsksFirst_data() {
+    QTest::addColumn<bool>("stop");
+    QTest::addColumn<bool>("endsWhileAsking");
+    QTest::newRow("no") << false << false;
+    QTest::newRow("yes") << true << false;
+    QTest::newRow("yes after the end") << true << true;
+  }
+  void closingDuringABatchAsksFirst() {
+    QFETCH(bool, stop);
+    QFETCH(bool, endsWhileAsking);
+    const QString out = FreshFolder(QStringLiteral("batch"));
+    MainWindow w(dir_, &settings_, &sender_);
+    QSignalSpy closed(&w, &MainWindow::closed);
+    w.show();
+    w.host()->setCurrentIndex(2);
+    auto* batch = qobject_cast<BatchPage*>(w.page(2));
+    QSignalSpy finished(batch, &BatchPage::batchFinished);
+    batch->setLinePause(30);
+    batch->findChild<QLineEdit*>("folderEdit")->setText(out);
+    batch->findChild<QPlainTextEdit*>("linesBox")->setPlainText(QString("line\n").repeated(20));
+    batch->findChild<QPushButton*>("generateButton")->click();
+    QTRY_VERIFY(QDir(out).entryList(QDir::Files).size() >= 3);
+    dialogs_.messages.clear();
+    dialogs_.questionAnswer = stop;
+    dialogs_.whileAsking = [&] { QVERIFY(!endsWhileAsking || finished.wait(30000)); };
+    QCOMPARE(w.close(), stop);
+    dialogs_.whileAsking = nullptr;
+    QCOMPARE(dialogs_.questions.takeFirst(), QStringLiteral("批量生成正在进行，确定要停止吗？"));
+    QCOMPARE(closed.count(), int(stop));
+    if (!stop) {
+      QVERIFY(finished.wait(30000));
+    }
+    const QStringList files = QDir(out).entryList(QDir::Files);
+    QCOMPARE(files.size() == 20, !stop || endsWhileAsking);
+    for (const QString& f : files) {  // every file whole: a JPEG ends with EOI
+      QFile jpeg(out + '/' + f);
+      QVERIFY(jpeg.open(QIODevice::ReadOnly) && jpeg.readAll().endsWith("\xFF\xD9"));
+    }
+    const QString told = QStringLiteral("批量生成已停止，已生成 %1 个文件。").arg(files.size());
+    QCOMPARE(dialogs_.lastText(),
+             stop && !endsWhileAsking ? told : QStringLiteral("二维码批量生成完毕！"));
+    QCOMPARE(finished.count(), 1);
+    QVERIFY(!batch->isRunning());
   }
 
   // The decode page's text goes out through the sender, to the destination

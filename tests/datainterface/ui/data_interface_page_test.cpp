@@ -6,7 +6,6 @@
 #include <QLineEdit>
 #include <QtTest>
 #include <cstring>
-#include <string>
 
 #include "datainterface/ui/address_edit.h"
 #include "tests/support/fake_dialogs.h"
@@ -81,10 +80,7 @@ class DataInterfacePageTest : public QObject {
   void switchingOnSavesLocksAndOpensTheSender() {
     udptest::Receiver r;
     open();
-    // Typed as a user would, the dots moving between the fields.
-    address()->clear();
-    address()->field(0)->setFocus();
-    for (char c : std::string("127.0.0.1")) QTest::keyClick(QApplication::focusWidget(), c);
+    typeAddress("192.168.1.20");  // over the shown 127.0.0.1
     port()->setText(QString::number(r.port()));
     interval()->setText(QStringLiteral("0"));
     clickBox();
@@ -94,12 +90,37 @@ class DataInterfacePageTest : public QObject {
     const uint16_t p = r.port();
     QFile file(dir_ + "/pa.dat");
     QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), QByteArray("127.0.0.1\0\0\0\0\0\0\0", 16) + char(p & 0xFF) +
+    QCOMPARE(file.readAll(), QByteArray("192.168.1.20\0\0\0\0", 16) + char(p & 0xFF) +
                                  char(p >> 8) + QByteArray(6, '\0'));
     QCOMPARE(settings_.sendPort, int(p));
     clickBox();
     QVERIFY(!box()->isChecked() && !sender_.IsReady());
     QVERIFY(address()->isEnabled() && port()->isEnabled() && interval()->isEnabled());
+  }
+
+  // Typed as a user would, into the field with the focus, over what the fields
+  // held (all selected in the first): the fields show exactly what was typed.
+  void typingGivesTheAddressTyped_data() {
+    QTest::addColumn<uint>("before");  // 0: empty fields
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("over an old address") << 0xC0000000u << "192.168.1.20" << "192.168.1.20";
+    QTest::newRow("short parts") << 0xC0A80114u << "10.0.0.1" << "10.0.0.1";
+    QTest::newRow("dots in empty fields") << 0u << ".1..2.3.4." << "1.2.3.4";
+    QTest::newRow("three digits, no dots") << 0x01020304u << "192168100200" << "192.168.100.200";
+    QTest::newRow("backspace across fields") << 0u << "1.2.3\b\b4" << "1.24..";
+  }
+  void typingGivesTheAddressTyped() {
+    QFETCH(uint, before);
+    QFETCH(QString, keys);
+    QFETCH(QString, shown);
+    open();
+    address()->setAddress(before);
+    if (before == 0) address()->clear();
+    typeAddress(keys);
+    QStringList fields;
+    for (int i = 0; i < 4; ++i) fields << address()->field(i)->text();
+    QCOMPARE(fields.join('.'), shown);
   }
 
   void fieldsTakeOnlyDigitsUpToTheirLength() {
@@ -139,6 +160,11 @@ class DataInterfacePageTest : public QObject {
     page_->show();
     QVERIFY(QTest::qWaitForWindowActive(page_.get()));
     page_->ensureInitialised();
+  }
+  void typeAddress(const QString& keys) {
+    address()->field(0)->setFocus();
+    address()->field(0)->selectAll();
+    QTest::keyClicks(nullptr, keys);  // each key to the field that has the focus then
   }
   void clickBox() { QTest::mouseClick(box(), Qt::LeftButton, {}, box()->rect().center()); }
   AddressEdit* address() { return page_->findChild<AddressEdit*>("addressEdit"); }

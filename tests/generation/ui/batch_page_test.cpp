@@ -83,6 +83,14 @@ class BatchPageTest : public QObject {
     QCOMPARE(runBatch(QStringLiteral("abc")), -2);
     QCOMPARE(dialogs_->lastText(), QStringLiteral("文件前缀不能包含“/”，请重新输入！"));
     edit("prefixEdit")->setText(QStringLiteral("p"));
+    // A line that could not wrap is quoted with its middle left out, so the
+    // whole message fits the box.
+    QCOMPARE(runBatch(QString(200, 'h') + QString(200, 't')), -2);
+    QCOMPARE(dialogs_->lastText(),
+             QStringLiteral("第 1 行数据出错!\r\n出错内容：") + QString(20, 'h') + QChar(0x2026) +
+                 QString(19, 't') +
+                 QStringLiteral("!\r\n\r\n错误原因:\r\n您选择的二维码版本只允许输入 300 个字符，"
+                                "您输入了 400 个字符!\r\n请检查后重新输入!"));
     list("versionList")->setCurrentIndex(1);
     list("levelList")->setCurrentIndex(1);
     // Version 1 L holds 7 bytes; four Chinese characters are 8.
@@ -94,7 +102,7 @@ class BatchPageTest : public QObject {
     QCOMPARE(page_->focusWidget(), box());
     QCOMPARE(runBatch(QStringLiteral("fine\nbad \U0001F600 char")), -2);
     QVERIFY(dialogs_->lastText().startsWith(QStringLiteral("第 2 行：")));
-    QCOMPARE(dialogs_->messages.size(), size_t(4));
+    QCOMPARE(dialogs_->messages.size(), size_t(5));
     QCOMPARE(dialogs_->messages.back().icon, DialogService::Icon::Error);
     QVERIFY(written().isEmpty());
   }
