@@ -23,6 +23,9 @@ class QtDialogService final : public DialogService {
     return QFileDialog::getExistingDirectory(parent, title, QString(),
                                              QFileDialog::ShowDirsOnly);
   }
+  QString openFileName(QWidget* parent, const QString& filter) override {
+    return QFileDialog::getOpenFileName(parent, QString(), QString(), filter);
+  }
 };
 
 QtDialogService theQtDialogs;

@@ -21,6 +21,9 @@ class DialogService {
                                const QString& filter, QString* chosenFilter = nullptr) = 0;
   // Folder picker; empty when cancelled.
   virtual QString folder(QWidget* parent, const QString& title) = 0;
+  // Open-file dialog for an existing file; empty when cancelled (services
+  // that never open files may leave it so).
+  virtual QString openFileName(QWidget* /*parent*/, const QString& /*filter*/) { return {}; }
 };
 
 // The service in use (the Qt one unless a test installed another).

@@ -17,6 +17,7 @@ class FakeDialogs final : public DialogService {
   QStringList saveAnswers;
   QString saveChosenFilter;  // the filter the "user" leaves chosen; empty = the first
   QStringList folderAnswers;
+  QStringList openAnswers;
   QString saveInitialName, saveFilter;
   int saveRequests = 0;
 
@@ -36,6 +37,9 @@ class FakeDialogs final : public DialogService {
   }
   QString folder(QWidget*, const QString&) override {
     return folderAnswers.isEmpty() ? QString() : folderAnswers.takeFirst();
+  }
+  QString openFileName(QWidget*, const QString&) override {
+    return openAnswers.isEmpty() ? QString() : openAnswers.takeFirst();
   }
   QString lastText() const { return messages.empty() ? QString() : messages.back().text; }
 };
