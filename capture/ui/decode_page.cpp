@@ -250,9 +250,13 @@ QWidget* DecodePage::buildParameterGroup() {
   auto* group = new QGroupBox(Ui("参数"), this);
   group->setFixedSize(Dlu(194, 66));
   auto* grid = new QGridLayout(group);
-  grid->setContentsMargins(Dlu(4), 0, Dlu(3), Dlu(3));
+  // Clear of the frame's top line whatever the style draws there, and rows
+  // spread over what is left rather than at a fixed pitch that a larger font
+  // would push past the frame.
+  grid->setContentsMargins(Dlu(4), Dlu(2), Dlu(3), Dlu(2));
   grid->setHorizontalSpacing(Dlu(3));
-  grid->setVerticalSpacing(Dlu(7));
+  grid->setVerticalSpacing(Dlu(2));
+  for (int row = 0; row < 3; ++row) grid->setRowStretch(row, 1);
   devices_ = new QComboBox(group);
   devices_->setObjectName(QStringLiteral("deviceList"));
   encodings_ = new QComboBox(group);
