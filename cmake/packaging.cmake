@@ -23,6 +23,7 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "fonts-wqy-microhei | fonts-noto-cjk, gstreamer1.0-plugins-base, gstreamer1.0-plugins-good")
-# Qt's own dialogs in Chinese; without it they read in English.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
+# Qt's own dialogs in Chinese; without it they read in English. The image
+# format plugins let the decode page open WebP pictures.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, qt6-image-formats-plugins")
 include(CPack)

@@ -11,6 +11,8 @@ PACKAGES=(
   # libraries of the product
   libjpeg62-turbo-dev libpng-dev
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libqt6multimedia6 libqt6opengl6-dev
+  # WebP (and TIFF) pictures on the decode page
+  qt6-image-formats-plugins
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   # Chinese text in the window, and in Qt's own dialogs
   fonts-wqy-microhei qt6-translations-l10n

@@ -29,6 +29,9 @@ class QtDialogService final : public DialogService {
     box.setDefaultButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
   }
+  QString openFileName(QWidget* parent, const QString& filter) override {
+    return QFileDialog::getOpenFileName(parent, QString(), QString(), filter);
+  }
 };
 
 QtDialogService theQtDialogs;

@@ -24,6 +24,9 @@ class DialogService {
   // A question with Yes and No (the default); true for Yes. A service that
   // never asks (the screenshot tool's) answers No, which changes nothing.
   virtual bool question(QWidget*, const QString&, const QString&) { return false; }
+  // Open-file dialog for an existing file; empty when cancelled (services
+  // that never open files may leave it so).
+  virtual QString openFileName(QWidget* /*parent*/, const QString& /*filter*/) { return {}; }
 };
 
 // The service in use (the Qt one unless a test installed another).

@@ -1,7 +1,15 @@
 #include "capture/ui/decode_page.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QImageReader>
+#include <QKeyEvent>
+#include <QMimeData>
 #include <QEventLoop>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -26,6 +34,7 @@
 #include "ui/dialog_service.h"
 #include "ui/gbk_text.h"
 #include "common/text_codec.h"
+#include "capture/picture_file.h"
 #include "capture/ui/screen_bitmap.h"
 #include "capture/ui/screen_capture_window.h"
 
@@ -39,6 +48,8 @@ const char kNoCamera[] = "无法获取摄像头信息!\r\n\r\n您将无法使用
 const char kStartPreviewFirst[] = "请先开始预览";
 const char kEnterInterval[] = "请输入自动拍照间隔";
 const char kNothingDecoded[] = "无解码内容";
+const char kNotAPicture[] = "无法读取图片!\r\n\r\n%1 不是可以读取的图片文件。";
+const char kNoClipboardPicture[] = "剪贴板中没有图片!\r\n\r\n请先复制一张图片，再按 Ctrl+V。";
 const char kSoundUrl[] = "qrc:/capture/success.wav";
 constexpr int kTimerMs = 1000;
 constexpr int kHideDelayMs = 500;
@@ -124,6 +135,48 @@ class PictureBox : public QFrame {
 
 PictureBox* AsPictureBox(QWidget* box) { return static_cast<PictureBox*>(box); }
 
+// The open dialog's filter: every format Qt's image plugins read here.
+QString PictureFilter() {
+  QStringList patterns;
+  for (const QByteArray& format : QImageReader::supportedImageFormats()) {
+    patterns << QStringLiteral("*.") + QString::fromLatin1(format);
+  }
+  return Ui("图片 (%1);;所有文件 (*)").arg(patterns.join(QLatin1Char(' ')));
+}
+
+// `picture` reduced for the reader as `qrtool decode` reduces a picture file,
+// on white where it is transparent (codes on a clear background stay dark on light).
+QImage FitForReader(const QImage& picture) {
+  QImage opaque(picture.size(), QImage::Format_BGR888);
+  opaque.fill(Qt::white);
+  QPainter(&opaque).drawImage(0, 0, picture);
+  BgrPicture rows;
+  rows.width = opaque.width();
+  rows.height = opaque.height();
+  const qsizetype stride = (rows.width * 3 + 3) / 4 * 4;
+  rows.rows.resize(static_cast<size_t>(stride * rows.height));
+  for (int y = 0; y < rows.height; ++y) {
+    std::memcpy(rows.rows.data() + stride * (rows.height - 1 - y), opaque.constScanLine(y),
+                static_cast<size_t>(rows.width) * 3);
+  }
+  if (FitPictureForReader(&rows) == 1) return opaque;
+  QImage fitted(rows.width, rows.height, QImage::Format_BGR888);
+  const qsizetype fittedStride = (rows.width * 3 + 3) / 4 * 4;
+  for (int y = 0; y < rows.height; ++y) {
+    std::memcpy(fitted.scanLine(y), rows.rows.data() + fittedStride * (rows.height - 1 - y),
+                static_cast<size_t>(rows.width) * 3);
+  }
+  return fitted;
+}
+
+// The first local file among dropped URLs; empty when there is none.
+QString DroppedFile(const QMimeData* mime) {
+  for (const QUrl& url : mime->urls()) {
+    if (url.isLocalFile()) return url.toLocalFile();
+  }
+  return {};
+}
+
 }  // namespace
 
 QByteArray BuildResultText(const DecodeResult* records, int count, int encoding,
@@ -158,6 +211,7 @@ DecodePage::DecodePage(const QString& workingFolder, QWidget* parent)
   page->addWidget(buildCameraColumn(), 0, Qt::AlignTop);
   page->addWidget(buildResultColumn(), 0, Qt::AlignTop);
   page->addStretch(1);
+  setAcceptDrops(true);
   connectControls();
   camera_.setSnapshotTarget((workingFolder_ + QStringLiteral("/ph.bmp")).toStdString(),
                             postToThisPage());
@@ -196,9 +250,13 @@ QWidget* DecodePage::buildParameterGroup() {
   auto* group = new QGroupBox(Ui("参数"), this);
   group->setFixedSize(Dlu(194, 66));
   auto* grid = new QGridLayout(group);
-  grid->setContentsMargins(Dlu(4), 0, Dlu(3), Dlu(3));
+  // Clear of the frame's top line whatever the style draws there, and rows
+  // spread over what is left rather than at a fixed pitch that a larger font
+  // would push past the frame.
+  grid->setContentsMargins(Dlu(4), Dlu(2), Dlu(3), Dlu(2));
   grid->setHorizontalSpacing(Dlu(3));
-  grid->setVerticalSpacing(Dlu(7));
+  grid->setVerticalSpacing(Dlu(2));
+  for (int row = 0; row < 3; ++row) grid->setRowStretch(row, 1);
   devices_ = new QComboBox(group);
   devices_->setObjectName(QStringLiteral("deviceList"));
   encodings_ = new QComboBox(group);
@@ -232,8 +290,8 @@ QWidget* DecodePage::buildParameterGroup() {
 QWidget* DecodePage::buildButtonRow() {
   auto* row = new QWidget(this);
   auto* layout = new QHBoxLayout(row);
-  layout->setContentsMargins(Dlu(22), 0, 0, 0);
-  layout->setSpacing(Dlu(51));
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
   videoDecode_ = new QPushButton(Ui("视频解码"), row);
   videoDecode_->setObjectName(QStringLiteral("videoDecodeButton"));
   videoDecode_->setFixedSize(Dlu(46, 17));
@@ -241,9 +299,18 @@ QWidget* DecodePage::buildButtonRow() {
   screenshotDecode_ = new QPushButton(Ui("截图解码"), row);
   screenshotDecode_->setObjectName(QStringLiteral("screenshotDecodeButton"));
   screenshotDecode_->setFixedSize(Dlu(46, 16));
-  layout->addWidget(videoDecode_);
-  layout->addWidget(screenshotDecode_);
-  layout->addStretch(1);
+  openPicture_ = new QPushButton(Ui("打开图片…"), row);
+  openPicture_->setObjectName(QStringLiteral("openPictureButton"));
+  openPicture_->setFixedSize(Dlu(46, 17));
+  copy_ = new QPushButton(Ui("复制"), row);
+  copy_->setObjectName(QStringLiteral("copyButton"));
+  copy_->setFixedSize(Dlu(46, 17));
+  copy_->setEnabled(false);
+  // Four buttons share the column's width, evenly spaced.
+  for (QPushButton* button : {videoDecode_, screenshotDecode_, openPicture_, copy_}) {
+    if (button != videoDecode_) layout->addStretch(1);
+    layout->addWidget(button);
+  }
   return row;
 }
 
@@ -262,6 +329,7 @@ QWidget* DecodePage::buildResultColumn() {
   result_->setObjectName(QStringLiteral("resultText"));
   result_->setFixedSize(Dlu(190, 74));
   result_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  result_->setAcceptDrops(false);  // a picture dropped on it goes to the page
   result_->setPlainText(DisplayText(QByteArray(Gbk(kHelpText).c_str())));
   layout->addWidget(pictureBox_);
   layout->addWidget(contentLabel);
@@ -274,6 +342,9 @@ void DecodePage::connectControls() {
   connect(autoCheck_, &QCheckBox::clicked, this, &DecodePage::onAutoDecodeClicked);
   connect(videoDecode_, &QPushButton::clicked, this, [this] { camera_.requestSnapshot(true); });
   connect(screenshotDecode_, &QPushButton::clicked, this, &DecodePage::onScreenshotDecode);
+  connect(openPicture_, &QPushButton::clicked, this, &DecodePage::onOpenPicture);
+  connect(copy_, &QPushButton::clicked, this,
+          [this] { QGuiApplication::clipboard()->setText(decodedText_); });
   connect(&timer_, &QTimer::timeout, this, &DecodePage::onTimer);
 }
 
@@ -354,6 +425,9 @@ void DecodePage::onScreenshotDecode() {
     onAutoDecodeClicked();
   }
   QWidget* mainWindow = window();
+  // A window manager places a window shown again as if it were new unless the
+  // program asks for a position: ask for the one it had.
+  const QPoint where = mainWindow->pos();
   mainWindow->hide();
   {
     // Let the window vanish from the screen before the screen is frozen.
@@ -367,15 +441,74 @@ void DecodePage::onScreenshotDecode() {
     capture.exec();
     picked = capture.picture();
   }
+  mainWindow->move(where);
   mainWindow->show();
   if (picked.isNull()) return;
+  decodePicture(picked);
+}
 
+void DecodePage::decodePicture(const QImage& picture) {
   const QString path = workingFolder_ + QStringLiteral("/cs.bmp");
-  QImage bitmap = ScreenBitmap(picked);
+  QImage bitmap = ScreenBitmap(picture);
   std::unique_ptr<BitmapInfo> info = CreateBitmapInfo(bitmap);
   if (!info) return;
   SaveBitmapToFile(path, *info, bitmap, postToThisPage());
   showPictureFile(path);
+}
+
+void DecodePage::onOpenPicture() {
+  const QString path = Dialogs().openFileName(this, PictureFilter());
+  if (!path.isEmpty()) decodePictureFile(path);
+}
+
+void DecodePage::decodePictureFile(const QString& path) {
+  QImageReader reader(path);
+  reader.setAutoTransform(true);
+  const QImage picture = reader.read();
+  if (picture.isNull()) {
+    ShowError(this, Ui(kNotAPicture).arg(QFileInfo(path).fileName()));
+    return;
+  }
+  decodePicture(FitForReader(picture));
+}
+
+void DecodePage::onPaste() {
+  const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
+  const QImage picture = mime != nullptr && mime->hasImage()
+                             ? qvariant_cast<QImage>(mime->imageData())
+                             : QImage();
+  if (picture.isNull()) {
+    ShowError(this, Ui(kNoClipboardPicture));
+    return;
+  }
+  decodePicture(FitForReader(picture));
+}
+
+void DecodePage::keyPressEvent(QKeyEvent* event) {
+  // Reaches the page when the focused control has no use for the keys.
+  if (event->matches(QKeySequence::Paste)) {
+    onPaste();
+    return;
+  }
+  Page::keyPressEvent(event);
+}
+
+void DecodePage::dragEnterEvent(QDragEnterEvent* event) {
+  const QMimeData* mime = event->mimeData();
+  if (!DroppedFile(mime).isEmpty() || mime->hasImage()) event->acceptProposedAction();
+}
+
+void DecodePage::dropEvent(QDropEvent* event) {
+  const QMimeData* mime = event->mimeData();
+  const QString path = DroppedFile(mime);
+  if (!path.isEmpty()) {
+    event->acceptProposedAction();
+    decodePictureFile(path);
+  } else if (mime->hasImage()) {
+    event->acceptProposedAction();
+    const QImage picture = qvariant_cast<QImage>(mime->imageData());
+    if (!picture.isNull()) decodePicture(FitForReader(picture));
+  }
 }
 
 void DecodePage::showPictureFile(const QString& path) {
@@ -395,6 +528,8 @@ void DecodePage::onDecodeDone(int code) {
   switch (code) {
     case DECODE_NOTHING_FOUND:
       result_->setPlainText(DisplayText(QByteArray(Gbk(kNothingDecoded).c_str())));
+      decodedText_.clear();
+      copy_->setEnabled(false);
       break;
     case DECODE_RESULTS_READY:
       presentResults();
@@ -420,6 +555,13 @@ void DecodePage::presentResults() {
                                     encodings_->currentIndex(),
                                     [this](const QByteArray& soFar) { emit resultTextReady(soFar); });
   result_->setPlainText(DisplayText(text));
+  // 复制 takes the codes' texts without the headings, one line each.
+  QStringList texts;
+  for (const DecodeResult& record : records) {
+    texts << FromGbk(QByteArray::fromStdString(RecordText(record, encodings_->currentIndex())));
+  }
+  decodedText_ = texts.join(QLatin1Char('\n'));
+  copy_->setEnabled(true);
   playSuccessSound();
 }
 

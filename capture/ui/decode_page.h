@@ -1,6 +1,7 @@
 // The decode page (first tab, "    二维码分析    "): camera preview, decoding of
-// camera frames on demand or automatically, decoding of a screen rectangle,
-// and the decoded text in one of three output encodings.
+// camera frames on demand or automatically, decoding of a screen rectangle or
+// of a picture opened, pasted or dropped, and the decoded text in one of
+// three output encodings.
 #pragma once
 #include <QByteArray>
 #include <QString>
@@ -16,6 +17,7 @@
 class QCheckBox;
 class QComboBox;
 class QFrame;
+class QImage;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -56,6 +58,10 @@ class DecodePage : public Page {
   // public so that tests can drive them without waiting.
   void onTimer();
   void onScreenshotDecode();
+  // Decodes a picture file or the clipboard's picture as a screen rectangle
+  // is decoded; something that is not a picture is reported and changes nothing.
+  void decodePictureFile(const QString& path);
+  void onPaste();
 
  signals:
   // The result text so far (GBK), once after each record of a decode: the
@@ -65,6 +71,9 @@ class DecodePage : public Page {
  protected:
   void initialisePage() override;
   bool event(QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   QWidget* buildCameraColumn();
@@ -77,6 +86,8 @@ class DecodePage : public Page {
   void onDecodeDone(int code);
   void presentResults();
   void showPictureFile(const QString& path);
+  void onOpenPicture();
+  void decodePicture(const QImage& picture);
   void playSuccessSound();
   DecodeNotify postToThisPage();
 
@@ -93,6 +104,7 @@ class DecodePage : public Page {
   uint32_t timerTicks_ = 0;      // seconds counted by the page timer
   uint32_t lastAutoTick_ = 0;    // tick of the last automatic request
   bool pictureShown_ = false;    // the picture box shows the stored picture
+  QString decodedText_;          // the last decode's texts, for 复制
 
   QFrame* previewArea_ = nullptr;
   QWidget* pictureBox_ = nullptr;
@@ -103,5 +115,7 @@ class DecodePage : public Page {
   QCheckBox* autoCheck_ = nullptr;
   QPushButton* videoDecode_ = nullptr;
   QPushButton* screenshotDecode_ = nullptr;
+  QPushButton* openPicture_ = nullptr;
+  QPushButton* copy_ = nullptr;
   QPlainTextEdit* result_ = nullptr;
 };

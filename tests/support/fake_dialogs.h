@@ -18,6 +18,7 @@ class FakeDialogs final : public DialogService {
   QStringList saveAnswers;
   QString saveChosenFilter;  // the filter the "user" leaves chosen; empty = the first
   QStringList folderAnswers;
+  QStringList openAnswers;
   QString saveInitialName, saveFilter;
   int saveRequests = 0;
 
@@ -45,6 +46,9 @@ class FakeDialogs final : public DialogService {
     questions << text;
     if (whileAsking) whileAsking();
     return questionAnswer;
+  }
+  QString openFileName(QWidget*, const QString&) override {
+    return openAnswers.isEmpty() ? QString() : openAnswers.takeFirst();
   }
   QString lastText() const { return messages.empty() ? QString() : messages.back().text; }
 };

@@ -1,7 +1,9 @@
 // End to end under a real X server: QR codes made by our encoder are read from
-// camera frames (image-file back end) and from a dragged screen rectangle,
-// shown on the page and saved as "ph.bmp" / "cs.bmp".
+// camera frames (image-file back end), from a dragged screen rectangle and from
+// pictures opened, pasted or dropped, shown on the page and saved as "ph.bmp" / "cs.bmp".
 #include <QCheckBox>
+#include <QClipboard>
+#include <QMimeData>
 #include <QLabel>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -74,6 +76,82 @@ class DecodePageE2eTest : public QObject {
     QCOMPARE(recorder.codes, codes);
     QCOMPARE(page.picture().image().size(), QSize(320, 240));
     QVERIFY(QFile::exists(dir + "/ph.bmp"));
+  }
+
+  void picturesOpenedPastedAndDropped_data() {
+    QTest::addColumn<QString>("how");   // "open", "paste" or "drop"
+    QTest::addColumn<QString>("file");  // picture file name (open, drop)
+    QTest::addColumn<int>("scale");     // pixels per module; 0: not a picture
+    QTest::addColumn<QSize>("shown");   // the picture box's picture after decoding
+    QTest::newRow("open WebP") << "open" << "code.webp" << 4 << QSize(132, 132);
+    QTest::newRow("paste") << "paste" << "" << 4 << QSize(132, 132);
+    QTest::newRow("drop JPEG") << "drop" << "code.jpg" << 4 << QSize(132, 132);
+    QTest::newRow("2600 x 1200 reduced by 3") << "open" << "big.png" << 24 << QSize(866, 400);
+    QTest::newRow("open: not a picture") << "open" << "notes.png" << 0 << QSize();
+    QTest::newRow("drop: not a picture") << "drop" << "notes.bmp" << 0 << QSize();
+    QTest::newRow("paste: no picture") << "paste" << "" << 0 << QSize();
+  }
+  void picturesOpenedPastedAndDropped() {
+    QFETCH(QString, how);
+    QFETCH(QString, file);
+    QFETCH(int, scale);
+    QFETCH(QSize, shown);
+    const QString dir = FreshFolder(QStringLiteral("picture"));
+    QImage picture = scale > 0 ? SymbolImage(scale) : QImage();
+    if (scale > 0 && file.startsWith(QStringLiteral("big"))) {
+      QImage big(2600, 1200, QImage::Format_RGB32);
+      big.fill(Qt::white);
+      QPainter(&big).drawImage(900, 200, picture);
+      picture = big;
+    }
+    const QString path = dir + QLatin1Char('/') + file;
+    QFile notes(path);
+    if (scale > 0 && !file.isEmpty()) QVERIFY(picture.save(path));
+    if (scale == 0 && !file.isEmpty()) QVERIFY(notes.open(QIODevice::WriteOnly) && notes.write("text") > 0);
+    notes.close();
+    FakeDialogs dialogs;
+    dialogs.openAnswers << path;
+    DecodePage page(dir);
+    page.camera().setBackend(std::make_unique<FileFrameSource>(QStringList{}, QStringList{}, 0));
+    page.ensureInitialised();
+    dialogs.messages.clear();
+    auto* result = page.findChild<QPlainTextEdit*>("resultText");
+    auto* copy = page.findChild<QPushButton*>("copyButton");
+    const QString before = result->toPlainText();
+    QSignalSpy handed(&page, &DecodePage::resultTextReady);
+    if (how == "open") {
+      page.findChild<QPushButton*>("openPictureButton")->click();
+    } else if (how == "paste") {
+      if (scale > 0) {
+        QGuiApplication::clipboard()->setImage(picture);
+      } else {
+        QGuiApplication::clipboard()->setText(QStringLiteral("no picture"));
+      }
+      QTest::keySequence(&page, QKeySequence(QKeySequence::Paste));
+    } else {
+      QMimeData mime;
+      mime.setUrls({QUrl::fromLocalFile(path)});
+      QDragEnterEvent enter(QPoint(9, 9), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(&page, &enter);
+      QVERIFY(enter.isAccepted());
+      QDropEvent drop(QPointF(9, 9), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(&page, &drop);
+    }
+    if (shown.isEmpty()) {  // told, and nothing changed
+      QCOMPARE(dialogs.messages.size(), size_t(1));
+      QTest::qWait(50);
+      QCOMPARE(result->toPlainText(), before);
+      QVERIFY(page.picture().isEmpty());
+      QVERIFY(!copy->isEnabled());
+      QCOMPARE(handed.size(), 0);
+      return;
+    }
+    QTRY_COMPARE(result->toPlainText(), QStringLiteral("解码信息 1 :\nHello qrtool 123\n"));
+    QVERIFY2(dialogs.messages.empty(), qPrintable(dialogs.lastText()));
+    QCOMPARE(page.picture().image().size(), shown);
+    QCOMPARE(handed.size(), 1);
+    copy->click();
+    QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromLatin1(kText));
   }
 
   void screenshotOfCode() {

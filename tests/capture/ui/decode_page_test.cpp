@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -66,6 +67,13 @@ class DecodePageTest : public QObject {
     QVERIFY(!control<QPushButton>("videoDecodeButton")->isEnabled());
     QVERIFY(!control<QCheckBox>("previewCheck")->isEnabled());
     QVERIFY(control<QPushButton>("screenshotDecodeButton")->isEnabled());
+    // Laid out, the parameters sit whole inside their group, below its title.
+    page_->show();
+    for (const char* name : {"deviceList", "encodingList", "intervalEdit"}) {
+      auto* box = control<QWidget>(name);
+      QVERIFY2(box->height() >= box->sizeHint().height(), name);
+      QVERIFY2(qobject_cast<QGroupBox*>(box->parentWidget())->contentsRect().contains(box->geometry()), name);
+    }
   }
 
   void previewAndAutomaticDecoding_data() {
@@ -157,7 +165,9 @@ class DecodePageTest : public QObject {
 
   void screenshotDisarmsAutoDecodeAndACancelWritesNothing() {
     makePage();
+    page_->move(150, 259);
     page_->show();
+    const QPoint where = page_->pos();
     control<QCheckBox>("previewCheck")->click();
     control<QCheckBox>("autoDecodeCheck")->click();
     bool pageHidden = false;
@@ -173,6 +183,7 @@ class DecodePageTest : public QObject {
     poll.stop();
     QVERIFY(pageHidden);
     QVERIFY(page_->isVisible());
+    QCOMPARE(page_->pos(), where);  // back where it was
     QVERIFY(!control<QCheckBox>("autoDecodeCheck")->isChecked());
     QCOMPARE(ticks(2), (QList<bool>{false, false}));
     QVERIFY(!QFile::exists(dir_ + "/cs.bmp"));
