@@ -16,6 +16,7 @@
 
 #include "tests/support/oracle_read.h"
 #include "tests/support/process_runner.h"
+#include "tests/support/test_dir.h"
 
 namespace {
 
@@ -46,12 +47,7 @@ Canvas ReadAnyPicture(const fs::path& path) {
 
 class CliTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = fs::path(QRTOOL_TEST_TMP) / info->name();
-    fs::remove_all(dir_);
-    fs::create_directories(dir_ / "out");
-  }
+  void SetUp() override { fs::create_directories(dir_ / "out"); }
   ProcessResult Run(const std::vector<std::string>& args, const std::string& input = "") {
     return RunProcess(QrtoolPath(), args, input, dir_.string());
   }
@@ -67,7 +63,7 @@ class CliTest : public ::testing::Test {
     return text;
   }
 
-  fs::path dir_;
+  const fs::path dir_ = FreshTestDir();
 };
 
 TEST_F(CliTest, EncodeWritesWhatWasAskedFor) {

@@ -13,6 +13,7 @@
 #include "generation/symbol_picture.h"
 #include "tests/encoder/encoder_test_util.h"
 #include "tests/support/oracle_read.h"
+#include "tests/support/test_dir.h"
 
 namespace {
 
@@ -72,12 +73,8 @@ std::string FillingText(Content kind, int32_t version, int32_t level, int32_t mo
 
 class OracleTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::filesystem::create_directories(QRTOOL_TEST_TMP);
-    // One file per test: ctest runs the tests of this program side by side.
-    path_ = std::string(QRTOOL_TEST_TMP) + "/" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".jpg";
-  }
+  // One folder per test: ctest runs the tests of this program side by side.
+  void SetUp() override { path_ = (FreshTestDir() / "c.jpg").string(); }
 
   // Encodes `text`, writes and reads back the picture and checks zxing's reading.
   void Check(const std::string& text, int32_t level, int32_t version, int32_t mode,
