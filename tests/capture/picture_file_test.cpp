@@ -9,6 +9,7 @@
 #include "capture/bmp_file.h"
 #include "capture/picture_file.h"
 #include "capture/decode_frame.h"
+#include "generation/symbol_formats.h"
 #include "generation/symbol_picture.h"
 #include "tests/support/grey_image.h"
 #include "tests/support/test_dir.h"
@@ -120,6 +121,10 @@ TEST(PictureFile, LoadsJpegBmpAndRefusesOthers) {
   ASSERT_EQ(d.results.size(), 1u);
   EXPECT_EQ(std::string(reinterpret_cast<char*>(d.results[0].data), d.results[0].length), "jpeg");
   EXPECT_EQ(d.notifyCode, DECODE_RESULTS_READY);
+
+  ASSERT_GT(symbolfile::SavePng(symbol.get(), 3, (dir + "/c.png").c_str()), 0);
+  ASSERT_TRUE(LoadPicture(dir + "/c.png", &p, &error)) << error;
+  EXPECT_EQ(DecodePicture(p).results.size(), 1u);
 
   const BgrPicture frame = p;
   ASSERT_EQ(WriteBmp(dir + "/c.bmp", frame), kBmpWritten);
