@@ -1,4 +1,5 @@
-// SaveSymbolPicture: geometry, pixels and JPEG format read back, file handling.
+// SaveSymbolPicture: geometry, pixels and JPEG format read back, file handling;
+// the PNG beside it.
 #include "generation/symbol_picture.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "generation/symbol_formats.h"
 #include "tests/support/grey_image.h"
 
 namespace {
@@ -118,6 +120,22 @@ TEST(SymbolPicture, ReplacesAnExistingPictureCompletely) {
   const Canvas picture = ReadGrey(path);
   EXPECT_EQ(picture.width, 25);
   ExpectPixelsMatch(*small, 1, picture);
+}
+
+// The PNG holds the JPEG's picture without loss; names choose the format by
+// their extension alone.
+TEST(SymbolPicture, PngIsLosslessAndNamesChooseTheFormat) {
+  auto symbol = PatternSymbol(29, 9);
+  const std::string path = TempDir() + "/lossless.png";
+  ASSERT_EQ(symbolfile::SavePng(symbol.get(), 3, path.c_str()), 99);
+  const Canvas picture = ReadGrey(path);
+  ASSERT_EQ(picture.width, 99);
+  ExpectPixelsMatch(*symbol, 3, picture);
+  for (uint8_t v : picture.grey) ASSERT_TRUE(v == 0 || v == 255) << int(v);
+  using symbolfile::Format;
+  const std::pair<const char*, Format> names[] = {{"a.PNG", Format::kPng}, {".png", Format::kPng},
+      {"x.Svg", Format::kSvg}, {"png", Format::kJpeg}, {"a.png.jpg", Format::kJpeg}};
+  for (const auto& [name, format] : names) EXPECT_EQ(symbolfile::FormatForName(name), format) << name;
 }
 
 // Refused arguments and failed writes return 0 and create nothing; the
