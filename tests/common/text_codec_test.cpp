@@ -43,6 +43,8 @@ TEST(DisplayConversion, MissingCharactersBecomeTheDefaultCharacter) {
     EXPECT_EQ(std::string(out), "a?b");
     EXPECT_EQ(convert("\xFF" "c", out, sizeof out), 3);
     EXPECT_EQ(std::string(out), "?c");
+    EXPECT_EQ(convert("\x80" "d", out, sizeof out), 3);  // a stray continuation byte
+    EXPECT_EQ(std::string(out), "?d");
     EXPECT_EQ(convert("", out, sizeof out), 1);
     EXPECT_EQ(out[0], 0);
   }

@@ -136,6 +136,7 @@ TEST(SymbolPicture, PngIsLosslessAndNamesChooseTheFormat) {
   const std::pair<const char*, Format> names[] = {{"a.PNG", Format::kPng}, {".png", Format::kPng},
       {"x.Svg", Format::kSvg}, {"png", Format::kJpeg}, {"a.png.jpg", Format::kJpeg}};
   for (const auto& [name, format] : names) EXPECT_EQ(symbolfile::FormatForName(name), format) << name;
+  EXPECT_EQ(symbolfile::FormatForName(std::string_view("x.svgX", 5)), Format::kSvg);  // not NUL-ended
 }
 
 // Refused arguments and failed writes return 0 and create nothing; the
