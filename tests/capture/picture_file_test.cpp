@@ -1,7 +1,6 @@
 // BMP writing and reading, picture loading, and the reduction of large pictures.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -10,15 +9,12 @@
 #include "capture/bmp_file.h"
 #include "capture/picture_file.h"
 #include "capture/decode_frame.h"
+#include "generation/symbol_formats.h"
 #include "generation/symbol_picture.h"
 #include "tests/support/grey_image.h"
+#include "tests/support/test_dir.h"
 
 namespace {
-
-std::string TempDir() {
-  std::filesystem::create_directories(QRTOOL_TEST_TMP);
-  return QRTOOL_TEST_TMP;
-}
 
 std::vector<uint8_t> ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -43,7 +39,7 @@ TEST(BmpFile, PalettedFileRoundTrip) {
   f.bitsPerPixel = 8;
   f.imageSize = 16;
   f.colorsUsed = 4;
-  const std::string path = TempDir() + "/pal.bmp";
+  const std::string path = FreshTestDir() / "pal.bmp";
   ASSERT_EQ(WriteBmpFile(path.c_str(), f, palette, pixels), kBmpWritten);
   std::vector<uint8_t> file = ReadAll(path);
   ASSERT_EQ(file.size(), 54u + 16 + 16);
@@ -64,22 +60,18 @@ TEST(BmpFile, PalettedFileRoundTrip) {
 }
 
 TEST(BmpFile, ThirtyTwoBitTopDownFile) {
-  // Built by hand: 2 x 2, 32 bits, negative height (rows top-down).
-  std::vector<uint8_t> file(54 + 16, 0);
-  file[0] = 'B';
-  file[1] = 'M';
-  file[10] = 54;
-  file[14] = 40;
-  file[18] = 2;
-  const int32_t minusTwo = -2;
-  std::memcpy(&file[22], &minusTwo, 4);
-  file[26] = 1;
-  file[28] = 32;
+  // 2 x 2, 32 bits, negative height (rows top-down).
+  BmpFields f;
+  f.width = 2;
+  f.height = -2;
+  f.bitsPerPixel = 32;
+  f.imageSize = 16;
   const uint8_t px[16] = {1, 2, 3, 99, 4, 5, 6, 99, 7, 8, 9, 99, 10, 11, 12, 99};
-  std::memcpy(&file[54], px, 16);
+  const std::string path = FreshTestDir() / "top_down.bmp";
+  ASSERT_EQ(WriteBmpFile(path.c_str(), f, nullptr, px), kBmpWritten);
   BgrPicture p;
   std::string error;
-  ASSERT_TRUE(ReadBmpFile(file, &p, &error)) << error;
+  ASSERT_TRUE(ReadBmpFile(ReadAll(path), &p, &error)) << error;
   // Bottom-up result: the file's second (bottom) row comes first.
   const uint8_t expect[16] = {7, 8, 9, 10, 11, 12, 0, 0, 1, 2, 3, 4, 5, 6, 0, 0};
   ASSERT_EQ(p.rows.size(), 16u);
@@ -87,7 +79,7 @@ TEST(BmpFile, ThirtyTwoBitTopDownFile) {
 }
 
 TEST(BmpFile, DamagedOrUncreatableFilesAreRefused) {
-  const std::string dir = TempDir();
+  const std::string dir = FreshTestDir();
   EXPECT_EQ(WriteBmp(dir + "/none/x.bmp", BgrPicture()), kBmpCannotCreate);
   testimage::Canvas grey(30, 20);
   std::fill_n(grey.grey.begin(), 40, 128);
@@ -114,7 +106,7 @@ TEST(BmpFile, DamagedOrUncreatableFilesAreRefused) {
 }
 
 TEST(PictureFile, LoadsJpegBmpAndRefusesOthers) {
-  const std::string dir = TempDir();
+  const std::string dir = FreshTestDir();
   std::unique_ptr<QrSymbol, void (*)(QrSymbol*)> symbol(qr_create_symbol(), qr_delete_symbol);
   symbol->symbology = QR_SYMBOLOGY_QRCODE;
   ASSERT_EQ(qr_encode(symbol.get(), reinterpret_cast<const uint8_t*>("jpeg"), 4), QR_OK);
@@ -129,6 +121,10 @@ TEST(PictureFile, LoadsJpegBmpAndRefusesOthers) {
   ASSERT_EQ(d.results.size(), 1u);
   EXPECT_EQ(std::string(reinterpret_cast<char*>(d.results[0].data), d.results[0].length), "jpeg");
   EXPECT_EQ(d.notifyCode, DECODE_RESULTS_READY);
+
+  ASSERT_GT(symbolfile::SavePng(symbol.get(), 3, (dir + "/c.png").c_str()), 0);
+  ASSERT_TRUE(LoadPicture(dir + "/c.png", &p, &error)) << error;
+  EXPECT_EQ(DecodePicture(p).results.size(), 1u);
 
   const BgrPicture frame = p;
   ASSERT_EQ(WriteBmp(dir + "/c.bmp", frame), kBmpWritten);

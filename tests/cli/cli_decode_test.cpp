@@ -9,6 +9,7 @@
 #include "capture/bmp_file.h"
 #include "capture/picture_file.h"
 #include "tests/support/process_runner.h"
+#include "tests/support/test_dir.h"
 
 namespace {
 
@@ -16,16 +17,10 @@ namespace fs = std::filesystem;
 
 class CliDecodeTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::path(QRTOOL_TEST_TMP) /
-           ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
   ProcessResult Run(const std::vector<std::string>& args) {
     return RunProcess(QrtoolPath(), args, "", dir_.string());
   }
-  fs::path dir_;
+  const fs::path dir_ = FreshTestDir();
 };
 
 // Small and large symbols, both ends of the level range, with and without

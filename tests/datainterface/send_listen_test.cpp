@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "tests/support/process_runner.h"
+#include "tests/support/test_dir.h"
 
 namespace fs = std::filesystem;
 
@@ -35,10 +36,7 @@ class SendListenTest : public ::testing::Test {
     const char* cli = std::getenv("QRTOOL_CLI");
     if (cli == nullptr) GTEST_SKIP() << "QRTOOL_CLI is not set";
     cli_ = Quote(cli);
-    dir_ =
-        fs::path(QRTOOL_TEST_TMP) / ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
+    dir_ = FreshTestDir();
   }
   void TearDown() override {
     if (listener_ != nullptr) StopListener();

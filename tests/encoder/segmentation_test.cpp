@@ -62,6 +62,7 @@ TEST(Characters, Gb2312ModePairsLeadBytesAndKeepsATrailingLeadByteAlone) {
   EXPECT_EQ(Characters("x\xC8", GB2312_MODE), (std::vector<int32_t>{'x', 0xC8}));
   EXPECT_EQ(Characters("\xB0\xA1\xB0", GB2312_MODE), (std::vector<int32_t>{0xB0A1, 0xB0}));
   EXPECT_EQ(Characters("\xB0\xA1", DATA_MODE), (std::vector<int32_t>{0xB0, 0xA1}));
+  EXPECT_EQ(Characters("\x7F" "A", GB2312_MODE), (std::vector<int32_t>{0x7F, 'A'}));  // ASCII DEL
 }
 
 TEST(Characters, Gb2312RowsAreTheHanziModeOnes) {

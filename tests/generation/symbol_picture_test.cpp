@@ -1,4 +1,5 @@
-// SaveSymbolPicture: geometry, pixels read back through libjpeg, file handling.
+// SaveSymbolPicture: geometry, pixels and JPEG format read back, file handling;
+// the PNG beside it.
 #include "generation/symbol_picture.h"
 
 #include <gtest/gtest.h>
@@ -13,13 +14,14 @@
 #include <string>
 #include <vector>
 
-#include "tests/generation/read_jpeg.h"
+#include "generation/symbol_formats.h"
+#include "tests/support/grey_image.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using testjpeg::Picture;
-using testjpeg::ReadPicture;
+using testimage::Canvas;
+using testimage::ReadGrey;
 
 std::string TempDir() {
   fs::create_directories(QRTOOL_TEST_TMP);
@@ -51,13 +53,13 @@ std::string FileBytes(const std::string& path) {
 
 // Every pixel of every module block, and the whole quiet zone, must land on
 // the right side of mid-grey.
-void ExpectPixelsMatch(const QrSymbol& symbol, int scale, const Picture& picture) {
+void ExpectPixelsMatch(const QrSymbol& symbol, int scale, const Canvas& picture) {
   const int n = symbol.width, q = n / 10;
   for (int y = 0; y < picture.height; ++y) {
     for (int x = 0; x < picture.width; ++x) {
       const int r = y / scale - q, c = x / scale - q;
       const bool dark = r >= 0 && r < n && c >= 0 && c < n && Dark(symbol, r, c);
-      const uint8_t v = picture.pixels[static_cast<size_t>(y) * picture.width + x];
+      const uint8_t v = picture.grey[static_cast<size_t>(y) * picture.width + x];
       ASSERT_EQ(dark, v < 128) << "pixel (" << x << ", " << y << ") = " << int(v) << ", module ("
                                << r << ", " << c << ")";
     }
@@ -76,9 +78,7 @@ TEST_P(PictureSize, WidthHeightAndPixelsFollowTheMatrix) {
   std::string path = TempDir() + "/size_" + std::to_string(p.modules) + "_" +
                      std::to_string(p.scale) + ".jpg";
   ASSERT_EQ(SaveSymbolPicture(symbol.get(), p.scale, path.c_str()), p.side);
-  Picture picture;
-  ReadPicture(path, &picture);
-  ASSERT_TRUE(picture.ok);
+  const Canvas picture = ReadGrey(path);
   EXPECT_EQ(picture.width, p.side);
   EXPECT_EQ(picture.height, p.side);
   ExpectPixelsMatch(*symbol, p.scale, picture);
@@ -96,19 +96,16 @@ TEST(SymbolPicture, GreyBaselineHighQualityJfif) {
   auto symbol = PatternSymbol(25, 7);
   std::string path = TempDir() + "/format.jpg";
   ASSERT_GT(SaveSymbolPicture(symbol.get(), 4, path.c_str()), 0);
-  Picture picture;
-  ReadPicture(path, &picture);
-  ASSERT_TRUE(picture.ok);
-  EXPECT_EQ(picture.components, 1);
-  EXPECT_EQ(picture.colorSpace, JCS_GRAYSCALE);
-  EXPECT_FALSE(picture.progressive);
-  // Quality 98 scales the standard tables to 4 %: no step above 5.
-  EXPECT_GE(picture.maxQuant, 1);
-  EXPECT_LE(picture.maxQuant, 5);
-  std::string bytes = FileBytes(path);
-  EXPECT_NE(bytes.find("\xFF\xC0", 0, 2), std::string::npos) << "no baseline frame header";
+  const std::string bytes = FileBytes(path);
+  const size_t frame = bytes.find("\xFF\xC0", 0, 2), table = bytes.find("\xFF\xDB", 0, 2);
+  ASSERT_NE(frame, std::string::npos) << "no baseline frame header";
   EXPECT_EQ(bytes.find("\xFF\xC2", 0, 2), std::string::npos) << "progressive frame header";
+  EXPECT_EQ(bytes[frame + 9], 1) << "components";
   EXPECT_EQ(bytes.substr(6, 4), "JFIF");
+  // Quality 98 scales the standard tables to 4 %: 8-bit steps of 1 to 5.
+  ASSERT_NE(table, std::string::npos);
+  EXPECT_EQ(bytes[table + 4] >> 4, 0);
+  for (int k = 0; k < 64; ++k) EXPECT_TRUE(bytes[table + 5 + k] >= 1 && bytes[table + 5 + k] <= 5) << k;
 }
 
 // Two pictures in a row into the same file: only the second remains.
@@ -120,11 +117,26 @@ TEST(SymbolPicture, ReplacesAnExistingPictureCompletely) {
   const auto largeSize = fs::file_size(path);
   ASSERT_EQ(SaveSymbolPicture(small.get(), 1, path.c_str()), 25);
   EXPECT_LT(fs::file_size(path), largeSize);
-  Picture picture;
-  ReadPicture(path, &picture);
-  ASSERT_TRUE(picture.ok);
+  const Canvas picture = ReadGrey(path);
   EXPECT_EQ(picture.width, 25);
   ExpectPixelsMatch(*small, 1, picture);
+}
+
+// The PNG holds the JPEG's picture without loss; names choose the format by
+// their extension alone.
+TEST(SymbolPicture, PngIsLosslessAndNamesChooseTheFormat) {
+  auto symbol = PatternSymbol(29, 9);
+  const std::string path = TempDir() + "/lossless.png";
+  ASSERT_EQ(symbolfile::SavePng(symbol.get(), 3, path.c_str()), 99);
+  const Canvas picture = ReadGrey(path);
+  ASSERT_EQ(picture.width, 99);
+  ExpectPixelsMatch(*symbol, 3, picture);
+  for (uint8_t v : picture.grey) ASSERT_TRUE(v == 0 || v == 255) << int(v);
+  using symbolfile::Format;
+  const std::pair<const char*, Format> names[] = {{"a.PNG", Format::kPng}, {".png", Format::kPng},
+      {"x.Svg", Format::kSvg}, {"png", Format::kJpeg}, {"a.png.jpg", Format::kJpeg}};
+  for (const auto& [name, format] : names) EXPECT_EQ(symbolfile::FormatForName(name), format) << name;
+  EXPECT_EQ(symbolfile::FormatForName(std::string_view("x.svgX", 5)), Format::kSvg);  // not NUL-ended
 }
 
 // Refused arguments and failed writes return 0 and create nothing; the

@@ -1,11 +1,12 @@
-// Symbols from our encoder drawn into grey pictures, for the tests that feed
-// the decode path.
+// Grey pictures: symbols from our encoder drawn into them for the tests that
+// feed the decode path, and picture files read back into them.
 #pragma once
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "capture/picture_file.h"
 #include "encoder/qr_encoder.h"
 
 namespace testimage {
@@ -39,6 +40,23 @@ inline int DrawCode(Canvas* c, const std::string& text, int x, int y, int px) {
     }
   }
   return s->width;
+}
+
+// The grey pixels of a JPEG, PNG or BMP file (blue channel, rows top-down)
+// through the product's loader, which picture_file_test checks; 0 x 0 when
+// unreadable. Callers link qrframe.
+inline Canvas ReadGrey(const std::string& path) {
+  BgrPicture p;
+  std::string error;
+  if (!LoadPicture(path, &p, &error)) return Canvas(0, 0);
+  Canvas c(p.width, p.height);
+  const size_t stride = static_cast<size_t>(p.width * 3 + 3) / 4 * 4;
+  for (int y = 0; y < p.height; ++y) {
+    for (int x = 0; x < p.width; ++x) {
+      c.grey[static_cast<size_t>(y * p.width + x)] = p.rows[(p.height - 1 - y) * stride + 3 * x];
+    }
+  }
+  return c;
 }
 
 }  // namespace testimage

@@ -1,26 +1,11 @@
 // The about page and its link labels.
 #include <QLabel>
-#include <QMouseEvent>
 #include <QtTest>
 
 #include "app/link_label.h"
 #include "app/qrtool_app.h"
 #include "app/about_page.h"
-
-namespace {
-
-void Move(QWidget* w, QPoint p) {
-  QMouseEvent e(QEvent::MouseMove, p, w->mapToGlobal(p), Qt::NoButton, Qt::NoButton,
-                Qt::NoModifier);
-  QApplication::sendEvent(w, &e);
-}
-
-void Press(QWidget* w, QPoint p, Qt::MouseButton button = Qt::LeftButton) {
-  QMouseEvent e(QEvent::MouseButtonPress, p, w->mapToGlobal(p), button, button, Qt::NoModifier);
-  QApplication::sendEvent(w, &e);
-}
-
-}  // namespace
+#include "tests/support/page_support.h"
 
 class AboutPageTest : public QObject {
   Q_OBJECT
@@ -65,6 +50,10 @@ class AboutPageTest : public QObject {
     LinkLabel link(QStringLiteral("邮箱：support@example.com"));
     const QSize text = link.textSize();
     link.resize(text.width() + 100, text.height() + 20);
+    auto Move = [&](QWidget* w, QPoint p) { SendMouse(w, QEvent::MouseMove, p, Qt::NoButton, {}); };
+    auto Press = [&](QWidget* w, QPoint p, Qt::MouseButton b = Qt::LeftButton) {
+      SendMouse(w, QEvent::MouseButtonPress, p, b, b);
+    };
     Move(&link, QPoint(2, 2));
     QCOMPARE(link.cursor().shape(), Qt::PointingHandCursor);
     Move(&link, QPoint(text.width() + 10, 2));
