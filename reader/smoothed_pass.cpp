@@ -1,6 +1,7 @@
 // The half-size scan: a 2 x 2 box mean, scanned like the image itself.
 #include "reader/smoothed_pass.h"
 
+#include "reader/finder_centres.h"
 #include "reader/reader_entry.h"
 #include "reader/scan_strip.h"
 
@@ -12,12 +13,15 @@ namespace {
 // its finders at one pixel per module.
 constexpr int32_t kMinHalfSide = 21;
 
-// The copy sits in the binarised image's bytes behind the strip work area,
-// both free until the QR stage.
-constexpr size_t kHalfOffset = (sizeof(StripScratch) + 31 + 63) & ~static_cast<size_t>(63);
+// The copy sits in the binarised image's bytes behind the strip work area and
+// the column pass's clustering scratch (the half-size scan uses both), all
+// free until the QR stage.
+constexpr size_t kHalfOffset =
+    (sizeof(StripScratch) + 15 + LocateCentresScratchBytes(kFinderLineStore) + 63) &
+    ~static_cast<size_t>(63);
 static_assert(kHalfOffset + static_cast<size_t>(kMaxImageWidth / 2) * (kMaxImageHeight / 2) <=
                   static_cast<size_t>(kMaxImageWidth) * kMaxImageHeight,
-              "the half-size copy does not fit behind the strip work area");
+              "the half-size copy does not fit behind the strip and clustering scratch");
 
 void DoubleLines(FinderLine* lines, int32_t count) {
   for (int32_t i = 0; i < count; ++i) {
