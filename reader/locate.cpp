@@ -41,6 +41,7 @@ struct Rotation {
   bool hasOutline;
   bool wide;              // perspective retry: wider version slack
   bool mirrored;          // the code's rows run along u: roles[1] is its lower-left finder
+  int version, last, format;  // as read, once the rotation reached sampling
 };
 
 int Abs(int a) { return a < 0 ? -a : a; }
@@ -161,6 +162,9 @@ Outcome RunRotation(LocateContext* ctx, Rotation* rot, CodeData* code) {
   int format = ReadFormatInfo(rot->roles[0], rot->roles[1 + m], rot->roles[2 - m], rot->fit.hom,
                               im, rot->mirrored);
   if (format < 0) return Outcome::kFormatFailed;
+  rot->version = version;
+  rot->last = last;
+  rot->format = format;
   const int32_t finders[3][2] = {
       {rot->roles[0].centre->pos[0], rot->roles[0].centre->pos[1]},
       {rot->roles[1].centre->pos[0], rot->roles[1].centre->pos[1]},
@@ -205,7 +209,7 @@ void StartRetry(const LocateContext& ctx, const Rotation& rot, RethresholdState*
 // at 2-3 pixels per module on texture the image-wide window leaves too many
 // wrong modules. Returns 1 decoded, -2 unparseable, 0 nothing.
 int LocalWindowAttempt(LocateContext* ctx, Rotation* rot, const RethresholdState& box,
-                       CodeData* code) {
+                       CodeData* code, Rotation* reached, bool* haveReached) {
   if (ctx->localTriples >= kMaxRetriedTriples) return 0;
   ctx->localTriples++;
   const int32_t n = 17 + 4 * rot->roles[1].eversion[0];
@@ -219,24 +223,85 @@ int LocalWindowAttempt(LocateContext* ctx, Rotation* rot, const RethresholdState
     Outcome out = RunRotation(ctx, rot, code);
     if (out == Outcome::kDecoded) return 1;
     if (out == Outcome::kParseFailed) return -2;
+    if (out == Outcome::kEcFailed && !*haveReached) {
+      *reached = *rot;
+      *haveReached = true;
+    }
     if (out == Outcome::kFitFailed || out == Outcome::kRejected || out == Outcome::kApart) break;
   }
   return 0;
 }
 
+// The last resort for a rotation whose geometry, version and format held but
+// whose error correction failed on every binarisation: heavy blur merges
+// single light modules into their dark neighbours at any pixel threshold.
+// Decides each module from the greys at the module centres instead, plain
+// and with the blur partly undone. Returns 1 decoded, -2 unparseable, 0.
+int GreyModuleAttempt(LocateContext* ctx, Rotation* rot, CodeData* code) {
+  if (ctx->greyTriples >= kMaxRetriedTriples) return 0;
+  ctx->greyTriples++;
+  BinaryImage im{ctx->binary, ctx->width, ctx->height};
+  // The walked edges are done with once the homography is fitted.
+  uint8_t* greys = reinterpret_cast<uint8_t*>(ctx->scratch->rightEdge);
+  const int32_t finders[3][2] = {
+      {rot->roles[0].centre->pos[0], rot->roles[0].centre->pos[1]},
+      {rot->roles[1].centre->pos[0], rot->roles[1].centre->pos[1]},
+      {rot->roles[2].centre->pos[0], rot->roles[2].centre->pos[1]}};
+  for (int version = rot->version; version == rot->version || version <= rot->last; version++) {
+    const int n = qrstd::SymbolSize(version);
+    if (sizeof(ctx->scratch->rightEdge) < static_cast<unsigned>((n + 2) * (n + 2))) return 0;
+    if (SampleGreyModules(version, finders, rot->fit.corners, im, ctx->grey, ctx->invert,
+                          ctx->scratch, rot->outline, greys) < 0) {
+      return 0;
+    }
+    for (int k = 0; k < 4; k++) {
+      const int from = rot->mirrored && (k == 1 || k == 2) ? 3 - k : k;
+      code->corners[k][0] = rot->outline[from][0];
+      code->corners[k][1] = rot->outline[from][1];
+    }
+    for (int sharpen = 0; sharpen <= 4; sharpen += 2) {
+      ThresholdGreyModules(n, greys, sharpen, ctx->scratch->samples);
+      if (rot->mirrored) TransposeSamples(n, ctx->scratch->samples, ctx->scratch->functionMask);
+      int rc = DecodeSampledCode(code, ctx->pools, *ctx->gf, version, rot->format,
+                                 ctx->scratch->samples, ctx->scratch->codewords);
+      if (rc == 0) return 1;
+      if (rc == -2) return -2;
+    }
+  }
+  return 0;
+}
+
 // Up to four re-thresholded attempts on one rotation, then one with a local
-// window. Returns 1 decoded, -2 data stream unparseable, 0 nothing found.
-int RetryRotation(LocateContext* ctx, Rotation* rot, RethresholdState* state, CodeData* code) {
+// window, then the module-centre greys of the first rotation that reached
+// error correction. Returns 1 decoded, -2 data stream unparseable, 0 nothing
+// found.
+int RetryRotation(LocateContext* ctx, Rotation* rot, RethresholdState* state, CodeData* code,
+                  bool reachedEc) {
   if (!rot->hasOutline) return 0;
+  Rotation reached;
+  bool haveReached = reachedEc;
+  if (reachedEc) reached = *rot;
   StartRetry(*ctx, *rot, state);
+  int rc = 0;
   for (int attempt = 0; attempt < kRetryAttempts; attempt++) {
     if (Rethreshold(ctx->grey, ctx->width, ctx->height, ctx->binary, state) < 0) break;
     Outcome out = RunRotation(ctx, rot, code);
     if (out == Outcome::kDecoded) return 1;
     if (out == Outcome::kParseFailed) return -2;
-    if (out == Outcome::kFitFailed || out == Outcome::kRejected || out == Outcome::kApart) return 0;
+    if (out == Outcome::kEcFailed && !haveReached) {
+      reached = *rot;
+      haveReached = true;
+    }
+    if (out == Outcome::kFitFailed || out == Outcome::kRejected || out == Outcome::kApart) {
+      rc = -1;
+      break;
+    }
   }
-  return LocalWindowAttempt(ctx, rot, *state, code);
+  if (rc == 0) {
+    rc = LocalWindowAttempt(ctx, rot, *state, code, &reached, &haveReached);
+    if (rc != 0) return rc;
+  }
+  return haveReached ? GreyModuleAttempt(ctx, &reached, code) : 0;
 }
 
 // What the rotations of one attempt reached, when none decoded.
@@ -271,7 +336,8 @@ int TryRotations(LocateContext* ctx, FinderCentre* const o[3], int i0, bool wide
   for (int t = 0; t < 3; t++) {
     bool retry = ecRotation >= 0 ? t == ecRotation : outcomes[t] == Outcome::kFormatFailed;
     if (!retry) continue;
-    int rc = RetryRotation(ctx, &rots[t], &ctx->scratch->rethreshold[t], code);
+    int rc = RetryRotation(ctx, &rots[t], &ctx->scratch->rethreshold[t], code,
+                           outcomes[t] == Outcome::kEcFailed);
     if (rc == 1) return code->version;
     if (rc == -2) return -1;
   }

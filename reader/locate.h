@@ -30,6 +30,7 @@ struct LocateContext {
   int32_t mirroredTriples;  // triples retried as mirrored codes so far
   int32_t localTriples;     // rotations retried with a local binarisation window so far
   int32_t estimatedVersions;  // versions taken from the finders' estimate so far
+  int32_t greyTriples;      // rotations retried from module-centre greys so far
   uint32_t* columnSums;     // width words of scratch for that window
   uint8_t invert;           // 255 while light-on-dark codes are searched (binary inverted)
 };

@@ -161,8 +161,26 @@ int32_t Clamp(int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo : (v > hi 
 
 }  // namespace
 
-int SampleCode(int version, const int32_t finders[3][2], const int32_t corners[4][2],
-               const BinaryImage& im, LocateScratch* scratch, int32_t outline[4][2]) {
+namespace {
+
+// The cell maps of a code's sampling grid and the region of every module row
+// and column.
+struct SamplingGrid {
+  int n;
+  int regions;
+  uint8_t regionOf[kMaxGridRows];
+  const ProjMap* maps;
+
+  // Image position of module (u, v); -1 and n reach into the quiet zone.
+  void Project(int u, int v, int32_t p[2]) const {
+    auto region = [&](int m) { return m < 0 ? 0 : (m >= n ? regions - 1 : regionOf[m]); };
+    ProjMapProject(maps[region(v) * regions + region(u)], ModuleCentre(u), ModuleCentre(v), p);
+  }
+};
+
+int BuildSamplingGrid(int version, const int32_t finders[3][2], const int32_t corners[4][2],
+                      const BinaryImage& im, LocateScratch* scratch, int32_t outline[4][2],
+                      SamplingGrid* out) {
   Grid g;
   g.n = qrstd::SymbolSize(version);
   const uint8_t* align = qrstd::kAlignmentPositions[version - 1];
@@ -186,10 +204,12 @@ int SampleCode(int version, const int32_t finders[3][2], const int32_t corners[4
     for (int k = 1; k < regions; k++) bounds[k] = g.coord[k];
     bounds[regions] = g.n;
   }
-  uint8_t regionOf[kMaxGridRows];
+  out->n = g.n;
+  out->regions = regions;
+  out->maps = maps;
   for (int m = 0, r = 0; m < g.n; m++) {
     while (m >= bounds[r + 1]) r++;
-    regionOf[m] = static_cast<uint8_t>(r);
+    out->regionOf[m] = static_cast<uint8_t>(r);
   }
 
   const int32_t edge[2] = {0, 4 * g.n};  // outer module boundaries, quarter modules
@@ -201,23 +221,105 @@ int SampleCode(int version, const int32_t finders[3][2], const int32_t corners[4
     outline[k][0] = Clamp(p[0], -4 * im.width, 8 * im.width);
     outline[k][1] = Clamp(p[1], -4 * im.height, 8 * im.height);
   }
+  return 0;
+}
 
-  int stride = GridStride(g.n);
+// Bilinear grey value at a quarter-pixel position (pixel x spans 4x .. 4x + 3).
+int GreyAt(const uint8_t* grey, int32_t width, int32_t height, const int32_t p[2]) {
+  const int32_t fx = p[0] - 2, fy = p[1] - 2;
+  const int32_t wx = fx & 3, wy = fy & 3;
+  auto cx = [&](int32_t x) { return x < 0 ? 0 : (x >= width ? width - 1 : x); };
+  auto cy = [&](int32_t y) { return y < 0 ? 0 : (y >= height ? height - 1 : y); };
+  const int32_t x0 = cx(fx >> 2), x1 = cx((fx >> 2) + 1);
+  const int64_t r0 = int64_t(cy(fy >> 2)) * width, r1 = int64_t(cy((fy >> 2) + 1)) * width;
+  const int sum = (4 - wx) * (4 - wy) * grey[r0 + x0] + wx * (4 - wy) * grey[r0 + x1] +
+                  (4 - wx) * wy * grey[r1 + x0] + wx * wy * grey[r1 + x1];
+  return (sum + 8) >> 4;
+}
+
+}  // namespace
+
+int SampleCode(int version, const int32_t finders[3][2], const int32_t corners[4][2],
+               const BinaryImage& im, LocateScratch* scratch, int32_t outline[4][2]) {
+  SamplingGrid grid;
+  if (BuildSamplingGrid(version, finders, corners, im, scratch, outline, &grid) < 0) return -1;
+  const int n = grid.n;
+  int stride = GridStride(n);
   uint32_t* mask = scratch->functionMask;
   uint32_t* samples = scratch->samples;
   BuildFunctionMask(version, mask);
-  std::memset(samples, 0, sizeof(uint32_t) * stride * g.n);
-  for (int v = 0; v < g.n; v++) {
-    const ProjMap* row = &maps[regionOf[v] * regions];
-    for (int u = 0; u < g.n; u++) {
+  std::memset(samples, 0, sizeof(uint32_t) * stride * n);
+  for (int v = 0; v < n; v++) {
+    for (int u = 0; u < n; u++) {
       uint32_t bit = uint32_t(1) << (u & 31);
       if (mask[v * stride + (u >> 5)] & bit) continue;
       int32_t p[2];
-      ProjMapProject(row[regionOf[u]], ModuleCentre(u), ModuleCentre(v), p);
+      grid.Project(u, v, p);
       if (PixelDark(im, p[0], p[1])) samples[v * stride + (u >> 5)] |= bit;
     }
   }
   return 0;
+}
+
+int SampleGreyModules(int version, const int32_t finders[3][2], const int32_t corners[4][2],
+                      const BinaryImage& im, const uint8_t* grey, uint8_t invert,
+                      LocateScratch* scratch, int32_t outline[4][2], uint8_t* greys) {
+  SamplingGrid grid;
+  if (BuildSamplingGrid(version, finders, corners, im, scratch, outline, &grid) < 0) return -1;
+  const int side = grid.n + 2;
+  for (int v = -1; v <= grid.n; v++) {
+    for (int u = -1; u <= grid.n; u++) {
+      int32_t p[2];
+      grid.Project(u, v, p);
+      greys[(v + 1) * side + u + 1] =
+          static_cast<uint8_t>(GreyAt(grey, im.width, im.height, p) ^ invert);
+    }
+  }
+  return 0;
+}
+
+void ThresholdGreyModules(int n, const uint8_t* greys, int sharpen, uint32_t* samples) {
+  const int side = n + 2;
+  // Blur pulls a module towards its neighbours: push it back by `sharpen`
+  // halves of its difference from their mean (values in eighths).
+  auto value = [&](int u, int v) {
+    const uint8_t* c = greys + (v + 1) * side + u + 1;
+    const int sum8 = c[-side - 1] + c[-side] + c[-side + 1] + c[-1] + c[1] + c[side - 1] +
+                     c[side] + c[side + 1];
+    return 8 * c[0] + sharpen * (8 * c[0] - sum8) / 2;
+  };
+  // Two means over the code's own modules.
+  int64_t total = 0;
+  for (int v = 0; v < n; v++) {
+    for (int u = 0; u < n; u++) total += value(u, v);
+  }
+  int64_t t = total / (int64_t(n) * n);
+  for (int round = 0; round < 8; round++) {
+    int64_t lo = 0, hi = 0, nlo = 0, nhi = 0;
+    for (int v = 0; v < n; v++) {
+      for (int u = 0; u < n; u++) {
+        const int x = value(u, v);
+        if (x < t) {
+          lo += x;
+          nlo++;
+        } else {
+          hi += x;
+          nhi++;
+        }
+      }
+    }
+    if (nlo == 0 || nhi == 0) break;
+    const int64_t next = (lo / nlo + hi / nhi + 1) / 2;
+    if (next == t) break;
+    t = next;
+  }
+  const int stride = GridStride(n);
+  std::memset(samples, 0, sizeof(uint32_t) * stride * n);
+  for (int v = 0; v < n; v++) {
+    for (int u = 0; u < n; u++) {
+      if (value(u, v) < t) samples[v * stride + (u >> 5)] |= uint32_t(1) << (u & 31);
+    }
+  }
 }
 
 }  // namespace qrread
