@@ -88,6 +88,7 @@ struct RenderOptions {
   uint32_t seed = 1;
   int width = 0, height = 0;  // canvas; 0 = fit the code
   double offsetX = 0, offsetY = 0;  // code centre offset from the canvas centre
+  int blur = 0;               // box blur radius, pixels (out of focus, shaken)
 };
 
 // Homography from the unit square (corners (0,0),(1,0),(0,1),(1,1)) to a quad.
@@ -169,6 +170,21 @@ inline Grey Render(const Modules& m, const RenderOptions& o) {
       double level = o.lightLevel + (double(o.darkLevel) - o.lightLevel) * dark / 9.0;
       if (o.noise > 0) level += noise(rng);
       g.at(x, y) = uint8_t(std::lround(std::fmin(255.0, std::fmax(0.0, level))));
+    }
+  }
+  if (o.blur > 0) {
+    const Grey sharp = g;
+    for (int y = 0; y < g.height; y++) {
+      for (int x = 0; x < g.width; x++) {
+        int sum = 0, count = 0;
+        for (int b = std::max(0, y - o.blur); b <= std::min(g.height - 1, y + o.blur); b++) {
+          for (int a = std::max(0, x - o.blur); a <= std::min(g.width - 1, x + o.blur); a++) {
+            sum += sharp.px[size_t(b) * g.width + a];
+            count++;
+          }
+        }
+        g.at(x, y) = uint8_t(sum / count);
+      }
     }
   }
   return g;

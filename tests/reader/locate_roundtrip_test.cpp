@@ -20,6 +20,7 @@ namespace {
 struct Variant {
   const char* name;
   double modulePx, angle, perspective, noise;
+  int blur = 0;  // box blur radius, pixels
 };
 
 // Scales of 1 to 8 pixels per module; quarter turns, small and arbitrary
@@ -56,6 +57,7 @@ std::string RoundTrip(int version, int level, const Variant& var) {
   // Past version 30 a keystone still defeats the reader: not covered yet.
   o.perspective = version <= 30 ? var.perspective : 0;
   o.noise = var.noise;
+  o.blur = var.blur;
   o.seed = uint32_t(version * 31 + level);
   auto r = Read(Render(m, o));
   if (r.count != 1) return "found " + std::to_string(r.count);
@@ -73,6 +75,17 @@ TEST(GeomRoundTrip, EveryVersionAndLevelUnderTheTransforms) {
       EXPECT_EQ(RoundTrip(v, level, var), "") << "version " << v << " level " << level << " "
                                               << var.name;
     }
+  }
+}
+
+// Small codes at 2 pixels per module under a 3 x 3 box blur: single light
+// modules merge into their dark neighbours at every pixel threshold; only the
+// greys at the module centres, with the blur partly undone, read them.
+TEST(GeomRoundTrip, BlurredSmallCodesReadFromModuleCentreGreys) {
+  const Variant blurred{"2px blur", 2, 0, 0, 0, 1};
+  const int cases[][2] = {{2, 2}, {3, 0}, {3, 1}, {5, 0}};  // version, level
+  for (const auto& c : cases) {
+    EXPECT_EQ(RoundTrip(c[0], c[1], blurred), "") << "version " << c[0] << " level " << c[1];
   }
 }
 
