@@ -236,7 +236,8 @@ int LocalWindowAttempt(LocateContext* ctx, Rotation* rot, const RethresholdState
 // whose error correction failed on every binarisation: heavy blur merges
 // single light modules into their dark neighbours at any pixel threshold.
 // Decides each module from the greys at the module centres instead, plain
-// and with the blur partly undone. Returns 1 decoded, -2 unparseable, 0.
+// and with the blur partly undone, on the grid and shifted slightly.
+// Returns 1 decoded, -2 unparseable, 0.
 int GreyModuleAttempt(LocateContext* ctx, Rotation* rot, CodeData* code) {
   if (ctx->greyTriples >= kMaxRetriedTriples) return 0;
   ctx->greyTriples++;
@@ -250,22 +251,28 @@ int GreyModuleAttempt(LocateContext* ctx, Rotation* rot, CodeData* code) {
   for (int version = rot->version; version == rot->version || version <= rot->last; version++) {
     const int n = qrstd::SymbolSize(version);
     if (sizeof(ctx->scratch->rightEdge) < static_cast<unsigned>((n + 2) * (n + 2))) return 0;
-    if (SampleGreyModules(version, finders, rot->fit.corners, im, ctx->grey, ctx->invert,
-                          ctx->scratch, rot->outline, greys) < 0) {
-      return 0;
-    }
-    for (int k = 0; k < 4; k++) {
-      const int from = rot->mirrored && (k == 1 || k == 2) ? 3 - k : k;
-      code->corners[k][0] = rot->outline[from][0];
-      code->corners[k][1] = rot->outline[from][1];
-    }
-    for (int sharpen = 0; sharpen <= 4; sharpen += 2) {
-      ThresholdGreyModules(n, greys, sharpen, ctx->scratch->samples);
-      if (rot->mirrored) TransposeSamples(n, ctx->scratch->samples, ctx->scratch->functionMask);
-      int rc = DecodeSampledCode(code, ctx->pools, *ctx->gf, version, rot->format,
-                                 ctx->scratch->samples, ctx->scratch->codewords);
-      if (rc == 0) return 1;
-      if (rc == -2) return -2;
+    // The fit of blurred finders may sit off by a fraction of a module: the
+    // grid as fitted first, then shifted a quarter module each way.
+    static constexpr int kShifts[9][2] = {{0, 0},   {-1, 0}, {1, 0},  {0, -1}, {0, 1},
+                                          {-1, -1}, {1, -1}, {-1, 1}, {1, 1}};
+    for (const auto& [du, dv] : kShifts) {
+      if (SampleGreyModules(version, finders, rot->fit.corners, im, ctx->grey, ctx->invert,
+                            ctx->scratch, rot->outline, greys, du, dv) < 0) {
+        return 0;
+      }
+      for (int k = 0; k < 4; k++) {
+        const int from = rot->mirrored && (k == 1 || k == 2) ? 3 - k : k;
+        code->corners[k][0] = rot->outline[from][0];
+        code->corners[k][1] = rot->outline[from][1];
+      }
+      for (int sharpen = 0; sharpen <= 4; sharpen += 2) {
+        ThresholdGreyModules(n, greys, sharpen, ctx->scratch->samples);
+        if (rot->mirrored) TransposeSamples(n, ctx->scratch->samples, ctx->scratch->functionMask);
+        int rc = DecodeSampledCode(code, ctx->pools, *ctx->gf, version, rot->format,
+                                   ctx->scratch->samples, ctx->scratch->codewords);
+        if (rc == 0) return 1;
+        if (rc == -2) return -2;
+      }
     }
   }
   return 0;

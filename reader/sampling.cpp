@@ -172,9 +172,11 @@ struct SamplingGrid {
   const ProjMap* maps;
 
   // Image position of module (u, v); -1 and n reach into the quiet zone.
-  void Project(int u, int v, int32_t p[2]) const {
+  // `du`, `dv`: an offset in quarter modules.
+  void Project(int u, int v, int32_t p[2], int du = 0, int dv = 0) const {
     auto region = [&](int m) { return m < 0 ? 0 : (m >= n ? regions - 1 : regionOf[m]); };
-    ProjMapProject(maps[region(v) * regions + region(u)], ModuleCentre(u), ModuleCentre(v), p);
+    ProjMapProject(maps[region(v) * regions + region(u)], ModuleCentre(u) + du,
+                   ModuleCentre(v) + dv, p);
   }
 };
 
@@ -263,14 +265,15 @@ int SampleCode(int version, const int32_t finders[3][2], const int32_t corners[4
 
 int SampleGreyModules(int version, const int32_t finders[3][2], const int32_t corners[4][2],
                       const BinaryImage& im, const uint8_t* grey, uint8_t invert,
-                      LocateScratch* scratch, int32_t outline[4][2], uint8_t* greys) {
+                      LocateScratch* scratch, int32_t outline[4][2], uint8_t* greys, int du,
+                      int dv) {
   SamplingGrid grid;
   if (BuildSamplingGrid(version, finders, corners, im, scratch, outline, &grid) < 0) return -1;
   const int side = grid.n + 2;
   for (int v = -1; v <= grid.n; v++) {
     for (int u = -1; u <= grid.n; u++) {
       int32_t p[2];
-      grid.Project(u, v, p);
+      grid.Project(u, v, p, du, dv);
       greys[(v + 1) * side + u + 1] =
           static_cast<uint8_t>(GreyAt(grey, im.width, im.height, p) ^ invert);
     }

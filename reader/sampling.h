@@ -40,12 +40,14 @@ int SampleCode(int version, const int32_t finders[3][2], const int32_t corners[4
                const BinaryImage& im, LocateScratch* scratch, int32_t outline[4][2]);
 
 // The same grid, but the grey value (bilinear, XOR `invert`: low = dark) at
-// every module centre, one ring of quiet-zone modules included: `greys` gets
-// (N + 2) x (N + 2) bytes, module (u, v) at (v + 1) * (N + 2) + u + 1.
+// every module centre moved by `du`, `dv` quarter modules, one ring of
+// quiet-zone modules included: `greys` gets (N + 2) x (N + 2) bytes, module
+// (u, v) at (v + 1) * (N + 2) + u + 1.
 // Returns 0 or -1 as SampleCode.
 int SampleGreyModules(int version, const int32_t finders[3][2], const int32_t corners[4][2],
                       const BinaryImage& im, const uint8_t* grey, uint8_t invert,
-                      LocateScratch* scratch, int32_t outline[4][2], uint8_t* greys);
+                      LocateScratch* scratch, int32_t outline[4][2], uint8_t* greys, int du,
+                      int dv);
 
 // Decides every module of an n-module grid from SampleGreyModules' values
 // into `samples` (as SampleCode's): threshold by two means over the code's

@@ -100,7 +100,7 @@ FolderResult RunFolder(const fs::path& dir, bool expectNothing) {
 // Floors: what the reader reaches (it is deterministic). Raise them as the
 // reader improves; a drop below them is a regression.
 const std::map<std::string, int> kFloors = {
-    {"qrcode-1", 8}, {"qrcode-2", 46}, {"qrcode-3", 18}, {"qrcode-4", 17},
+    {"qrcode-1", 8}, {"qrcode-2", 46}, {"qrcode-3", 18}, {"qrcode-4", 19},
     {"qrcode-5", 16}, {"qrcode-6", 15}, {"qrcode-7", 5},
 };
 
