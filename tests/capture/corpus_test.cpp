@@ -18,46 +18,32 @@ namespace fs = std::filesystem;
 
 const fs::path kCorpus = fs::path(QRTOOL_CORPUS_DIR) / "real";
 
-// Converts with iconv; empty when the bytes are not valid in `from`.
-std::string ToUtf8(const std::string& bytes, const char* from) {
-  iconv_t cd = iconv_open("UTF-8", from);
-  if (cd == reinterpret_cast<iconv_t>(-1)) return {};
-  std::string out(bytes.size() * 4 + 4, '\0');
-  char* in = const_cast<char*>(bytes.data());
-  size_t inLeft = bytes.size();
-  char* dst = out.data();
-  size_t outLeft = out.size();
-  size_t r = iconv(cd, &in, &inLeft, &dst, &outLeft);
-  iconv_close(cd);
-  if (r == static_cast<size_t>(-1)) return {};
-  out.resize(out.size() - outLeft);
-  return out;
-}
-
-// Whether decoded bytes read as the expected UTF-8 text in one of the
-// encodings a code may use.
+// Whether decoded bytes read as the expected UTF-8 text as they are or in one
+// of the other encodings a code may use.
 bool Matches(const std::string& bytes, const std::string& expected) {
   if (bytes == expected) return true;
-  for (const char* cs : {"CP932", "SHIFT_JIS", "GB18030", "ISO-8859-1"}) {
-    std::string u = ToUtf8(bytes, cs);
-    if (!u.empty() && u == expected) return true;
+  for (const char* from : {"CP932", "SHIFT_JIS", "GB18030", "ISO-8859-1"}) {
+    iconv_t cd = iconv_open("UTF-8", from);
+    std::string out(bytes.size() * 4 + 4, '\0');
+    char *in = const_cast<char*>(bytes.data()), *dst = out.data();
+    size_t inLeft = bytes.size(), outLeft = out.size();
+    const bool converted = iconv(cd, &in, &inLeft, &dst, &outLeft) != static_cast<size_t>(-1);
+    iconv_close(cd);
+    out.resize(out.size() - outLeft);
+    if (converted && out == expected) return true;
   }
   return false;
 }
 
-struct FolderResult {
-  int pictures = 0;
-  int passed = 0;                  // expected text found (or nothing, for false positives)
-  std::vector<std::string> wrong;  // decoded something else (misreads)
-  std::vector<std::string> missed; // nothing found where a code is
-};
-
-FolderResult RunFolder(const fs::path& dir, bool expectNothing) {
-  FolderResult r;
+// Pictures read right (or without a code, for the false positives) in `dir`;
+// the others go to `wrong` (something else read) and `missed`.
+int RunFolder(const fs::path& dir, bool expectNothing, int* pictures,
+              std::vector<std::string>* wrong, std::vector<std::string>* missed) {
+  int passed = 0;
   for (const auto& e : fs::directory_iterator(dir)) {
     const fs::path& png = e.path();
     if (png.extension() != ".png") continue;
-    ++r.pictures;
+    ++*pictures;
     BgrPicture picture;
     std::string error;
     if (!LoadPicture(png.string(), &picture, &error)) {
@@ -77,24 +63,17 @@ FolderResult RunFolder(const fs::path& dir, bool expectNothing) {
       none = stem.substr(dash + 1) != "joined";
     }
     bool found = none && d.results.empty();
-    if (!none) {
-      std::ifstream in(txt, std::ios::binary);
-      const std::string expected{std::istreambuf_iterator<char>(in), {}};
-      // A code inside a code gives two results; one right one is enough.
-      for (const DecodeResult& res : d.results) {
-        found = found || Matches(std::string(reinterpret_cast<const char*>(res.data), res.length),
-                                 expected);
-      }
+    std::ifstream in(txt, std::ios::binary);
+    const std::string expected{std::istreambuf_iterator<char>(in), {}};
+    // A code inside a code gives two results; one right one is enough.
+    for (const DecodeResult& res : d.results) {
+      found = found || (!none && Matches(std::string(reinterpret_cast<const char*>(res.data),
+                                                     res.length), expected));
     }
-    if (found) {
-      ++r.passed;
-    } else if (!d.results.empty()) {
-      r.wrong.push_back(png.filename().string());
-    } else {
-      r.missed.push_back(png.filename().string());
-    }
+    passed += found;
+    if (!found) (d.results.empty() ? missed : wrong)->push_back(png.filename().string());
   }
-  return r;
+  return passed;
 }
 
 // Floors: what the reader reaches (it is deterministic). Raise them as the
@@ -110,15 +89,16 @@ TEST(Corpus, RealPictures) {
     if (!e.is_directory()) continue;
     const std::string name = e.path().filename().string();
     const bool falsePositives = name.rfind("falsepositives", 0) == 0;
-    FolderResult r = RunFolder(e.path(), falsePositives);
-    std::printf("corpus %-18s %3d of %3d %s\n", name.c_str(), r.passed, r.pictures,
-                falsePositives ? "without a false positive" : "read");
-    if (!r.missed.empty()) std::printf("  missed: %s\n", ::testing::PrintToString(r.missed).c_str());
-    if (!r.wrong.empty()) std::printf("  wrong: %s\n", ::testing::PrintToString(r.wrong).c_str());
+    int pictures = 0;
+    std::vector<std::string> wrong, missed;
+    const int passed = RunFolder(e.path(), falsePositives, &pictures, &wrong, &missed);
+    std::printf("corpus %-18s %3d of %3d %s\n  missed: %s\n  wrong: %s\n", name.c_str(), passed,
+                pictures, falsePositives ? "without a false positive" : "read",
+                ::testing::PrintToString(missed).c_str(), ::testing::PrintToString(wrong).c_str());
     if (falsePositives) {
-      EXPECT_TRUE(r.wrong.empty()) << name << ": codes found in " << ::testing::PrintToString(r.wrong);
+      EXPECT_TRUE(wrong.empty()) << name << ": codes found in " << ::testing::PrintToString(wrong);
     } else if (auto floor = kFloors.find(name); floor != kFloors.end()) {
-      EXPECT_GE(r.passed, floor->second) << name << " misread: " << ::testing::PrintToString(r.wrong);
+      EXPECT_GE(passed, floor->second) << name << " misread: " << ::testing::PrintToString(wrong);
     }
   }
 }

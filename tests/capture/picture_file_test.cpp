@@ -22,10 +22,7 @@ std::vector<uint8_t> ReadAll(const std::string& path) {
 }
 
 int WriteBmp(const std::string& path, const BgrPicture& p) {
-  BmpFields f;
-  f.width = p.width;
-  f.height = p.height;
-  f.imageSize = static_cast<uint32_t>(p.rows.size());
+  const BmpFields f{p.width, p.height, 1, 24, static_cast<uint32_t>(p.rows.size())};
   return WriteBmpFile(path.c_str(), f, nullptr, p.rows.data());
 }
 
@@ -33,14 +30,8 @@ TEST(BmpFile, PalettedFileRoundTrip) {
   // 5 x 2 at 8 bits: rows of 8 bytes; palette of 4 colours (colours used 4).
   const uint8_t palette[16] = {0, 0, 0, 0, 255, 0, 0, 0, 0, 255, 0, 0, 10, 20, 30, 0};
   const uint8_t pixels[16] = {0, 1, 2, 3, 0, 9, 9, 9, 3, 3, 2, 1, 0, 9, 9, 9};
-  BmpFields f;
-  f.width = 5;
-  f.height = 2;
-  f.bitsPerPixel = 8;
-  f.imageSize = 16;
-  f.colorsUsed = 4;
   const std::string path = FreshTestDir() / "pal.bmp";
-  ASSERT_EQ(WriteBmpFile(path.c_str(), f, palette, pixels), kBmpWritten);
+  ASSERT_EQ(WriteBmpFile(path.c_str(), BmpFields{5, 2, 1, 8, 16, 4}, palette, pixels), kBmpWritten);
   std::vector<uint8_t> file = ReadAll(path);
   ASSERT_EQ(file.size(), 54u + 16 + 16);
   // File size, pixel offset behind the colour table, colours used.
@@ -61,14 +52,9 @@ TEST(BmpFile, PalettedFileRoundTrip) {
 
 TEST(BmpFile, ThirtyTwoBitTopDownFile) {
   // 2 x 2, 32 bits, negative height (rows top-down).
-  BmpFields f;
-  f.width = 2;
-  f.height = -2;
-  f.bitsPerPixel = 32;
-  f.imageSize = 16;
   const uint8_t px[16] = {1, 2, 3, 99, 4, 5, 6, 99, 7, 8, 9, 99, 10, 11, 12, 99};
   const std::string path = FreshTestDir() / "top_down.bmp";
-  ASSERT_EQ(WriteBmpFile(path.c_str(), f, nullptr, px), kBmpWritten);
+  ASSERT_EQ(WriteBmpFile(path.c_str(), BmpFields{2, -2, 1, 32, 16}, nullptr, px), kBmpWritten);
   BgrPicture p;
   std::string error;
   ASSERT_TRUE(ReadBmpFile(ReadAll(path), &p, &error)) << error;

@@ -54,7 +54,7 @@ Bytes Codewords(const std::string& bytes, int32_t version, int32_t level, int32_
   return out;
 }
 
-TEST(Characters, Gb2312ModePairsLeadBytesAndKeepsATrailingLeadByteAlone) {
+TEST(Characters, Gb2312ModePairsLeadBytesAndKnowsTheHanziRows) {
   EXPECT_EQ(Characters("a\xB0\xA1" "b", GB2312_MODE), (std::vector<int32_t>{'a', 0xB0A1, 'b'}));
   // A lead byte followed by an ASCII byte still pairs with it.
   EXPECT_EQ(Characters("\x81" "A", GB2312_MODE), (std::vector<int32_t>{0x8141}));
@@ -63,11 +63,8 @@ TEST(Characters, Gb2312ModePairsLeadBytesAndKeepsATrailingLeadByteAlone) {
   EXPECT_EQ(Characters("\xB0\xA1\xB0", GB2312_MODE), (std::vector<int32_t>{0xB0A1, 0xB0}));
   EXPECT_EQ(Characters("\xB0\xA1", DATA_MODE), (std::vector<int32_t>{0xB0, 0xA1}));
   EXPECT_EQ(Characters("\x7F" "A", GB2312_MODE), (std::vector<int32_t>{0x7F, 'A'}));  // ASCII DEL
-}
-
-TEST(Characters, Gb2312RowsAreTheHanziModeOnes) {
+  // The Hanzi mode's rows: not AB..AF and above FA, second bytes in A1..FE, no GBK extension.
   for (int32_t c : {0xA1A1, 0xAAFE, 0xB0A1, 0xFAFE}) EXPECT_TRUE(qr_is_gb2312(c)) << std::hex << c;
-  // Rows AB..AF and above FA, second bytes outside A1..FE, the GBK extension.
   for (int32_t c : {0xABA1, 0xAFFE, 0xFBA1, 0xB0A0, 0xB0FF, 0x8140}) {
     EXPECT_FALSE(qr_is_gb2312(c)) << std::hex << c;
   }
@@ -96,14 +93,9 @@ TEST(Classification, ModesOfRunsAfterEveryPass) {
       {"ABCDEF" + h, GB2312_MODE, "AAAAAAG"},  // after alphanumeric it stays
       {"123456" + h + "x" + h, GB2312_MODE, "NNNNNNGBBB"},
       {"\xB0\xA1\xB0\xA2\xB0\xA3\xB0\xA4\xC8", GB2312_MODE, "GGGGB"},  // lone trailing lead byte
+      {"\x81\x40" + h + h + h + h, GB2312_MODE, "BBGGGG"},  // GBK outside GB 2312: its two bytes
   };
   for (const auto& c : cases) EXPECT_EQ(Modes(c.text, c.mode), c.modes) << c.text;
-}
-
-TEST(Classification, DoubleBytesOutsideGb2312AreSentAsTheirBytes) {
-  const Segmented s = Segment("\x81\x40\xB0\xA1\xB0\xA2\xB0\xA3\xB0\xA4", GB2312_MODE);
-  EXPECT_EQ(s.modes, "BBGGGG");
-  EXPECT_EQ(s.chars, (std::vector<int32_t>{0x81, 0x40, 0xB0A1, 0xB0A2, 0xB0A3, 0xB0A4}));
 }
 
 TEST(Estimate, CountsWidestHeadersAndCharacterBits) {

@@ -1,11 +1,9 @@
-// SaveSymbolPicture: geometry, pixels and JPEG format read back, file handling;
+// SaveSymbolPicture: geometry, pixels and JPEG format read back, refusals;
 // the PNG beside it.
 #include "generation/symbol_picture.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -86,11 +84,9 @@ TEST_P(PictureSize, WidthHeightAndPixelsFollowTheMatrix) {
 
 // Quiet zone N div 10: 21 -> 2, 29 -> 2, 33 -> 3, 57 -> 5, 177 -> 17.
 INSTANTIATE_TEST_SUITE_P(Geometry, PictureSize,
-                         ::testing::Values(SizeCase{21, 1, 25}, SizeCase{21, 5, 125},
-                                           SizeCase{25, 5, 145}, SizeCase{29, 2, 66},
+                         ::testing::Values(SizeCase{21, 5, 125}, SizeCase{29, 2, 66},
                                            SizeCase{33, 3, 117}, SizeCase{57, 5, 335},
-                                           SizeCase{101, 7, 847}, SizeCase{177, 1, 211},
-                                           SizeCase{177, 20, 4220}));
+                                           SizeCase{177, 1, 211}, SizeCase{177, 20, 4220}));
 
 TEST(SymbolPicture, GreyBaselineHighQualityJfif) {
   auto symbol = PatternSymbol(25, 7);
@@ -106,20 +102,6 @@ TEST(SymbolPicture, GreyBaselineHighQualityJfif) {
   ASSERT_NE(table, std::string::npos);
   EXPECT_EQ(bytes[table + 4] >> 4, 0);
   for (int k = 0; k < 64; ++k) EXPECT_TRUE(bytes[table + 5 + k] >= 1 && bytes[table + 5 + k] <= 5) << k;
-}
-
-// Two pictures in a row into the same file: only the second remains.
-TEST(SymbolPicture, ReplacesAnExistingPictureCompletely) {
-  const std::string path = TempDir() + "/qr.jpg";
-  fs::remove(path);
-  auto large = PatternSymbol(177, 1), small = PatternSymbol(21, 2);
-  ASSERT_GT(SaveSymbolPicture(large.get(), 10, path.c_str()), 0);
-  const auto largeSize = fs::file_size(path);
-  ASSERT_EQ(SaveSymbolPicture(small.get(), 1, path.c_str()), 25);
-  EXPECT_LT(fs::file_size(path), largeSize);
-  const Canvas picture = ReadGrey(path);
-  EXPECT_EQ(picture.width, 25);
-  ExpectPixelsMatch(*small, 1, picture);
 }
 
 // The PNG holds the JPEG's picture without loss; names choose the format by
@@ -158,7 +140,6 @@ TEST(SymbolPicture, RefusalsAndFailedWritesReportZero) {
       {"full device", largest.get(), 5, "/dev/full"},
   };
   for (const auto& c : cases) {
-    if (c.path == "/dev/full" && !fs::exists(c.path)) continue;
     fs::remove(ok);
     EXPECT_EQ(SaveSymbolPicture(c.symbol, c.scale, c.path.empty() ? nullptr : c.path.c_str()), 0)
         << c.name;
@@ -166,9 +147,6 @@ TEST(SymbolPicture, RefusalsAndFailedWritesReportZero) {
   }
   EXPECT_TRUE(fs::is_directory(directory));
   EXPECT_FALSE(fs::exists(TempDir() + "/no_such_dir"));
-  if (fs::exists("/dev/full")) {
-    EXPECT_TRUE(fs::is_character_file("/dev/full"));
-  }
   EXPECT_EQ(SaveSymbolPicture(largest.get(), 1, ok.c_str()), 211);
   EXPECT_EQ(SaveSymbolPicture(symbol.get(), 20, ok.c_str()), 500);
 }
