@@ -9,9 +9,9 @@
 
 namespace testimage {
 
-// The data bytes of the QR code zxing-cpp finds in `c`, "" when none; `level`
-// receives its level letter.
-inline std::string ReadQr(const Canvas& c, std::string* level = nullptr) {
+// The data bytes of the QR code zxing-cpp finds in `c` (the text instead with
+// `asText`, for Hanzi segments), "" when none; `level` receives its level letter.
+inline std::string ReadQr(const Canvas& c, std::string* level = nullptr, bool asText = false) {
   ZXing::DecodeHints hints;
   hints.setFormats(ZXing::BarcodeFormat::QRCode);
   hints.setTryRotate(false);
@@ -19,7 +19,8 @@ inline std::string ReadQr(const Canvas& c, std::string* level = nullptr) {
   const ZXing::Result r = ZXing::ReadBarcode(
       ZXing::ImageView(c.grey.data(), c.width, c.height, ZXing::ImageFormat::Lum), hints);
   if (level != nullptr) *level = r.ecLevel();
-  return r.isValid() ? std::string(r.bytes().begin(), r.bytes().end()) : "";
+  if (!r.isValid()) return "";
+  return asText ? r.text() : std::string(r.bytes().begin(), r.bytes().end());
 }
 
 }  // namespace testimage

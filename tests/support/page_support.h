@@ -1,5 +1,5 @@
 // What the page tests share besides the dialogs: a fresh folder per test,
-// typing through the input method, mouse input, and zxing-cpp reading a picture.
+// typing through the input method, mouse input, and zxing-cpp reading a picture file.
 #pragma once
 #include <QApplication>
 #include <QDir>
@@ -7,8 +7,8 @@
 #include <QInputMethodEvent>
 #include <QMouseEvent>
 #include <QWidget>
-#define ZX_USE_UTF8 1  // Result::text() as UTF-8
-#include <ZXing/ReadBarcode.h>
+
+#include "tests/support/oracle_read.h"
 
 // A new empty folder under the test's scratch directory.
 inline QString FreshFolder(const QString& name) {
@@ -47,18 +47,9 @@ inline void DoubleClick(QWidget* w, QPoint at) {
   SendMouse(w, QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton);
 }
 
-// The data bytes of the one QR code zxing-cpp finds in a picture file (the
-// text instead with `asText`, for Hanzi segments); empty when it finds none.
+// The data bytes of the QR code zxing-cpp finds in a picture file (the text
+// instead with `asText`); empty when it finds none. Callers link qrframe.
 inline QByteArray ReadWithOracle(const QString& path, bool asText = false) {
-  QImage image = QImage(path).convertToFormat(QImage::Format_Grayscale8);
-  if (image.isNull()) return {};
-  ZXing::DecodeHints hints;
-  hints.setFormats(ZXing::BarcodeFormat::QRCode);
-  ZXing::ImageView view(image.constBits(), image.width(), image.height(), ZXing::ImageFormat::Lum,
-                        static_cast<int>(image.bytesPerLine()));
-  ZXing::Result result = ZXing::ReadBarcode(view, hints);
-  if (!result.isValid()) return {};
-  if (asText) return QByteArray::fromStdString(result.text());
-  return QByteArray(reinterpret_cast<const char*>(result.bytes().data()),
-                    static_cast<qsizetype>(result.bytes().size()));
+  return QByteArray::fromStdString(
+      testimage::ReadQr(testimage::ReadGrey(path.toStdString()), nullptr, asText));
 }

@@ -26,12 +26,9 @@ class AboutPageTest : public QObject {
     QCOMPARE(page.title(), QStringLiteral("  关于Velmora  "));
     QStringList texts;
     for (QLabel* l : page.findChildren<QLabel*>()) texts << l->text();
-    for (const char* text : {"Velmora二维码生成分析工具2.0 ", "Release 2012.08.01", "联系我们："}) {
-      QVERIFY2(texts.contains(QString::fromUtf8(text)), text);
-    }
-    for (const char* label : {"地址：", "邮编：", "电话：", "传真："}) {
-      QVERIFY2(!texts.filter(QRegularExpression(QLatin1Char('^') + QString::fromUtf8(label))).isEmpty(),
-               label);
+    for (const char* text : {"\nVelmora二维码生成分析工具2.0 \n", "\nRelease 2012.08.01\n", "\n联系我们：\n",
+                             "\n地址：", "\n邮编：", "\n电话：", "\n传真："}) {
+      QVERIFY2(('\n' + texts.join('\n') + '\n').contains(QString::fromUtf8(text)), text);
     }
     auto* banner = page.findChild<QLabel*>("banner");
     auto link = [&](const char* id) { return page.findChild<LinkLabel*>(id); };

@@ -1,11 +1,18 @@
-// The decode page without a screen: controls, preview and automatic decoding,
-// the results in the three encodings and the text handed on after each record.
+// The decode page: controls, preview and automatic decoding, the results in
+// the three encodings and the text handed on after each record; and end to end
+// under a real X server, codes made by our encoder read from camera frames
+// (image-file back end), from a dragged screen rectangle and from pictures
+// opened, pasted or dropped, saved as "ph.bmp" / "cs.bmp".
 #include "capture/ui/decode_page.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -14,11 +21,14 @@
 
 #include "capture/ui/screen_capture_window.h"
 #include "tests/support/fake_dialogs.h"
+#include "tests/support/grey_image.h"
 #include "tests/support/page_support.h"
 #include "ui/decode_done_event.h"
 #include "ui/gbk_text.h"
 
 namespace {
+
+const char kText[] = "Hello qrtool 123";
 
 QByteArray Gbk(const QString& text) {
   QByteArray gbk;
@@ -36,6 +46,24 @@ void Publish(const QList<QByteArray>& data) {
   }
   DecodeResultTable::Shared().Publish(records);
 }
+
+// Our encoder's symbol for kText, `scale` pixels per module, 4-module quiet zone.
+QImage SymbolImage(int scale) {
+  testimage::Canvas c(49 * scale, 49 * scale);
+  const int side = testimage::DrawCode(&c, kText, 4 * scale, 4 * scale, scale);
+  return QImage(c.grey.data(), c.width, c.height, c.width, QImage::Format_Grayscale8)
+      .copy(0, 0, (side + 8) * scale, (side + 8) * scale);
+}
+
+// Records the codes of the decode events the page receives, in order.
+class CodeRecorder : public QObject {
+ public:
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == DecodeDoneEvent::eventType()) codes << static_cast<DecodeDoneEvent*>(e)->code();
+    return false;
+  }
+  QList<int> codes;
+};
 
 }  // namespace
 
@@ -163,38 +191,155 @@ class DecodePageTest : public QObject {
              QStringLiteral("解码信息 1 :\r\na") + QString(340, QChar(0x4E2D)) + QStringLiteral("\r\n"));
   }
 
-  void screenshotDisarmsAutoDecodeAndACancelWritesNothing() {
+  // Snapshot written (3), then found (2).
+  void cameraFrame() {
+    QImage frame(320, 240, QImage::Format_RGB32);
+    frame.fill(QColor(200, 200, 200));
+    QPainter(&frame).drawImage(60, 40, SymbolImage(5));
+    QVERIFY(frame.save(dir_ + "/frame.png"));
+    FileFrameSource* source = makePage({QStringLiteral("File camera")}, {dir_ + "/frame.png"});
+    CodeRecorder recorder;
+    page_->installEventFilter(&recorder);
+    control<QCheckBox>("previewCheck")->click();
+    control<QPushButton>("videoDecodeButton")->click();
+    source->deliverFrame();
+    QTRY_COMPARE(resultText(), QStringLiteral("解码信息 1 :\nHello qrtool 123\n"));
+    QCOMPARE(recorder.codes, (QList<int>{3, 2}));
+    QCOMPARE(page_->picture().image().size(), QSize(320, 240));
+    QVERIFY(QFile::exists(dir_ + "/ph.bmp"));
+  }
+
+  void picturesOpenedPastedAndDropped_data() {
+    QTest::addColumn<QString>("how");   // "open", "paste" or "drop"
+    QTest::addColumn<QString>("file");  // picture file name (open, drop)
+    QTest::addColumn<int>("scale");     // pixels per module; 0: not a picture
+    QTest::addColumn<QSize>("shown");   // the picture box's picture after decoding
+    QTest::newRow("open WebP") << "open" << "code.webp" << 4 << QSize(132, 132);
+    QTest::newRow("paste") << "paste" << "" << 4 << QSize(132, 132);
+    QTest::newRow("drop JPEG") << "drop" << "code.jpg" << 4 << QSize(132, 132);
+    QTest::newRow("2600 x 1200 reduced by 3") << "open" << "big.png" << 24 << QSize(866, 400);
+    QTest::newRow("open: not a picture") << "open" << "notes.png" << 0 << QSize();
+    QTest::newRow("drop: not a picture") << "drop" << "notes.bmp" << 0 << QSize();
+    QTest::newRow("paste: no picture") << "paste" << "" << 0 << QSize();
+  }
+  void picturesOpenedPastedAndDropped() {
+    QFETCH(QString, how);
+    QFETCH(QString, file);
+    QFETCH(int, scale);
+    QFETCH(QSize, shown);
+    QImage picture = scale > 0 ? SymbolImage(scale) : QImage();
+    if (scale > 0 && file.startsWith(QStringLiteral("big"))) {
+      QImage big(2600, 1200, QImage::Format_RGB32);
+      big.fill(Qt::white);
+      QPainter(&big).drawImage(900, 200, picture);
+      picture = big;
+    }
+    const QString path = dir_ + QLatin1Char('/') + file;
+    QFile notes(path);
+    if (scale > 0 && !file.isEmpty()) QVERIFY(picture.save(path));
+    if (scale == 0 && !file.isEmpty()) QVERIFY(notes.open(QIODevice::WriteOnly) && notes.write("text") > 0);
+    notes.close();
+    dialogs_->openAnswers << path;
+    makePage({});
+    dialogs_->messages.clear();
+    auto* copy = control<QPushButton>("copyButton");
+    const QString before = resultText();
+    QSignalSpy handed(page_.get(), &DecodePage::resultTextReady);
+    if (how == "open") {
+      control<QPushButton>("openPictureButton")->click();
+    } else if (how == "paste") {
+      if (scale > 0) {
+        QGuiApplication::clipboard()->setImage(picture);
+      } else {
+        QGuiApplication::clipboard()->setText(QStringLiteral("no picture"));
+      }
+      QTest::keySequence(page_.get(), QKeySequence(QKeySequence::Paste));
+    } else {
+      QMimeData mime;
+      mime.setUrls({QUrl::fromLocalFile(path)});
+      QDragEnterEvent enter(QPoint(9, 9), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(page_.get(), &enter);
+      QVERIFY(enter.isAccepted());
+      QDropEvent drop(QPointF(9, 9), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(page_.get(), &drop);
+    }
+    if (shown.isEmpty()) {  // told, and nothing changed
+      QCOMPARE(dialogs_->messages.size(), size_t(1));
+      QTest::qWait(50);
+      QCOMPARE(resultText(), before);
+      QVERIFY(page_->picture().isEmpty());
+      QVERIFY(!copy->isEnabled());
+      QCOMPARE(handed.size(), 0);
+      return;
+    }
+    QTRY_COMPARE(resultText(), QStringLiteral("解码信息 1 :\nHello qrtool 123\n"));
+    QVERIFY2(dialogs_->messages.empty(), qPrintable(dialogs_->lastText()));
+    QCOMPARE(page_->picture().image().size(), shown);
+    QCOMPARE(handed.size(), 1);
+    copy->click();
+    QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromLatin1(kText));
+  }
+
+  // While the screen is picked the page hides, then comes back where it was,
+  // automatic decoding disarmed. Escape writes nothing; a rectangle dragged
+  // around a code is saved as cs.bmp and read.
+  void screenshots() {
+    QLabel shown;
+    shown.setWindowFlags(Qt::FramelessWindowHint);
+    shown.setPixmap(QPixmap::fromImage(SymbolImage(6)));
+    shown.setGeometry(100, 100, shown.pixmap().width(), shown.pixmap().height());
+    shown.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&shown));
     makePage();
-    page_->move(150, 259);
+    page_->move(700, 100);
     page_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(page_.get()));
     const QPoint where = page_->pos();
     control<QCheckBox>("previewCheck")->click();
     control<QCheckBox>("autoDecodeCheck")->click();
-    bool pageHidden = false;
-    QTimer poll;  // ends the capture window as soon as it runs
+    QSignalSpy handed(page_.get(), &DecodePage::resultTextReady);
+    const QRect around = shown.geometry().adjusted(-10, -10, 10, 10);
+    bool cancel = true, pageHidden = false;
+    QTimer poll;
     connect(&poll, &QTimer::timeout, this, [&] {
-      if (auto* window = qobject_cast<ScreenCaptureWindow*>(QApplication::activeModalWidget())) {
-        pageHidden = !page_->isVisible();
+      auto* window = qobject_cast<ScreenCaptureWindow*>(QApplication::activeModalWidget());
+      if (window == nullptr) return;
+      poll.stop();
+      pageHidden = !page_->isVisible();
+      if (cancel) {
         QTest::keyClick(window, Qt::Key_Escape);
+        return;
       }
+      Drag(window, around.topLeft(), around.bottomRight());
+      DoubleClick(window, around.center());
     });
     poll.start(20);
     page_->onScreenshotDecode();
-    poll.stop();
     QVERIFY(pageHidden);
     QVERIFY(page_->isVisible());
-    QCOMPARE(page_->pos(), where);  // back where it was
+    QCOMPARE(page_->pos(), where);
     QVERIFY(!control<QCheckBox>("autoDecodeCheck")->isChecked());
     QCOMPARE(ticks(2), (QList<bool>{false, false}));
     QVERIFY(!QFile::exists(dir_ + "/cs.bmp"));
+    QCOMPARE(handed.size(), 0);
+    cancel = false;
+    poll.start(20);
+    page_->onScreenshotDecode();
+    QVERIFY(QFile::exists(dir_ + "/cs.bmp"));
+    QVERIFY(!page_->picture().isEmpty());
+    QTRY_COMPARE(resultText(), QStringLiteral("解码信息 1 :\nHello qrtool 123\n"));
+    QCOMPARE(handed.size(), 1);
   }
 
  private:
-  void makePage(QStringList devices = {QStringLiteral("Camera 1"), QStringLiteral("Camera 2")}) {
+  FileFrameSource* makePage(QStringList devices = {QStringLiteral("Camera 1"), QStringLiteral("Camera 2")},
+                            QStringList frames = {}) {
     page_ = std::make_unique<DecodePage>(dir_);
-    page_->camera().setBackend(std::make_unique<FileFrameSource>(devices, QStringList{}, 0));
+    auto* source = new FileFrameSource(devices, frames, 0);
+    page_->camera().setBackend(std::unique_ptr<CameraBackend>(source));
     page_->ensureInitialised();
     for (QTimer* t : page_->findChildren<QTimer*>()) t->stop();  // the tests tick
+    return source;
   }
   template <typename T>
   T* control(const char* name) {

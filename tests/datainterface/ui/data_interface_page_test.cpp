@@ -41,6 +41,7 @@ class DataInterfacePageTest : public QObject {
     settings_.sendPort = 6000;
     settings_.repeatInterval = 5;
     open();
+    QCOMPARE(page_->title(), QStringLiteral("    数 据 接 口    "));
     QCOMPARE(address()->address(), shown);
     QCOMPARE(port()->text(), QStringLiteral("6000"));
     QCOMPARE(interval()->text(), QStringLiteral("5"));

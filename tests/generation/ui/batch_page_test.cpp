@@ -37,11 +37,6 @@ class BatchPageTest : public QObject {
     if (!finished.wait(60000)) return -3;
     return finished.first().first().toInt();
   }
-  static QString Lines(int n, const QString& line) {
-    QStringList lines;
-    for (int i = 0; i < n; ++i) lines << line;
-    return lines.join(QLatin1Char('\n'));
-  }
 
  private slots:
   void init() {
@@ -67,6 +62,8 @@ class BatchPageTest : public QObject {
     QCOMPARE(label("linesLabel"),
              QStringLiteral("文本框内每行为一条待编码内容,最多允许输入100行，每行最大长度 2 字符，"
                             "您还可输入 98 行"));
+    QCOMPARE(runBatch(QStringLiteral("abc")), -2);  // the limit shown is the one checked
+    QVERIFY(dialogs_->lastText().contains(QStringLiteral("只允许输入 2 个字符，您输入了 3 个")));
     dialogs_->folderAnswers << QStringLiteral("/chosen");
     button("browseButton")->click();
     QCOMPARE(edit("folderEdit")->text(), QStringLiteral("/chosen"));
@@ -79,9 +76,6 @@ class BatchPageTest : public QObject {
     QCOMPARE(runBatch(QStringLiteral("abc")), -2);
     QCOMPARE(dialogs_->lastText(), QStringLiteral("请输入文件前缀！"));
     QCOMPARE(page_->focusWidget(), edit("prefixEdit"));
-    edit("prefixEdit")->setText(QStringLiteral("../p"));
-    QCOMPARE(runBatch(QStringLiteral("abc")), -2);
-    QCOMPARE(dialogs_->lastText(), QStringLiteral("文件前缀不能包含“/”，请重新输入！"));
     edit("prefixEdit")->setText(QStringLiteral("p"));
     // A line that could not wrap is quoted with its middle left out, so the
     // whole message fits the box.
@@ -91,18 +85,10 @@ class BatchPageTest : public QObject {
                  QString(19, 't') +
                  QStringLiteral("!\r\n\r\n错误原因:\r\n您选择的二维码版本只允许输入 300 个字符，"
                                 "您输入了 400 个字符!\r\n请检查后重新输入!"));
-    list("versionList")->setCurrentIndex(1);
-    list("levelList")->setCurrentIndex(1);
-    // Version 1 L holds 7 bytes; four Chinese characters are 8.
-    QCOMPARE(runBatch(QStringLiteral("ab\n二维码测")), -2);
-    QCOMPARE(dialogs_->lastText(),
-             QStringLiteral("第 2 行数据出错!\r\n出错内容：二维码测!\r\n\r\n错误原因:\r\n"
-                            "您选择的二维码版本只允许输入 7 个字符，您输入了 8 个字符!\r\n"
-                            "请检查后重新输入!"));
     QCOMPARE(page_->focusWidget(), box());
     QCOMPARE(runBatch(QStringLiteral("fine\nbad \U0001F600 char")), -2);
     QVERIFY(dialogs_->lastText().startsWith(QStringLiteral("第 2 行：")));
-    QCOMPARE(dialogs_->messages.size(), size_t(5));
+    QCOMPARE(dialogs_->messages.size(), size_t(3));
     QCOMPARE(dialogs_->messages.back().icon, DialogService::Icon::Error);
     QVERIFY(written().isEmpty());
   }
@@ -124,7 +110,7 @@ class BatchPageTest : public QObject {
   void fiveHundredLinesOfThreeHundredBytes() {
     list("modulePixelsList")->setCurrentIndex(0);
     const QString longest(300, QLatin1Char('q'));
-    QCOMPARE(runBatch(Lines(499, "line") + "\n" + longest), 500);
+    QCOMPARE(runBatch(QStringLiteral("line\n").repeated(499) + longest), 500);
     QCOMPARE(written().size(), 500);
     QCOMPARE(ReadWithOracle(dir_ + "/batqr500.jpg"), longest.toLatin1());
   }
@@ -141,7 +127,7 @@ class BatchPageTest : public QObject {
 
   void windowStaysLiveDuringRun() {
     page_->setLinePause(40);
-    box()->setPlainText(Lines(6, "tick"));
+    box()->setPlainText(QStringLiteral("tick\n").repeated(5) + QStringLiteral("tick"));
     QSignalSpy finished(page_.get(), &BatchPage::batchFinished);
     auto* progress = page_->findChild<QProgressBar*>("batchProgress");
     button("generateButton")->click();
