@@ -13,10 +13,11 @@ namespace {
 
 using Grid = std::vector<uint8_t>;  // size x size, 0 light, 1 dark
 
-// Scoring matrix with every bit plane equal to `grid`.
-Grid AllPlanes(const Grid& grid) {
+// Scoring matrix whose plane 3 is `grid` and every other plane its inverse,
+// so that scoring the wrong plane shows.
+Grid Planes(const Grid& grid) {
   Grid out(grid.size());
-  for (size_t i = 0; i < grid.size(); ++i) out[i] = grid[i] ? 0xFF : 0x00;
+  for (size_t i = 0; i < grid.size(); ++i) out[i] = grid[i] ? 0x08 : 0xF7;
   return out;
 }
 
@@ -28,7 +29,7 @@ Grid Checkerboard(int size) {
   return g;
 }
 
-int Penalty(const Grid& grid, int size) { return qr_mask_penalty(AllPlanes(grid).data(), size, 3); }
+int Penalty(const Grid& grid, int size) { return qr_mask_penalty(Planes(grid).data(), size, 3); }
 
 // Runs of one colour and finder-like windows laid over a checkerboard (which
 // itself scores 0); a run is (row, column, length, vertical, dark). Lines are
