@@ -1,16 +1,23 @@
-// The about page and its link labels.
+// The about page and its link labels, and Qt's own dialog texts in Chinese
+// once the catalogue is installed.
+#include <QDialogButtonBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QtTest>
 
 #include "app/link_label.h"
 #include "app/qrtool_app.h"
+#include "app/qt_translation.h"
 #include "app/about_page.h"
 #include "tests/support/page_support.h"
 
 class AboutPageTest : public QObject {
   Q_OBJECT
  private slots:
-  void initTestCase() { QrToolApp::applyApplicationFont(); }
+  void initTestCase() {
+    QrToolApp::applyApplicationFont();
+    QVERIFY(InstallQtChineseTranslation(QCoreApplication::instance()));
+  }
 
   void init() {
     opened_.clear();
@@ -72,6 +79,15 @@ class AboutPageTest : public QObject {
     QCOMPARE(opened_, QList<QUrl>{QUrl(QStringLiteral("mailto:support@example.com"))});
   }
 
+  void standardButtonsReadInChinese() {
+    const struct { QDialogButtonBox::StandardButton button; const char* text; } rows[] = {
+        {QDialogButtonBox::Ok, "确定"}, {QDialogButtonBox::Cancel, "取消"},
+        {QDialogButtonBox::Yes, "是(&Y)"}, {QDialogButtonBox::No, "否(&N)"}};
+    for (const auto& r : rows) {
+      QDialogButtonBox box(r.button);
+      QCOMPARE(box.button(r.button)->text(), QString::fromUtf8(r.text));
+    }
+  }
  private:
   QList<QUrl> opened_;
 };
