@@ -190,7 +190,9 @@ TEST(ReaderLock, HeldByOneHolderADecodeElsewhereWaits) {
 
 
 int WriteBmp(const std::string& path, const BgrPicture& p) {
-  const BmpFields f{p.width, p.height, 1, 24, static_cast<uint32_t>(p.rows.size())};
+  // The defaults of planes and bits are those of a camera frame.
+  const BmpFields f{.width = p.width, .height = p.height,
+                    .imageSize = static_cast<uint32_t>(p.rows.size())};
   return WriteBmpFile(path.c_str(), f, nullptr, p.rows.data());
 }
 

@@ -43,7 +43,8 @@ TEST_F(CliDecodeTest, JsonEncodingsAndExitStatus) {
   // Nothing found: 1; unreadable input and bad usage: 2, with a message.
   std::vector<uint8_t> white(64 * 48, 255);
   BgrPicture blank = PictureFromGrey(white.data(), 64, 48);
-  const BmpFields fields{64, 48, 1, 24, static_cast<uint32_t>(blank.rows.size())};
+  const BmpFields fields{.width = 64, .height = 48,
+                         .imageSize = static_cast<uint32_t>(blank.rows.size())};
   ASSERT_EQ(WriteBmpFile((dir_ / "empty.bmp").c_str(), fields, nullptr, blank.rows.data()),
             kBmpWritten);
   std::ofstream(dir_ / "junk.png", std::ios::binary) << "\x89PNG\r\n\x1a\njunk";
