@@ -17,8 +17,7 @@ class StreamTest : public ::testing::Test {
 
   int Parse(CodeData* code, int version, const BitWriter& w) {
     std::vector<uint8_t> bytes = w.Bytes();
-    return qrread::ParseDataStream(code, pools_.get(), version, bytes.data(),
-                                   static_cast<int>(bytes.size()));
+    return qrread::ParseDataStream(code, pools_.get(), version, bytes.data(), int(bytes.size()));
   }
 
   // Parses a one-code stream and builds its text; "<fail>" when the parse fails.
@@ -27,12 +26,12 @@ class StreamTest : public ::testing::Test {
     code.version = static_cast<uint8_t>(version);
     if (Parse(&code, version, w) != 0) return "<fail>";
     qrread::SymbolSet results{};
+    pools_.pools.symbolsUsed = 0;  // every stream builds from a fresh symbol pool
     int added = qrread::BuildTexts(&code, 1, pools_.get(), &results);
     qrread::ReleaseCode(&code, pools_.get());
     if (added != 1 || results.head == nullptr) return "<none>";
     if (modifiers) *modifiers = results.head->modifiers;
-    return std::string(reinterpret_cast<const char*>(results.head->data),
-                       results.head->dataLength);
+    return std::string(reinterpret_cast<const char*>(results.head->data), results.head->dataLength);
   }
 
   void ExpectPoolsEmpty() {
@@ -41,64 +40,58 @@ class StreamTest : public ::testing::Test {
   }
 };
 
-TEST_F(StreamTest, NumericGroupsAndLimits) {
-  EXPECT_EQ(Text(1, BitWriter().Put(1, 4).Put(3, 10).Put(123, 10).Put(0, 4)), "123");
-  EXPECT_EQ(Text(1, BitWriter().Put(1, 4).Put(3, 10).Put(1000, 10).Put(0, 4)), "<fail>");
-  EXPECT_EQ(Text(1, BitWriter().Put(1, 4).Put(5, 10).Put(999, 10).Put(5, 7)), "99905");
-  EXPECT_EQ(Text(1, BitWriter().Put(1, 4).Put(2, 10).Put(100, 7)), "<fail>");
-  EXPECT_EQ(Text(1, BitWriter().Put(1, 4).Put(4, 10).Put(7, 10).Put(9, 4)), "0079");
-  EXPECT_EQ(Text(1, BitWriter().Put(1, 4).Put(1, 10).Put(10, 4)), "<fail>");
-  // The count needs more bits than are left.
-  EXPECT_EQ(Text(1, BitWriter().Put(1, 4).Put(6, 10).Put(123, 10)), "<fail>");
-  // Count widths: 12 bits from version 10, 14 from version 27.
-  EXPECT_EQ(Text(10, BitWriter().Put(1, 4).Put(1, 12).Put(4, 4)), "4");
-  EXPECT_EQ(Text(27, BitWriter().Put(1, 4).Put(1, 14).Put(4, 4)), "4");
-  ExpectPoolsEmpty();
-}
-
-TEST_F(StreamTest, AlphanumericPairsAndLimits) {
-  EXPECT_EQ(Text(1, BitWriter().Put(2, 4).Put(2, 9).Put(2024, 11)), "::");
-  EXPECT_EQ(Text(1, BitWriter().Put(2, 4).Put(2, 9).Put(2025, 11)), "<fail>");
-  EXPECT_EQ(Text(1, BitWriter().Put(2, 4).Put(3, 9).Put(10 * 45 + 11, 11).Put(36, 6)), "AB ");
-  EXPECT_EQ(Text(1, BitWriter().Put(2, 4).Put(1, 9).Put(45, 6)), "<fail>");
-  EXPECT_EQ(Text(10, BitWriter().Put(2, 4).Put(1, 11).Put(44, 6)), ":");
-  ExpectPoolsEmpty();
-}
-
-TEST_F(StreamTest, ByteCountWidthByVersion) {
-  const BitWriter v9 = BitWriter().Put(4, 4).Put(2, 8).Put('h', 8).Put('i', 8);
-  EXPECT_EQ(Text(9, v9), "hi");
-  EXPECT_EQ(Text(10, BitWriter().Put(4, 4).Put(2, 16).Put('h', 8).Put('i', 8)), "hi");
-  // Read with 8 bits at version 10 the same stream would mean 0 bytes, then junk.
-  EXPECT_NE(Text(10, v9), "hi");
-  EXPECT_EQ(Text(1, BitWriter().Put(4, 4).Put(3, 8).Put('a', 8)), "<fail>");
-  ExpectPoolsEmpty();
-}
-
-TEST_F(StreamTest, KanjiAndHanziValueMappings) {
-  EXPECT_EQ(Text(1, BitWriter().Put(8, 4).Put(2, 8).Put(0, 13).Put(0x1F00, 13)),
-            "\x81\x40\xEA\x80");
-  EXPECT_EQ(Text(1, BitWriter().Put(13, 4).Put(1, 4).Put(3, 8).Put(0, 13).Put(0x3BD, 13).Put(0x3C0, 13)),
-            "\xA1\xA1\xAA\xFE\xB0\xA1");
-  // Hanzi at version 10: 4-bit subset, then a 10-bit count.
-  EXPECT_EQ(Text(10, BitWriter().Put(13, 4).Put(1, 4).Put(1, 10).Put(0x3C0, 13)), "\xB0\xA1");
-  EXPECT_EQ(Text(10, BitWriter().Put(8, 4).Put(1, 10).Put(0, 13)), "\x81\x40");
-  EXPECT_EQ(Text(1, BitWriter().Put(13, 4).Put(1, 4).Put(2, 8).Put(0, 13)), "<fail>");
-  ExpectPoolsEmpty();
-}
-
-TEST_F(StreamTest, UnknownModesAndBadFieldsFail) {
+// Streams of one code and their texts, "<fail>" when the parse fails.
+TEST_F(StreamTest, SegmentsLimitsAndEndings) {
+  const struct {
+    int version;
+    BitWriter w;
+    std::string text;
+  } rows[] = {
+      {1, BitWriter().Put(1, 4).Put(3, 10).Put(123, 10).Put(0, 4), "123"},
+      {1, BitWriter().Put(1, 4).Put(3, 10).Put(1000, 10).Put(0, 4), "<fail>"},
+      {1, BitWriter().Put(1, 4).Put(5, 10).Put(999, 10).Put(5, 7), "99905"},
+      {1, BitWriter().Put(1, 4).Put(2, 10).Put(100, 7), "<fail>"},
+      {1, BitWriter().Put(1, 4).Put(4, 10).Put(7, 10).Put(9, 4), "0079"},
+      {1, BitWriter().Put(1, 4).Put(1, 10).Put(10, 4), "<fail>"},
+      {1, BitWriter().Put(1, 4).Put(6, 10).Put(123, 10), "<fail>"},  // more digits than bits
+      // Count widths: numeric 12 bits from version 10, 14 from version 27.
+      {10, BitWriter().Put(1, 4).Put(1, 12).Put(4, 4), "4"},
+      {27, BitWriter().Put(1, 4).Put(1, 14).Put(4, 4), "4"},
+      {1, BitWriter().Put(2, 4).Put(2, 9).Put(2024, 11), "::"},
+      {1, BitWriter().Put(2, 4).Put(2, 9).Put(2025, 11), "<fail>"},
+      {1, BitWriter().Put(2, 4).Put(3, 9).Put(10 * 45 + 11, 11).Put(36, 6), "AB "},
+      {1, BitWriter().Put(2, 4).Put(1, 9).Put(45, 6), "<fail>"},
+      {10, BitWriter().Put(2, 4).Put(1, 11).Put(44, 6), ":"},
+      // Byte counts of 8 bits up to version 9, 16 from 10: read with 8 bits
+      // at version 10 the first stream would mean 0 bytes, then junk.
+      {9, BitWriter().Put(4, 4).Put(2, 8).Put('h', 8).Put('i', 8), "hi"},
+      {10, BitWriter().Put(4, 4).Put(2, 8).Put('h', 8).Put('i', 8), "<fail>"},
+      {10, BitWriter().Put(4, 4).Put(2, 16).Put('h', 8).Put('i', 8), "hi"},
+      {1, BitWriter().Put(4, 4).Put(3, 8).Put('a', 8), "<fail>"},
+      // Kanji and Hanzi: 13 bits per character; Hanzi with a 4-bit subset.
+      {1, BitWriter().Put(8, 4).Put(2, 8).Put(0, 13).Put(0x1F00, 13), "\x81\x40\xEA\x80"},
+      {1, BitWriter().Put(13, 4).Put(1, 4).Put(3, 8).Put(0, 13).Put(0x3BD, 13).Put(0x3C0, 13),
+       "\xA1\xA1\xAA\xFE\xB0\xA1"},
+      {10, BitWriter().Put(13, 4).Put(1, 4).Put(1, 10).Put(0x3C0, 13), "\xB0\xA1"},
+      {10, BitWriter().Put(8, 4).Put(1, 10).Put(0, 13), "\x81\x40"},
+      {1, BitWriter().Put(13, 4).Put(1, 4).Put(2, 8).Put(0, 13), "<fail>"},
+      // ECI: one, two and three byte designators; a lead byte 111xxxxx fails.
+      {1, BitWriter().Put(7, 4).Put(26, 8).Put(4, 4).Put(1, 8).Put('x', 8), "x"},
+      {1, BitWriter().Put(7, 4).Put(0x81, 8).Put(0x23, 8).Put(4, 4).Put(1, 8).Put('x', 8), "x"},
+      {1, BitWriter().Put(7, 4).Put(0xC1, 8).Put(0x2345, 16).Put(4, 4).Put(1, 8).Put('x', 8), "x"},
+      {1, BitWriter().Put(7, 4).Put(0xE0, 8).Put(4, 4).Put(1, 8).Put('x', 8), "<fail>"},
+      // An application indicator cut off by the end of the data.
+      {1, BitWriter().Put(9, 4).Put(3, 4), "<fail>"},
+      // A terminator ends the data even with bits after it; fewer than 4 bits too.
+      {1, BitWriter().Put(4, 4).Put(1, 8).Put('a', 8).Put(0, 4).Put(6, 4), "a"},
+      {1, BitWriter().Put(1, 4).Put(2, 10).Put(42, 7).Put(7, 3), "42"},
+      {1, BitWriter(), ""},
+  };
+  for (const auto& r : rows) EXPECT_EQ(Text(r.version, r.w), r.text) << &r - rows;
   for (int mode : {6, 10, 11, 12, 14, 15}) {
     EXPECT_EQ(Text(1, BitWriter().Put(1, 4).Put(1, 10).Put(4, 4).Put(mode, 4).Put(0, 8)), "<fail>")
         << mode;
   }
-  // ECI: one, two and three byte designators; a lead byte 111xxxxx fails.
-  EXPECT_EQ(Text(1, BitWriter().Put(7, 4).Put(26, 8).Put(4, 4).Put(1, 8).Put('x', 8)), "x");
-  EXPECT_EQ(Text(1, BitWriter().Put(7, 4).Put(0x81, 8).Put(0x23, 8).Put(4, 4).Put(1, 8).Put('x', 8)),
-            "x");
-  EXPECT_EQ(Text(1, BitWriter().Put(7, 4).Put(0xC1, 8).Put(0x2345, 16).Put(4, 4).Put(1, 8).Put('x', 8)),
-            "x");
-  EXPECT_EQ(Text(1, BitWriter().Put(7, 4).Put(0xE0, 8).Put(4, 4).Put(1, 8).Put('x', 8)), "<fail>");
   // Application indicators outside 0..99, 165..190, 197..222 fail.
   for (int ai : {100, 164, 191, 196, 223, 255}) {
     EXPECT_EQ(Text(1, BitWriter().Put(9, 4).Put(ai, 8).Put(4, 4).Put(1, 8).Put('x', 8)), "<fail>")
@@ -107,41 +100,34 @@ TEST_F(StreamTest, UnknownModesAndBadFieldsFail) {
   ExpectPoolsEmpty();
 }
 
-TEST_F(StreamTest, EndOfData) {
-  // A terminator ends the data even with bits after it; fewer than 4 bits too.
-  EXPECT_EQ(Text(1, BitWriter().Put(4, 4).Put(1, 8).Put('a', 8).Put(0, 4).Put(6, 4)), "a");
-  EXPECT_EQ(Text(1, BitWriter().Put(1, 4).Put(2, 10).Put(42, 7).Put(7, 3)), "42");
-  EXPECT_EQ(Text(1, BitWriter()), "");
-}
-
-TEST_F(StreamTest, Fnc1SecondPositionPrefixesTheIndicator) {
-  uint32_t mod = 0;
-  BitWriter abc;
-  abc.Put(9, 4).Put(37, 8).Put(2, 4).Put(3, 9).Put(10 * 45 + 11, 11).Put(12, 6);
-  EXPECT_EQ(Text(1, abc, &mod), "37ABC");
-  EXPECT_EQ(mod, 2u);
-  EXPECT_EQ(Text(1, BitWriter().Put(9, 4).Put(165, 8).Put(4, 4).Put(1, 8).Put('z', 8)), "Az");
-  EXPECT_EQ(Text(1, BitWriter().Put(9, 4).Put(5, 8).Put(4, 4).Put(1, 8).Put('z', 8)), "05z");
-}
-
-TEST_F(StreamTest, Fnc1FirstPositionPercentEscapes) {
-  // 12%34%%5 in alphanumeric mode: 1 2 GS 3 4 % 5.
-  // Without FNC1 the same characters stay as they are.
-  const char* text = "12%34%%5";
-  auto value = [](char c) { return uint32_t(std::string(qrstd::kAlphanumericSet).find(c)); };
-  for (bool fnc1 : {true, false}) {
+// FNC1 in second position puts the application indicator (two digits, a
+// letter from 165 on) in front, modifier 2; in first position (modifier 1)
+// alphanumeric % is GS and %% is %, but byte data is never escaped.
+TEST_F(StreamTest, Fnc1PositionsAndPercentEscapes) {
+  auto alnum = [](BitWriter w, const std::string& text) {
+    auto value = [](char c) { return uint32_t(std::string(qrstd::kAlphanumericSet).find(c)); };
+    const size_t n = text.size();
+    w.Put(2, 4).Put(uint32_t(n), 9);
+    for (size_t i = 0; i < n; i += 2) w.Put(i + 1 < n ? value(text[i]) * 45 + value(text[i + 1]) : value(text[i]), i + 1 < n ? 11 : 6);
+    return w;
+  };
+  const struct {
     BitWriter w;
-    if (fnc1) w.Put(5, 4);
-    w.Put(2, 4).Put(8, 9);
-    for (int i = 0; i < 8; i += 2) w.Put(value(text[i]) * 45 + value(text[i + 1]), 11);
+    std::string text;
+    uint32_t modifiers;
+  } rows[] = {
+      {alnum(BitWriter().Put(9, 4).Put(37, 8), "ABC"), "37ABC", 2},
+      {BitWriter().Put(9, 4).Put(165, 8).Put(4, 4).Put(1, 8).Put('z', 8), "Az", 2},
+      {BitWriter().Put(9, 4).Put(5, 8).Put(4, 4).Put(1, 8).Put('z', 8), "05z", 2},
+      {alnum(BitWriter().Put(5, 4), "12%34%%5"), "12\x1D" "34%5", 1},
+      {alnum(BitWriter(), "12%34%%5"), "12%34%%5", 0},
+      {alnum(BitWriter().Put(5, 4), "%").Put(4, 4).Put(1, 8).Put('%', 8), "\x1D%", 1},
+  };
+  for (const auto& r : rows) {
     uint32_t mod = 9;
-    EXPECT_EQ(Text(1, w, &mod), fnc1 ? std::string("12\x1D" "34%5") : std::string(text));
-    EXPECT_EQ(mod, fnc1 ? 1u : 0u);
+    EXPECT_EQ(Text(1, r.w, &mod), r.text);
+    EXPECT_EQ(mod, r.modifiers) << r.text;
   }
-  // A trailing lone '%' is a GS too; byte data is never escaped.
-  BitWriter tail;
-  tail.Put(5, 4).Put(2, 4).Put(1, 9).Put(value('%'), 6).Put(4, 4).Put(1, 8).Put('%', 8);
-  EXPECT_EQ(Text(1, tail), "\x1D%");
 }
 
 TEST_F(StreamTest, PoolsLimitAndFailuresGiveEverythingBack) {
@@ -167,7 +153,6 @@ TEST_F(StreamTest, PoolsLimitAndFailuresGiveEverythingBack) {
   EXPECT_EQ(pools_.get()->segmentsInUse, 0u);
   qrread::ReleaseCode(&newer, pools_.get());
   ExpectPoolsEmpty();
-
 }
 
 // --- Text building over several codes --------------------------------------------
@@ -264,6 +249,12 @@ TEST(TextBuildTest, GroupsAndLimits) {
     for (auto* s : b.List()) texts.push_back(s->type == qrread::kSymbolPartial ? "<partial>" : b.Data(s));
     EXPECT_EQ(r.want, texts) << r.codes[0].data;
   }
+  // With the symbol pool used up, building stops without a symbol.
+  TextBuild b;
+  b.AddCode("x");
+  b.pools_.pools.symbolsUsed = qrread::kMaxSymbols;
+  EXPECT_LT(b.Build(), 0);
+  EXPECT_TRUE(b.List().empty());
 }
 
 }  // namespace

@@ -7,27 +7,17 @@
 
 #include "encoder/reed_solomon.h"
 #include "qrcore/qr_standard.h"
+#include "reader/arena.h"
 #include "reader/decode_stages.h"
 #include "reader/reader_types.h"
 
 namespace dectest {
 
-// The pools of one reader call, in ordinary memory.
+// The pools of one reader call, in an arena of their own.
 struct TestPools {
-  std::vector<qrread::ReaderSymbol> symbols{qrread::kMaxSymbols};
-  std::vector<qrread::SymbolSet> sets{qrread::kMaxSymbolSets};
-  std::vector<qrread::DataEntry> entries{qrread::kMaxEntries};
-  std::vector<uint8_t> segments =
-      std::vector<uint8_t>(qrread::kMaxSegmentBuffers * qrread::kSegmentBufferSize);
-  std::vector<uint8_t> text = std::vector<uint8_t>(qrread::kTextBufferSize);
-  qrread::ReaderPools pools{};
-  TestPools() {
-    pools.symbols = symbols.data();
-    pools.sets = sets.data();
-    pools.entries = entries.data();
-    pools.segmentBuffers = segments.data();
-    pools.textBuffer = text.data();
-  }
+  qrread::ReaderArena* arena = qrread::ArenaOpen();
+  qrread::ReaderPools& pools = arena->pools;
+  ~TestPools() { qrread::ArenaClose(arena); }
   qrread::ReaderPools* get() { return &pools; }
 };
 
@@ -74,23 +64,6 @@ inline void FlipModule(std::vector<uint32_t>* grid, int n, int row, int col) {
   (*grid)[row * qrread::GridStride(n) + col / 32] ^= 1u << (col % 32);
 }
 
-// The two format copies as the locating half samples them (bit b = format bit
-// b, dark = 1).
-inline void FormatCopies(const std::vector<uint32_t>& g, int n, uint32_t* copy1, uint32_t* copy2) {
-  uint32_t a = 0, b = 0;
-  int bit = 0;
-  for (int v = 0; v <= 8; ++v) {
-    if (v != 6) a |= static_cast<uint32_t>(Module(g, n, v, 8)) << bit++;
-  }
-  for (int u = 7; u >= 0; --u) {
-    if (u != 6) a |= static_cast<uint32_t>(Module(g, n, 8, u)) << bit++;
-  }
-  for (int i = 0; i < 8; ++i) b |= static_cast<uint32_t>(Module(g, n, 8, n - 1 - i)) << i;
-  for (int i = 0; i < 7; ++i) b |= static_cast<uint32_t>(Module(g, n, n - 7 + i, 8)) << (8 + i);
-  *copy1 = a;
-  *copy2 = b;
-}
-
 // Modules (row, col) of data codeword k in placement order, most significant
 // bit first: a plain walk written independently of the reader's.
 inline std::vector<std::pair<int, int>> CodewordModules(int version, int k) {
@@ -98,28 +71,19 @@ inline std::vector<std::pair<int, int>> CodewordModules(int version, int k) {
   std::vector<uint32_t> mask(static_cast<size_t>(n * qrread::GridStride(n)));
   qrread::BuildFunctionMask(version, mask.data());
   std::vector<std::pair<int, int>> order;
-  int col = n - 1;
-  bool up = true;
-  while (col > 0) {
+  for (int col = n - 1, up = 1; col > 0; col -= 2, up = !up) {
     if (col == 6) --col;
-    for (int i = 0; i < n; ++i) {
-      int row = up ? n - 1 - i : i;
-      for (int c : {col, col - 1}) {
+    for (int i = 0, row = up ? n - 1 : 0; i < n; ++i, row += up ? -1 : 1)
+      for (int c : {col, col - 1})
         if (!Module(mask, n, row, c)) order.emplace_back(row, c);
-      }
-    }
-    up = !up;
-    col -= 2;
   }
   return {order.begin() + 8 * k, order.begin() + 8 * k + 8};
 }
 
-// Decoded bytes of one code through DecodeSampledCode and BuildTexts; the
-// status of DecodeSampledCode in *status.
+// Decoded bytes of one code through DecodeSampledCode and BuildTexts, with
+// the status of DecodeSampledCode.
 struct Decoded {
-  int status = 0;
-  int version = 0;
-  int level = 0;
+  int status = 0, version = 0, level = 0;
   std::string text;
 };
 

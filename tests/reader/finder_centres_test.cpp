@@ -4,9 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "reader/arena.h"
 #include "reader/finder_centres.h"
-#include "reader/reader_entry.h"
 #include "geom_render.h"
 
 namespace qrread {
@@ -21,12 +19,8 @@ TEST(FinderCentresTest, SortedByEdgePointsThenRowThenColumn) {
   g.Finder(20, 200, 4);   // large: most points
   g.Finder(250, 30, 2);
   g.Finder(30, 30, 2);    // same size and row as the one above, left of it
-  ReaderArena* arena = ArenaOpen();
-  ASSERT_NE(nullptr, arena);
-  arena->image.width = g.width;
-  arena->image.height = g.height;
-  arena->image.pixels = g.px.data();
-  ScanImage(arena);
+  const geomtest::ScanTestPicture scan(g);
+  ReaderArena* arena = scan.arena;
   const FinderCentre* c = arena->centres;
   ASSERT_EQ(3, LocateCentres(arena->lines[0], arena->sink.count[0], arena->lines[1],
                              arena->sink.count[1], arena->binary, arena->centres,
@@ -40,7 +34,6 @@ TEST(FinderCentresTest, SortedByEdgePointsThenRowThenColumn) {
       EXPECT_LT(std::abs(c[i].edgePts[k].pos[0] - c[i].pos[0]), 4 * 4 * 4);
     }
   }
-  ArenaClose(arena);
 }
 
 // Horizontal lines through a 3-pixel-module finder, rows y0 .. y0 + n - 1.

@@ -13,10 +13,6 @@ using geomtest::Read;
 using geomtest::Render;
 using geomtest::RenderOptions;
 
-}  // namespace
-
-namespace {
-
 struct Variant {
   const char* name;
   double modulePx, angle, perspective, noise;
@@ -61,9 +57,7 @@ std::string RoundTrip(int version, int level, const Variant& var) {
   o.seed = uint32_t(version * 31 + level);
   auto r = Read(Render(m, o));
   if (r.count != 1) return "found " + std::to_string(r.count);
-  if (r.texts[0] != text) return "wrong text";
-  if (r.versions[0] != version || r.levels[0] != m.level) return "wrong version or level";
-  return "";
+  return r.texts[0] != text ? "wrong text" : r.versions[0] != version || r.levels[0] != m.level ? "wrong version or level" : "";
 }
 
 TEST(GeomRoundTrip, EveryVersionAndLevelUnderTheTransforms) {

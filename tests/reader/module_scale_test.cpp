@@ -39,15 +39,11 @@ struct LineCounts {
 
 LineCounts ScanCounts(const Grey& g) {
   LineCounts c;
-  qrread::ReaderArena* arena = qrread::ArenaOpen();
-  arena->image.width = g.width;
-  arena->image.height = g.height;
-  arena->image.pixels = g.px.data();
-  qrread::ScanImage(arena);
+  const geomtest::ScanTestPicture scan(g);
+  const qrread::ReaderArena* arena = scan.arena;
   c.horizontal = arena->sink.count[0];
   c.vertical = arena->sink.count[1];
   c.verticalBehindHorizontal = arena->lines[1] == arena->lines[0] + c.horizontal;
-  qrread::ArenaClose(arena);
   return c;
 }
 

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -60,23 +59,6 @@ TEST(RoundTripTest, HatchedModulesReadThroughTheHalfSizeCopy) {
   }
 }
 
-TEST(RoundTripTest, TwoCodesTwoRecordsAndMaxResultsOne) {
-  Grey g(640, 300);
-  ASSERT_GT(DrawCode(&g, "left code", 30, 40, 5, 2, 1), 0);
-  ASSERT_GT(DrawCode(&g, "right code", 360, 60, 5, 2, 1), 0);
-  const auto all = Read(g);
-  ASSERT_EQ(2, all.count);
-  EXPECT_NE(all.texts[0], all.texts[1]);
-  for (const auto& t : all.texts) EXPECT_TRUE(t == "left code" || t == "right code");
-  // Only the head of the list is written, in a record of its own.
-  std::vector<DecodeResult> one(2);
-  std::memset(one.data(), 0x5A, sizeof(DecodeResult) * 2);
-  ASSERT_EQ(1, qr_read_symbols(g.px.data(), g.width, g.height, one.data(), 1));
-  EXPECT_EQ(all.texts[0], std::string(reinterpret_cast<const char*>(one[0].data), one[0].length));
-  EXPECT_EQ(0x5A, one[1].data[0]);
-  EXPECT_EQ(all.texts, Read(g).texts);  // same picture, same answer
-}
-
 TEST(RoundTripTest, AtMostSixteenCodesPerPicture) {
   // 20 codes of version 1 at 4 px per module, 5 x 4 on the largest picture.
   Grey g(1280, 1024);
@@ -90,8 +72,7 @@ TEST(RoundTripTest, AtMostSixteenCodesPerPicture) {
     for (int j = i + 1; j < 16; ++j) EXPECT_NE(r.texts[i], r.texts[j]);
   // The front end's eight records are the first eight of the same list.
   const auto eight = Read(g, 8);
-  ASSERT_EQ(8, eight.count);
-  EXPECT_TRUE(std::equal(eight.texts.begin(), eight.texts.end(), r.texts.begin()));
+  EXPECT_EQ(eight.texts, std::vector<std::string>(r.texts.begin(), r.texts.begin() + 8));
 }
 
 }  // namespace

@@ -25,9 +25,7 @@ std::vector<DecodeResult> FreshRecords(int n) {
 
 bool Untouched(const DecodeResult& r) {
   const auto* b = reinterpret_cast<const uint8_t*>(&r);
-  for (size_t i = 0; i < sizeof(r); ++i)
-    if (b[i] != kUntouched) return false;
-  return true;
+  return std::all_of(b, b + sizeof(r), [](uint8_t v) { return v == kUntouched; });
 }
 
 TEST(ReadSymbolsTest, SizeLimitsAndBadArguments) {
@@ -73,10 +71,6 @@ struct TestPools : dectest::TestPools {
   }
 };
 
-std::string Text(const DecodeResult& r) {
-  return std::string(reinterpret_cast<const char*>(r.data), r.length);
-}
-
 // The first added comes first, then the others newest first; partial
 // symbols ("" below) are passed over and take no record.
 TEST(WriteRecordsTest, OrderLimitAndPartialSymbols) {
@@ -100,7 +94,7 @@ TEST(WriteRecordsTest, OrderLimitAndPartialSymbols) {
     auto records = FreshRecords(6);
     ASSERT_EQ(int(r.want.size()), WriteRecords(set, records.data(), r.max));
     for (size_t i = 0; i < r.want.size(); ++i) {
-      EXPECT_EQ(r.want[i], Text(records[i]));
+      EXPECT_EQ(r.want[i], std::string(reinterpret_cast<const char*>(records[i].data), records[i].length));
       const int at = int(std::find(r.added.begin(), r.added.end(), r.want[i]) - r.added.begin());
       EXPECT_EQ(64u, records[i].type);
       EXPECT_EQ(at + 1, records[i].version);
