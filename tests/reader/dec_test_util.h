@@ -22,26 +22,16 @@ struct TestPools {
 };
 
 // Builds a data stream bit by bit, most significant bit first.
-class BitWriter {
- public:
+struct BitWriter {
+  std::vector<uint8_t> bytes;
+  int used = 0;
   BitWriter& Put(uint32_t value, int bits) {
-    for (int i = bits - 1; i >= 0; --i) {
-      if (used_ % 8 == 0) bytes_.push_back(0);
-      if ((value >> i) & 1) bytes_.back() |= static_cast<uint8_t>(0x80 >> (used_ % 8));
-      ++used_;
+    for (int i = bits - 1; i >= 0; --i, ++used) {
+      if (used % 8 == 0) bytes.push_back(0);
+      if ((value >> i) & 1) bytes.back() |= static_cast<uint8_t>(0x80 >> (used % 8));
     }
     return *this;
   }
-  // Pads with zero bytes to `count` codewords.
-  std::vector<uint8_t> Bytes(size_t count = 0) const {
-    std::vector<uint8_t> b = bytes_;
-    if (b.size() < count) b.resize(count, 0);
-    return b;
-  }
-
- private:
-  std::vector<uint8_t> bytes_;
-  int used_ = 0;
 };
 
 // Appends `parity` EC codewords to `data`, made by the encoder's coder: the

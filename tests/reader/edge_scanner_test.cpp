@@ -22,16 +22,6 @@ int PushAll(WidthDecoder* d, const std::vector<uint32_t>& widths) {
   return hit;
 }
 
-TEST(FinderLineTest, OneOneThreeOneOnePassesAndOffsetsPointAtModules) {
-  WidthDecoder d{};
-  // light lead-in, dark 1, light 1, dark 3, light 1, dark 1, light (newest).
-  EXPECT_EQ(1, PushAll(&d, {320, 32, 32, 96, 32, 32, 64}));
-  EXPECT_EQ(64u + 16u, d.trail);  // centre of the last dark module
-  EXPECT_EQ(64u + 32u + 32u, d.end);
-  EXPECT_EQ(d.end + 96u, d.start);
-  EXPECT_EQ(d.start + 32u + 16u, d.lead);
-}
-
 // Widths oldest first (a light lead-in, then dark, light, ...), and what the
 // newest push returns: 1 a dark-led pattern, 2 a light-led one.
 TEST(FinderLineTest, RatiosScalesAndEndings) {
@@ -71,19 +61,14 @@ struct LineScan {
     EdgeScannerInit(&scanner, &sink);
     EdgeScannerNewLine(&scanner);
   }
-
-  void Run(const std::vector<uint8_t>& px, bool backward, int vertical = 0, int index = 0,
-           bool flush = true) {
+  void Run(const std::vector<uint8_t>& px, bool backward, int vertical = 0, int index = 0, bool flush = true) {
     const int n = static_cast<int>(px.size());
     sink.vertical = vertical;
     sink.lineIndex = index;
     sink.lineStart = backward ? n : 0;
     sink.direction = backward ? -1 : 1;
     for (int i = 0; i < n; ++i) EdgeScannerPixel(&scanner, px[backward ? n - 1 - i : i]);
-    if (flush) {
-      EdgeScannerFlush(&scanner);
-      EdgeScannerFlush(&scanner);
-    }
+    for (int k = 0; k < 2 && flush; ++k) EdgeScannerFlush(&scanner);
   }
 };
 
