@@ -63,6 +63,25 @@ TEST(RoundTripTest, HatchedModulesReadThroughTheHalfSizeCopy) {
   }
 }
 
+// Either format copy painted over (light): the other alone gives the format.
+TEST(RoundTripTest, EitherFormatCopyAlone) {
+  const int m = 4, n = 21, x = 40, y = 40;
+  for (int copy = 0; copy < 2; ++copy) {
+    Grey g(200, 200);
+    ASSERT_EQ(n, DrawCode(&g, "format copy", x, y, m, 1, 1));
+    if (copy == 0) {
+      g.Fill(x + 8 * m, y, m, 9 * m, 230);
+      g.Fill(x, y + 8 * m, 8 * m, m, 230);
+    } else {
+      g.Fill(x + (n - 8) * m, y + 8 * m, 8 * m, m, 230);
+      g.Fill(x + 8 * m, y + (n - 7) * m, m, 7 * m, 230);
+    }
+    const auto r = Read(g);
+    ASSERT_EQ(1, r.count) << copy;
+    EXPECT_EQ("format copy", r.texts[0]);
+  }
+}
+
 TEST(RoundTripTest, AtMostSixteenCodesPerPicture) {
   // 20 codes of version 1 at 4 px per module, 5 x 4 on the largest picture.
   Grey g(1280, 1024);
