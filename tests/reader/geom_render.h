@@ -18,8 +18,7 @@
 namespace geomtest {
 
 struct Grey {
-  int width = 0;
-  int height = 0;
+  int width = 0, height = 0;
   std::vector<uint8_t> px;
   Grey() = default;
   Grey(int w, int h, uint8_t fill = 230) : width(w), height(h), px(size_t(w) * h, fill) {}
@@ -48,9 +47,7 @@ struct ScanTestPicture {
 
 // A module matrix: side n, dark[r * n + c].
 struct Modules {
-  int n = 0;
-  int version = 0;
-  int level = 0;  // 0 L .. 3 H
+  int n = 0, version = 0, level = 0;  // level 0 L .. 3 H
   std::vector<uint8_t> dark;
   bool at(int r, int c) const { return dark[size_t(r) * n + c] != 0; }
 };
@@ -60,7 +57,6 @@ struct Modules {
 inline Modules Encode(const std::string& text, int version, int level) {
   Modules m;
   QrSymbol* s = qr_create_symbol();
-  if (s == nullptr) return m;
   s->symbology = QR_SYMBOLOGY_QRCODE;
   s->ecLevel = level + 1;
   s->version = version;
@@ -167,9 +163,8 @@ inline ReadResult Read(const Grey& g, int maxResults = 8) {
 // Deterministic text of `len` bytes drawn from `alphabet`.
 inline std::string Text(size_t len, uint32_t seed, const char* alphabet) {
   std::mt19937 rng(seed);
-  size_t k = std::strlen(alphabet);
-  std::string s;
-  for (size_t i = 0; i < len; i++) s += alphabet[rng() % k];
+  std::string s(len, ' ');
+  for (char& c : s) c = alphabet[rng() % std::strlen(alphabet)];
   return s;
 }
 
