@@ -9,6 +9,7 @@
 #include "reader/finder_centres.h"
 #include "reader/isaac.h"
 #include "reader/locate.h"
+#include "reader/locate_scratch.h"
 #include "reader/qr_reader.h"
 #include "reader/reader_entry.h"
 #include "reader/scan_strip.h"
@@ -256,6 +257,7 @@ void InitLocateContext(ReaderArena* arena, LocateContext* ctx) {
   ctx->codes = arena->codes;
   ctx->rng = arena->rng;
   ctx->scratch = arena->scratch;
+  ctx->scratch->probes = 0;
   ctx->columnSums = arena->columnSums;
 }
 
