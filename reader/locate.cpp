@@ -473,21 +473,26 @@ int64_t WorkBudget(int32_t width, int32_t height) {
   return budget > kMinWorkBudget ? budget : kMinWorkBudget;
 }
 
-void SearchCodes(LocateContext* ctx, FinderCentre* centres, int32_t count) {
-  if (count < 3) return;
-  if (ctx->invert != 0) {
-    // Inside a code already read, light-led patterns are its own modules.
-    for (int32_t i = 0; i < ctx->codeCount; i++) {
-      int32_t corners[4][2];
-      for (int k = 0; k < 4; k++) {
-        corners[k][0] = ctx->codes[i].corners[k][0] * 4;
-        corners[k][1] = ctx->codes[i].corners[k][1] * 4;
-      }
-      for (int32_t m = 0; m < count; m++) {
-        if (InsideOutline(corners, centres[m].pos)) centres[m].found = kMarked;
-      }
+int32_t MarkCentresInsideCodes(const LocateContext& ctx, FinderCentre* centres, int32_t count) {
+  for (int32_t i = 0; i < ctx.codeCount; i++) {
+    int32_t corners[4][2];
+    for (int k = 0; k < 4; k++) {
+      corners[k][0] = ctx.codes[i].corners[k][0] * 4;
+      corners[k][1] = ctx.codes[i].corners[k][1] * 4;
+    }
+    for (int32_t m = 0; m < count; m++) {
+      if (InsideOutline(corners, centres[m].pos)) centres[m].found = kMarked;
     }
   }
+  int32_t free = 0;
+  for (int32_t m = 0; m < count; m++) free += centres[m].found == kFree;
+  return free;
+}
+
+void SearchCodes(LocateContext* ctx, FinderCentre* centres, int32_t count) {
+  if (count < 3) return;
+  // Inside a code already read, light-led patterns are its own modules.
+  if (ctx->invert != 0) MarkCentresInsideCodes(*ctx, centres, count);
   TripleSearch(ctx, centres, count, kFree, true);
 }
 
