@@ -23,23 +23,6 @@ uint32_t SampleAt(const Neighbourhood& nb, const int32_t off[2], const BinaryIma
 
 int Differing(uint32_t bits) { return std::popcount(bits ^ kAlignmentPattern); }
 
-// Differing(SampleAt(...)), except that it stops at `limit` differing
-// modules: a position no better than the best so far needs no full sample.
-// `*bits` is the whole sample only when the result is below `limit`.
-int DifferingBelow(const Neighbourhood& nb, const int32_t off[2], const BinaryImage& im, int limit,
-                   uint32_t* bits) {
-  uint32_t b = 0;
-  int differing = 0;
-  for (int k = 0; k < 25; k++) {
-    const uint32_t dark = uint32_t(PixelDark(im, nb.pos[k][0] + off[0], nb.pos[k][1] + off[1]));
-    b |= dark << k;
-    differing += int(dark != ((kAlignmentPattern >> k) & 1));
-    if (differing >= limit) return limit;
-  }
-  *bits = b;
-  return differing;
-}
-
 // One refinement line: end modules, and the modules that must be dark and
 // light in the best match for the line to be used.
 struct RefineLine {
@@ -149,9 +132,9 @@ int FindAlignment(const ProjMap& cell, int32_t u, int32_t v, int32_t radius,
         int32_t p[2];
         ProjMapProject(cell, cu + du, cv + dv, p);
         int32_t off[2] = {p[0] - c0[0], p[1] - c0[1]};
-        uint32_t bits = 0;
+        uint32_t bits = SampleAt(nb, off, im);
         positions++;
-        int d = DifferingBelow(nb, off, im, best, &bits);
+        int d = Differing(bits);
         if (d < best) {
           best = d;
           bestBits = bits;
