@@ -179,6 +179,21 @@ TEST(GeomSearch, FailureBudgetEndsTheSearch) {
   }
 }
 
+// Twenty finder-like centres in an empty picture: up to 3,400 rotations
+// would each fit an outline and search an alignment pattern (27,000 probes
+// each). The call stops within one rotation of its work budget instead.
+TEST(GeomSearch, WorkBudgetEndsTheSearch) {
+  Grey g(240, 240, 255);
+  Centres cs;
+  for (int i = 0; i < 20; i++) cs.Add(30 + 45 * (i % 5) + 3 * (i / 5), 30 + 55 * (i / 5), 2);
+  Harness h(g);
+  SearchCodes(h.ctx(), cs.Finish(), 20);
+  EXPECT_EQ(h.ctx()->codeCount, 0);
+  const int64_t budget = WorkBudget(240, 240);
+  EXPECT_GT(h.scratch()->probes, budget);
+  EXPECT_LT(h.scratch()->probes, budget + 40000);
+}
+
 TEST(GeomSearch, NestedCodeFoundWithTheOuterOne) {
   auto outer = geomtest::Encode("the outer code holds another one", 7, 3);
   ASSERT_EQ(outer.n, 45);
