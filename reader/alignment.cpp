@@ -105,7 +105,7 @@ void Refine(const Neighbourhood& nb, const int32_t centre[2], const int32_t off[
 }  // namespace
 
 int FindAlignment(const ProjMap& cell, int32_t u, int32_t v, int32_t radius,
-                  const BinaryImage& im, int32_t out[2]) {
+                  const BinaryImage& im, int32_t out[2], int64_t* probes) {
   Neighbourhood nb;
   int32_t cu = ModuleCentre(u), cv = ModuleCentre(v);
   int32_t c0[2];
@@ -117,6 +117,7 @@ int FindAlignment(const ProjMap& cell, int32_t u, int32_t v, int32_t radius,
   int32_t bestOff[2] = {0, 0};
   uint32_t bestBits = SampleAt(nb, bestOff, im);
   int best = Differing(bestBits);
+  int32_t positions = 1;
   // Square spiral, one ring of quarter-module steps at a time.
   for (int32_t k = 1; k <= 4 * radius && best > 0; k++) {
     for (int side = 0; side < 4 && best > 0; side++) {
@@ -132,6 +133,7 @@ int FindAlignment(const ProjMap& cell, int32_t u, int32_t v, int32_t radius,
         ProjMapProject(cell, cu + du, cv + dv, p);
         int32_t off[2] = {p[0] - c0[0], p[1] - c0[1]};
         uint32_t bits = SampleAt(nb, off, im);
+        positions++;
         int d = Differing(bits);
         if (d < best) {
           best = d;
@@ -142,6 +144,7 @@ int FindAlignment(const ProjMap& cell, int32_t u, int32_t v, int32_t radius,
       }
     }
   }
+  if (probes != nullptr) *probes += 25 * int64_t(positions);
   if (best > kMaxDifferingModules) return -1;
   int32_t centre[2] = {c0[0] + bestOff[0], c0[1] + bestOff[1]};
   int32_t delta[2];

@@ -18,8 +18,9 @@ constexpr uint32_t kAlignmentPattern = 0x1F8D63F;
 // (u, v), within `radius` modules (searched in quarter-module steps on a square
 // spiral), then refines the centre along the pattern's lines. Returns 0 and
 // the centre in quarter pixels, or -1 when the best match differs from the
-// pattern in more than 6 modules.
+// pattern in more than 6 modules. Adds the pixels tested to `*probes` when
+// given.
 int FindAlignment(const ProjMap& cell, int32_t u, int32_t v, int32_t radius,
-                  const BinaryImage& im, int32_t out[2]);
+                  const BinaryImage& im, int32_t out[2], int64_t* probes = nullptr);
 
 }  // namespace qrread

@@ -146,9 +146,11 @@ int StartWalk(Walk* w, WalkPoint* storage, const FinderRole& f, int edgeClass, i
   return 0;
 }
 
-void RunWalks(Walk* right, Walk* bottom, const FinderRole& ur, const FinderRole& dl,
-              const AffineMap& aff, const BinaryImage& im) {
-  for (int iter = 0; iter < 4 * kWalkPointCapacity; iter++) {
+// Returns the steps taken.
+int RunWalks(Walk* right, Walk* bottom, const FinderRole& ur, const FinderRole& dl,
+             const AffineMap& aff, const BinaryImage& im) {
+  int iter = 0;
+  for (; iter < 4 * kWalkPointCapacity; iter++) {
     if (!right->done) {
       int32_t limit = bottom->pos[1];
       int32_t mid = (dl.o[1] + bottom->pos[1]) >> 1;
@@ -164,13 +166,14 @@ void RunWalks(Walk* right, Walk* bottom, const FinderRole& ur, const FinderRole&
     // A walk that has drifted out of any sensible domain range is over.
     if (Abs64(right->pos[0]) > kWalkLimit || Abs64(right->pos[1]) > kWalkLimit) right->done = true;
     if (Abs64(bottom->pos[0]) > kWalkLimit || Abs64(bottom->pos[1]) > kWalkLimit) bottom->done = true;
-    if (right->done && bottom->done) return;
+    if (right->done && bottom->done) return iter;
     if (!right->done && (bottom->done || right->pos[1] < bottom->pos[0])) {
       StepWalk(right, aff, im);
     } else {
       StepWalk(bottom, aff, im);
     }
   }
+  return iter;
 }
 
 // The final line of a walked edge: fitted to its points, or with fewer than
@@ -198,7 +201,7 @@ int FinishLine(const Walk& w, const FinderRole& f, const AffineMap& aff, EdgeLin
 // extrapolation through the alignment pattern, when one is found. -1 when the
 // extrapolation has no finite answer.
 int UseAlignmentCorner(const FinderRole& ur, const FinderRole& dl, const BinaryImage& im,
-                       int32_t corners[4][2]) {
+                       int32_t corners[4][2], int64_t* probes) {
   int32_t s = ur.eversion[0] + ur.eversion[1] + dl.eversion[0] + dl.eversion[1];
   if (s <= 4) return 0;
   int32_t n = 17 + s;
@@ -207,7 +210,7 @@ int UseAlignmentCorner(const FinderRole& ur, const FinderRole& dl, const BinaryI
   ProjMap cell;
   if (ProjMapFromQuads(&cell, src, corners) < 0) return 0;
   int32_t found[2];
-  if (FindAlignment(cell, n - 7, n - 7, kAlignmentRadius, im, found) < 0) return 0;
+  if (FindAlignment(cell, n - 7, n - 7, kAlignmentRadius, im, found, probes) < 0) return 0;
   int32_t dr[2];
   if (ExtrapolateCorner(corners[0], corners[1], corners[2], found, n, dr) < 0) return -1;
   if (CornerInBounds(dr, im.width, im.height)) {
@@ -253,7 +256,8 @@ int FitHomography(FinderRole* ul, FinderRole* ur, FinderRole* dl, const AffineMa
   Walk right, bottom;
   if (StartWalk(&right, scratch->rightEdge, *ur, 1, 1, *ul, *dl, aff) < 0) return -1;
   if (StartWalk(&bottom, scratch->bottomEdge, *dl, 3, 0, *ul, *ur, aff) < 0) return -1;
-  RunWalks(&right, &bottom, *ur, *dl, aff, im);
+  // A step tests about four pixels.
+  scratch->probes += 4 * int64_t(RunWalks(&right, &bottom, *ur, *dl, aff, im));
 
   EdgeLine rightLine, bottomLine;
   if (FinishLine(right, *ur, aff, &rightLine) < 0) return -1;
@@ -268,7 +272,7 @@ int FitHomography(FinderRole* ul, FinderRole* ur, FinderRole* dl, const AffineMa
   for (int k = 0; k < 4; k++) {
     if (!CornerInBounds(c[k], im.width, im.height)) return -1;
   }
-  if (UseAlignmentCorner(*ur, *dl, im, c) < 0) return -1;
+  if (UseAlignmentCorner(*ur, *dl, im, c, &scratch->probes) < 0) return -1;
   return ProjMapFromSquare(&out->hom, kHomographyBits, c);
 }
 

@@ -20,6 +20,10 @@ constexpr int kMinFailureBudget = 8192;
 constexpr int kRetryAttempts = 4;
 constexpr int kVersionSlack = 3;
 constexpr int kMaxRetriedTriples = 16;  // per call, for each kind of retry
+// Real pictures are read within a few probes per pixel, a million at most;
+// junk of 100 x 100 pixels took over 100 million.
+constexpr int64_t kMinWorkBudget = int64_t(1) << 20;
+constexpr int64_t kWorkPerPixel = 32;
 constexpr int32_t kFree = 0, kMarked = 1, kInside = 2;
 
 enum class Outcome {
@@ -141,8 +145,15 @@ int VersionStage(LocateContext* ctx, const BinaryImage& im, Rotation* rot, int* 
   return version;
 }
 
+bool BudgetSpent(const LocateContext& ctx) {
+  return ctx.scratch->probes > WorkBudget(ctx.width, ctx.height);
+}
+
 // One rotation from the affine stage to the decode.
 Outcome RunRotation(LocateContext* ctx, Rotation* rot, CodeData* code) {
+  if (BudgetSpent(*ctx)) return Outcome::kRejected;
+  // Both stages below place every edge point of the three finders.
+  for (const FinderRole& f : rot->roles) ctx->scratch->probes += 2 * int64_t(f.centre->nedgePts);
   BinaryImage im{ctx->binary, ctx->width, ctx->height};
   int affine = AffineStage(*ctx, rot);
   if (affine < 0) return affine == -2 ? Outcome::kApart : Outcome::kRejected;
@@ -421,6 +432,7 @@ bool TripleSearch(LocateContext* ctx, FinderCentre* c, int32_t n, int32_t select
       if (c[j].found != select) continue;
       for (int32_t k = j + 1; k < n && c[i].found == select; k++) {
         if (c[k].found != select) continue;
+        if (BudgetSpent(*ctx)) return false;
         CodeData code{};
         if (ConfigurationTest(ctx, &c[i], &c[j], &c[k], &code) < 0) {
           if (++failures > budget) return false;
@@ -456,21 +468,31 @@ bool TripleSearch(LocateContext* ctx, FinderCentre* c, int32_t n, int32_t select
 
 }  // namespace
 
-void SearchCodes(LocateContext* ctx, FinderCentre* centres, int32_t count) {
-  if (count < 3) return;
-  if (ctx->invert != 0) {
-    // Inside a code already read, light-led patterns are its own modules.
-    for (int32_t i = 0; i < ctx->codeCount; i++) {
-      int32_t corners[4][2];
-      for (int k = 0; k < 4; k++) {
-        corners[k][0] = ctx->codes[i].corners[k][0] * 4;
-        corners[k][1] = ctx->codes[i].corners[k][1] * 4;
-      }
-      for (int32_t m = 0; m < count; m++) {
-        if (InsideOutline(corners, centres[m].pos)) centres[m].found = kMarked;
-      }
+int64_t WorkBudget(int32_t width, int32_t height) {
+  const int64_t budget = kWorkPerPixel * width * height;
+  return budget > kMinWorkBudget ? budget : kMinWorkBudget;
+}
+
+int32_t MarkCentresInsideCodes(const LocateContext& ctx, FinderCentre* centres, int32_t count) {
+  for (int32_t i = 0; i < ctx.codeCount; i++) {
+    int32_t corners[4][2];
+    for (int k = 0; k < 4; k++) {
+      corners[k][0] = ctx.codes[i].corners[k][0] * 4;
+      corners[k][1] = ctx.codes[i].corners[k][1] * 4;
+    }
+    for (int32_t m = 0; m < count; m++) {
+      if (InsideOutline(corners, centres[m].pos)) centres[m].found = kMarked;
     }
   }
+  int32_t free = 0;
+  for (int32_t m = 0; m < count; m++) free += centres[m].found == kFree;
+  return free;
+}
+
+void SearchCodes(LocateContext* ctx, FinderCentre* centres, int32_t count) {
+  if (count < 3) return;
+  // Inside a code already read, light-led patterns are its own modules.
+  if (ctx->invert != 0) MarkCentresInsideCodes(*ctx, centres, count);
   TripleSearch(ctx, centres, count, kFree, true);
 }
 

@@ -41,4 +41,14 @@ struct LocateContext {
 // and the failure budget is a quarter. Never allocates.
 void SearchCodes(LocateContext* ctx, FinderCentre* centres, int32_t count);
 
+// Marks the centres inside the codes in ctx.codes as taken; returns how many
+// are left free.
+int32_t MarkCentresInsideCodes(const LocateContext& ctx, FinderCentre* centres, int32_t count);
+
+// The pixel probes (LocateScratch::probes) one call may spend on candidate
+// codes in a width x height picture: junk full of finder-like patterns
+// would otherwise try thousands of triples, each sampled and retried.
+// Once spent, no further rotation starts.
+int64_t WorkBudget(int32_t width, int32_t height);
+
 }  // namespace qrread

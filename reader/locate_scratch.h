@@ -34,6 +34,10 @@ struct LocateScratch {
   int32_t gridPoints[kMaxAlignCoords * kMaxAlignCoords][2];
   ProjMap cellMaps[kMaxRegions];
   RethresholdState rethreshold[3];  // one per rotation of the current triple
+  // Pixels tested through candidate codes' geometry this call (alignment
+  // searches, module samples, edge walk steps, edge points placed): what the
+  // call's work budget counts.
+  int64_t probes;
 };
 
 }  // namespace qrread

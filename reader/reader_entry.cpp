@@ -9,6 +9,7 @@
 #include "reader/finder_centres.h"
 #include "reader/isaac.h"
 #include "reader/locate.h"
+#include "reader/locate_scratch.h"
 #include "reader/qr_reader.h"
 #include "reader/reader_entry.h"
 #include "reader/scan_strip.h"
@@ -203,7 +204,10 @@ void SearchBoth(ReaderArena* arena, LocateContext* ctx, int32_t ncentres, int32_
   Binarize(image.pixels, image.width, image.height, arena->binary, arena->columnSums);
   ctx->invert = 0;
   if (ncentres >= 3) SearchCodes(ctx, arena->centres, ncentres);
-  if (ninverted >= 3 && ctx->codeCount < kMaxCodes) {
+  // A code's own modules give light-led centres inside it: with fewer than
+  // three elsewhere the image is not worth inverting.
+  if (ninverted >= 3 && ctx->codeCount < kMaxCodes &&
+      MarkCentresInsideCodes(*ctx, arena->centres + ncentres, ninverted) >= 3) {
     // Light-on-dark codes are read from the inverted binarised image.
     const size_t pixels = static_cast<size_t>(image.width) * image.height;
     for (size_t i = 0; i < pixels; ++i) arena->binary[i] ^= 0xFF;
@@ -256,6 +260,7 @@ void InitLocateContext(ReaderArena* arena, LocateContext* ctx) {
   ctx->codes = arena->codes;
   ctx->rng = arena->rng;
   ctx->scratch = arena->scratch;
+  ctx->scratch->probes = 0;
   ctx->columnSums = arena->columnSums;
 }
 

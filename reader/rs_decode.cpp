@@ -20,14 +20,14 @@ uint8_t Eval(const Gf256& gf, const uint8_t* poly, int degree, uint8_t x) {
 
 // S_j = c(alpha^j) for j = 0..parity-1; returns true when all are zero.
 bool Syndromes(const Gf256& gf, const uint8_t* block, int n, int parity, uint8_t* s) {
-  bool clean = true;
-  for (int j = 0; j < parity; ++j) {
-    uint8_t x = gf.exp[j];
-    uint8_t v = 0;
-    for (int i = 0; i < n; ++i) v = GfMul(gf, v, x) ^ block[i];
-    s[j] = v;
-    clean = clean && v == 0;
+  // All syndromes advance together, byte by byte: each is a chain of
+  // dependent table look-ups, and side by side they overlap.
+  for (int j = 0; j < parity; ++j) s[j] = 0;
+  for (int i = 0; i < n; ++i) {
+    for (int j = 0; j < parity; ++j) s[j] = GfMul(gf, s[j], gf.exp[j]) ^ block[i];
   }
+  bool clean = true;
+  for (int j = 0; j < parity; ++j) clean = clean && s[j] == 0;
   return clean;
 }
 

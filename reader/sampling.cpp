@@ -119,7 +119,8 @@ int PredictionMap(const Grid& g, int i, int j, const ProjMap& base, ProjMap* map
   return ProjMapFromQuads(map, src, dst);
 }
 
-int SettleGrid(Grid* g, const int32_t finders[3][2], const ProjMap& base, const BinaryImage& im) {
+int SettleGrid(Grid* g, const int32_t finders[3][2], const ProjMap& base, const BinaryImage& im,
+               int64_t* probes) {
   int last = g->count - 1;
   for (int s = 0; s <= 2 * last; s++) {
     for (int i = 0; i <= last; i++) {
@@ -131,7 +132,7 @@ int SettleGrid(Grid* g, const int32_t finders[3][2], const ProjMap& base, const 
       if (i == last && j == 0) { p[0] = finders[2][0]; p[1] = finders[2][1]; continue; }
       ProjMap map;
       if (PredictionMap(*g, i, j, base, &map) < 0) map = base;
-      if (FindAlignment(map, g->coord[j], g->coord[i], kGridSearchRadius, im, p) < 0) {
+      if (FindAlignment(map, g->coord[j], g->coord[i], kGridSearchRadius, im, p, probes) < 0) {
         ProjMapProject(map, ModuleCentre(g->coord[j]), ModuleCentre(g->coord[i]), p);
       }
     }
@@ -200,7 +201,7 @@ int BuildSamplingGrid(int version, const int32_t finders[3][2], const int32_t co
     for (int k = 0; k < g.count; k++) g.coord[k] = align[1 + k];
     g.img = scratch->gridPoints;
     ProjMap base = maps[0];
-    SettleGrid(&g, finders, base, im);
+    SettleGrid(&g, finders, base, im, &scratch->probes);
     if (BuildCellMaps(g, maps) < 0) return -1;
     regions = g.count - 1;
     for (int k = 1; k < regions; k++) bounds[k] = g.coord[k];
@@ -250,6 +251,7 @@ int SampleCode(int version, const int32_t finders[3][2], const int32_t corners[4
   uint32_t* mask = scratch->functionMask;
   uint32_t* samples = scratch->samples;
   BuildFunctionMask(version, mask);
+  scratch->probes += int64_t(n) * n;
   std::memset(samples, 0, sizeof(uint32_t) * stride * n);
   for (int v = 0; v < n; v++) {
     for (int u = 0; u < n; u++) {
@@ -270,6 +272,7 @@ int SampleGreyModules(int version, const int32_t finders[3][2], const int32_t co
   SamplingGrid grid;
   if (BuildSamplingGrid(version, finders, corners, im, scratch, outline, &grid) < 0) return -1;
   const int side = grid.n + 2;
+  scratch->probes += int64_t(side) * side;
   for (int v = -1; v <= grid.n; v++) {
     for (int u = -1; u <= grid.n; u++) {
       int32_t p[2];

@@ -1,13 +1,15 @@
-// Data stream parsing and text building.
+// Data stream parsing, segments packed into the pools' 32 buffers of 4096
+// bytes and 63 entries per call, and text building.
 #include <gtest/gtest.h>
 
+#include <bitset>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "dec_test_util.h"
 
 namespace {
-
 using dectest::BitWriter;
 using qrread::CodeData;
 
@@ -16,9 +18,7 @@ class StreamTest : public ::testing::Test {
   dectest::TestPools pools_;
 
   int Parse(CodeData* code, int version, const BitWriter& w) {
-    std::vector<uint8_t> bytes = w.Bytes();
-    return qrread::ParseDataStream(code, pools_.get(), version, bytes.data(),
-                                   static_cast<int>(bytes.size()));
+    return qrread::ParseDataStream(code, pools_.get(), version, w.bytes.data(), int(w.bytes.size()));
   }
 
   // Parses a one-code stream and builds its text; "<fail>" when the parse fails.
@@ -27,12 +27,12 @@ class StreamTest : public ::testing::Test {
     code.version = static_cast<uint8_t>(version);
     if (Parse(&code, version, w) != 0) return "<fail>";
     qrread::SymbolSet results{};
+    pools_.pools.symbolsUsed = 0;  // every stream builds from a fresh symbol pool
     int added = qrread::BuildTexts(&code, 1, pools_.get(), &results);
     qrread::ReleaseCode(&code, pools_.get());
     if (added != 1 || results.head == nullptr) return "<none>";
     if (modifiers) *modifiers = results.head->modifiers;
-    return std::string(reinterpret_cast<const char*>(results.head->data),
-                       results.head->dataLength);
+    return std::string(reinterpret_cast<const char*>(results.head->data), results.head->dataLength);
   }
 
   void ExpectPoolsEmpty() {
@@ -41,64 +41,58 @@ class StreamTest : public ::testing::Test {
   }
 };
 
-TEST_F(StreamTest, NumericGroupsAndLimits) {
-  EXPECT_EQ(Text(1, BitWriter().Put(1, 4).Put(3, 10).Put(123, 10).Put(0, 4)), "123");
-  EXPECT_EQ(Text(1, BitWriter().Put(1, 4).Put(3, 10).Put(1000, 10).Put(0, 4)), "<fail>");
-  EXPECT_EQ(Text(1, BitWriter().Put(1, 4).Put(5, 10).Put(999, 10).Put(5, 7)), "99905");
-  EXPECT_EQ(Text(1, BitWriter().Put(1, 4).Put(2, 10).Put(100, 7)), "<fail>");
-  EXPECT_EQ(Text(1, BitWriter().Put(1, 4).Put(4, 10).Put(7, 10).Put(9, 4)), "0079");
-  EXPECT_EQ(Text(1, BitWriter().Put(1, 4).Put(1, 10).Put(10, 4)), "<fail>");
-  // The count needs more bits than are left.
-  EXPECT_EQ(Text(1, BitWriter().Put(1, 4).Put(6, 10).Put(123, 10)), "<fail>");
-  // Count widths: 12 bits from version 10, 14 from version 27.
-  EXPECT_EQ(Text(10, BitWriter().Put(1, 4).Put(1, 12).Put(4, 4)), "4");
-  EXPECT_EQ(Text(27, BitWriter().Put(1, 4).Put(1, 14).Put(4, 4)), "4");
-  ExpectPoolsEmpty();
-}
-
-TEST_F(StreamTest, AlphanumericPairsAndLimits) {
-  EXPECT_EQ(Text(1, BitWriter().Put(2, 4).Put(2, 9).Put(2024, 11)), "::");
-  EXPECT_EQ(Text(1, BitWriter().Put(2, 4).Put(2, 9).Put(2025, 11)), "<fail>");
-  EXPECT_EQ(Text(1, BitWriter().Put(2, 4).Put(3, 9).Put(10 * 45 + 11, 11).Put(36, 6)), "AB ");
-  EXPECT_EQ(Text(1, BitWriter().Put(2, 4).Put(1, 9).Put(45, 6)), "<fail>");
-  EXPECT_EQ(Text(10, BitWriter().Put(2, 4).Put(1, 11).Put(44, 6)), ":");
-  ExpectPoolsEmpty();
-}
-
-TEST_F(StreamTest, ByteCountWidthByVersion) {
-  const BitWriter v9 = BitWriter().Put(4, 4).Put(2, 8).Put('h', 8).Put('i', 8);
-  EXPECT_EQ(Text(9, v9), "hi");
-  EXPECT_EQ(Text(10, BitWriter().Put(4, 4).Put(2, 16).Put('h', 8).Put('i', 8)), "hi");
-  // Read with 8 bits at version 10 the same stream would mean 0 bytes, then junk.
-  EXPECT_NE(Text(10, v9), "hi");
-  EXPECT_EQ(Text(1, BitWriter().Put(4, 4).Put(3, 8).Put('a', 8)), "<fail>");
-  ExpectPoolsEmpty();
-}
-
-TEST_F(StreamTest, KanjiAndHanziValueMappings) {
-  EXPECT_EQ(Text(1, BitWriter().Put(8, 4).Put(2, 8).Put(0, 13).Put(0x1F00, 13)),
-            "\x81\x40\xEA\x80");
-  EXPECT_EQ(Text(1, BitWriter().Put(13, 4).Put(1, 4).Put(3, 8).Put(0, 13).Put(0x3BD, 13).Put(0x3C0, 13)),
-            "\xA1\xA1\xAA\xFE\xB0\xA1");
-  // Hanzi at version 10: 4-bit subset, then a 10-bit count.
-  EXPECT_EQ(Text(10, BitWriter().Put(13, 4).Put(1, 4).Put(1, 10).Put(0x3C0, 13)), "\xB0\xA1");
-  EXPECT_EQ(Text(10, BitWriter().Put(8, 4).Put(1, 10).Put(0, 13)), "\x81\x40");
-  EXPECT_EQ(Text(1, BitWriter().Put(13, 4).Put(1, 4).Put(2, 8).Put(0, 13)), "<fail>");
-  ExpectPoolsEmpty();
-}
-
-TEST_F(StreamTest, UnknownModesAndBadFieldsFail) {
+// Streams of one code and their texts, "<fail>" when the parse fails.
+TEST_F(StreamTest, SegmentsLimitsAndEndings) {
+  const struct {
+    int version;
+    BitWriter w;
+    std::string text;
+  } rows[] = {
+      {1, BitWriter().Put(1, 4).Put(3, 10).Put(123, 10).Put(0, 4), "123"},
+      {1, BitWriter().Put(1, 4).Put(3, 10).Put(1000, 10).Put(0, 4), "<fail>"},
+      {1, BitWriter().Put(1, 4).Put(5, 10).Put(999, 10).Put(5, 7), "99905"},
+      {1, BitWriter().Put(1, 4).Put(2, 10).Put(100, 7), "<fail>"},
+      {1, BitWriter().Put(1, 4).Put(4, 10).Put(7, 10).Put(9, 4), "0079"},
+      {1, BitWriter().Put(1, 4).Put(1, 10).Put(10, 4), "<fail>"},
+      {1, BitWriter().Put(1, 4).Put(6, 10).Put(123, 10), "<fail>"},  // more digits than bits
+      // Count widths: numeric 12 bits from version 10, 14 from version 27.
+      {10, BitWriter().Put(1, 4).Put(1, 12).Put(4, 4), "4"},
+      {27, BitWriter().Put(1, 4).Put(1, 14).Put(4, 4), "4"},
+      {1, BitWriter().Put(2, 4).Put(2, 9).Put(2024, 11), "::"},
+      {1, BitWriter().Put(2, 4).Put(2, 9).Put(2025, 11), "<fail>"},
+      {1, BitWriter().Put(2, 4).Put(3, 9).Put(10 * 45 + 11, 11).Put(36, 6), "AB "},
+      {1, BitWriter().Put(2, 4).Put(1, 9).Put(45, 6), "<fail>"},
+      {10, BitWriter().Put(2, 4).Put(1, 11).Put(44, 6), ":"},
+      // Byte counts of 8 bits up to version 9, 16 from 10: read with 8 bits
+      // at version 10 the first stream would mean 0 bytes, then junk.
+      {9, BitWriter().Put(4, 4).Put(2, 8).Put('h', 8).Put('i', 8), "hi"},
+      {10, BitWriter().Put(4, 4).Put(2, 8).Put('h', 8).Put('i', 8), "<fail>"},
+      {10, BitWriter().Put(4, 4).Put(2, 16).Put('h', 8).Put('i', 8), "hi"},
+      {1, BitWriter().Put(4, 4).Put(3, 8).Put('a', 8), "<fail>"},
+      // Kanji and Hanzi: 13 bits per character; Hanzi with a 4-bit subset.
+      {1, BitWriter().Put(8, 4).Put(2, 8).Put(0, 13).Put(0x1F00, 13), "\x81\x40\xEA\x80"},
+      {1, BitWriter().Put(13, 4).Put(1, 4).Put(3, 8).Put(0, 13).Put(0x3BD, 13).Put(0x3C0, 13),
+       "\xA1\xA1\xAA\xFE\xB0\xA1"},
+      {10, BitWriter().Put(13, 4).Put(1, 4).Put(1, 10).Put(0x3C0, 13), "\xB0\xA1"},
+      {10, BitWriter().Put(8, 4).Put(1, 10).Put(0, 13), "\x81\x40"},
+      {1, BitWriter().Put(13, 4).Put(1, 4).Put(2, 8).Put(0, 13), "<fail>"},
+      // ECI: one, two and three byte designators; a lead byte 111xxxxx fails.
+      {1, BitWriter().Put(7, 4).Put(26, 8).Put(4, 4).Put(1, 8).Put('x', 8), "x"},
+      {1, BitWriter().Put(7, 4).Put(0x81, 8).Put(0x23, 8).Put(4, 4).Put(1, 8).Put('x', 8), "x"},
+      {1, BitWriter().Put(7, 4).Put(0xC1, 8).Put(0x2345, 16).Put(4, 4).Put(1, 8).Put('x', 8), "x"},
+      {1, BitWriter().Put(7, 4).Put(0xE0, 8).Put(4, 4).Put(1, 8).Put('x', 8), "<fail>"},
+      // An application indicator cut off by the end of the data.
+      {1, BitWriter().Put(9, 4).Put(3, 4), "<fail>"},
+      // A terminator ends the data even with bits after it; fewer than 4 bits too.
+      {1, BitWriter().Put(4, 4).Put(1, 8).Put('a', 8).Put(0, 4).Put(6, 4), "a"},
+      {1, BitWriter().Put(1, 4).Put(2, 10).Put(42, 7).Put(7, 3), "42"},
+      {1, BitWriter(), ""},
+  };
+  for (const auto& r : rows) EXPECT_EQ(Text(r.version, r.w), r.text) << &r - rows;
   for (int mode : {6, 10, 11, 12, 14, 15}) {
     EXPECT_EQ(Text(1, BitWriter().Put(1, 4).Put(1, 10).Put(4, 4).Put(mode, 4).Put(0, 8)), "<fail>")
         << mode;
   }
-  // ECI: one, two and three byte designators; a lead byte 111xxxxx fails.
-  EXPECT_EQ(Text(1, BitWriter().Put(7, 4).Put(26, 8).Put(4, 4).Put(1, 8).Put('x', 8)), "x");
-  EXPECT_EQ(Text(1, BitWriter().Put(7, 4).Put(0x81, 8).Put(0x23, 8).Put(4, 4).Put(1, 8).Put('x', 8)),
-            "x");
-  EXPECT_EQ(Text(1, BitWriter().Put(7, 4).Put(0xC1, 8).Put(0x2345, 16).Put(4, 4).Put(1, 8).Put('x', 8)),
-            "x");
-  EXPECT_EQ(Text(1, BitWriter().Put(7, 4).Put(0xE0, 8).Put(4, 4).Put(1, 8).Put('x', 8)), "<fail>");
   // Application indicators outside 0..99, 165..190, 197..222 fail.
   for (int ai : {100, 164, 191, 196, 223, 255}) {
     EXPECT_EQ(Text(1, BitWriter().Put(9, 4).Put(ai, 8).Put(4, 4).Put(1, 8).Put('x', 8)), "<fail>")
@@ -107,67 +101,47 @@ TEST_F(StreamTest, UnknownModesAndBadFieldsFail) {
   ExpectPoolsEmpty();
 }
 
-TEST_F(StreamTest, EndOfData) {
-  // A terminator ends the data even with bits after it; fewer than 4 bits too.
-  EXPECT_EQ(Text(1, BitWriter().Put(4, 4).Put(1, 8).Put('a', 8).Put(0, 4).Put(6, 4)), "a");
-  EXPECT_EQ(Text(1, BitWriter().Put(1, 4).Put(2, 10).Put(42, 7).Put(7, 3)), "42");
-  EXPECT_EQ(Text(1, BitWriter()), "");
-}
-
-TEST_F(StreamTest, Fnc1SecondPositionPrefixesTheIndicator) {
-  uint32_t mod = 0;
-  BitWriter abc;
-  abc.Put(9, 4).Put(37, 8).Put(2, 4).Put(3, 9).Put(10 * 45 + 11, 11).Put(12, 6);
-  EXPECT_EQ(Text(1, abc, &mod), "37ABC");
-  EXPECT_EQ(mod, 2u);
-  EXPECT_EQ(Text(1, BitWriter().Put(9, 4).Put(165, 8).Put(4, 4).Put(1, 8).Put('z', 8)), "Az");
-  EXPECT_EQ(Text(1, BitWriter().Put(9, 4).Put(5, 8).Put(4, 4).Put(1, 8).Put('z', 8)), "05z");
-}
-
-TEST_F(StreamTest, Fnc1FirstPositionPercentEscapes) {
-  // 12%34%%5 in alphanumeric mode: 1 2 GS 3 4 % 5.
-  // Without FNC1 the same characters stay as they are.
-  const char* text = "12%34%%5";
-  auto value = [](char c) { return uint32_t(std::string(qrstd::kAlphanumericSet).find(c)); };
-  for (bool fnc1 : {true, false}) {
+// FNC1 in second position puts the application indicator (two digits, a
+// letter from 165 on) in front, modifier 2; in first position (modifier 1)
+// alphanumeric % is GS and %% is %, but byte data is never escaped.
+TEST_F(StreamTest, Fnc1PositionsAndPercentEscapes) {
+  auto alnum = [](BitWriter w, const std::string& text) {
+    auto value = [](char c) { return uint32_t(std::string(qrstd::kAlphanumericSet).find(c)); };
+    const size_t n = text.size();
+    w.Put(2, 4).Put(uint32_t(n), 9);
+    for (size_t i = 0; i < n; i += 2) w.Put(i + 1 < n ? value(text[i]) * 45 + value(text[i + 1]) : value(text[i]), i + 1 < n ? 11 : 6);
+    return w;
+  };
+  const struct {
     BitWriter w;
-    if (fnc1) w.Put(5, 4);
-    w.Put(2, 4).Put(8, 9);
-    for (int i = 0; i < 8; i += 2) w.Put(value(text[i]) * 45 + value(text[i + 1]), 11);
+    std::string text;
+    uint32_t modifiers;
+  } rows[] = {
+      {alnum(BitWriter().Put(9, 4).Put(37, 8), "ABC"), "37ABC", 2},
+      {BitWriter().Put(9, 4).Put(165, 8).Put(4, 4).Put(1, 8).Put('z', 8), "Az", 2},
+      {BitWriter().Put(9, 4).Put(5, 8).Put(4, 4).Put(1, 8).Put('z', 8), "05z", 2},
+      {alnum(BitWriter().Put(5, 4), "12%34%%5"), "12\x1D" "34%5", 1},
+      {alnum(BitWriter(), "12%34%%5"), "12%34%%5", 0},
+      {alnum(BitWriter().Put(5, 4), "%").Put(4, 4).Put(1, 8).Put('%', 8), "\x1D%", 1},
+  };
+  for (const auto& r : rows) {
     uint32_t mod = 9;
-    EXPECT_EQ(Text(1, w, &mod), fnc1 ? std::string("12\x1D" "34%5") : std::string(text));
-    EXPECT_EQ(mod, fnc1 ? 1u : 0u);
+    EXPECT_EQ(Text(1, r.w, &mod), r.text);
+    EXPECT_EQ(mod, r.modifiers) << r.text;
   }
-  // A trailing lone '%' is a GS too; byte data is never escaped.
-  BitWriter tail;
-  tail.Put(5, 4).Put(2, 4).Put(1, 9).Put(value('%'), 6).Put(4, 4).Put(1, 8).Put('%', 8);
-  EXPECT_EQ(Text(1, tail), "\x1D%");
 }
 
-TEST_F(StreamTest, PoolsLimitAndFailuresGiveEverythingBack) {
-  // 63 entries per call: the 64th fails the parse.
-  BitWriter many;
-  for (int i = 0; i < 64; ++i) many.Put(5, 4);
-  CodeData code{};
-  EXPECT_EQ(Parse(&code, 1, many), -1);
-  ExpectPoolsEmpty();
-  BitWriter fits;
-  for (int i = 0; i < 63; ++i) fits.Put(5, 4);
-  EXPECT_EQ(Parse(&code, 1, fits), 0);
-  EXPECT_EQ(code.entryCount, 63);
-  qrread::ReleaseCode(&code, pools_.get());
-  ExpectPoolsEmpty();
-
-  // Codes released oldest first still give all their entries back.
-  CodeData older{}, newer{};
-  ASSERT_EQ(Parse(&older, 1, BitWriter().Put(5, 4).Put(4, 4).Put(1, 8).Put('a', 8)), 0);
-  ASSERT_EQ(Parse(&newer, 1, BitWriter().Put(5, 4).Put(5, 4)), 0);
-  qrread::ReleaseCode(&older, pools_.get());
-  EXPECT_EQ(pools_.get()->entriesUsed, 4);  // still below the newer code
-  EXPECT_EQ(pools_.get()->segmentsInUse, 0u);
-  qrread::ReleaseCode(&newer, pools_.get());
-  ExpectPoolsEmpty();
-
+// 63 entries per call: the 64th fails the parse and gives everything back.
+TEST_F(StreamTest, EntryPoolLimit) {
+  for (int n : {64, 63}) {
+    BitWriter w;
+    for (int i = 0; i < n; ++i) w.Put(5, 4);
+    CodeData code{};
+    EXPECT_EQ(Parse(&code, 1, w), n == 64 ? -1 : 0);
+    EXPECT_EQ(code.entryCount, n == 64 ? 0 : 63);
+    qrread::ReleaseCode(&code, pools_.get());
+    ExpectPoolsEmpty();
+  }
 }
 
 // --- Text building over several codes --------------------------------------------
@@ -187,8 +161,7 @@ struct TextBuild {
     for (char c : data) w.Put(static_cast<uint8_t>(c), 8);
     CodeData& code = codes_[count_++];
     code = CodeData{};
-    std::vector<uint8_t> bytes = w.Bytes();
-    ASSERT_EQ(qrread::ParseDataStream(&code, pools_.get(), version, bytes.data(), int(bytes.size())), 0);
+    ASSERT_EQ(qrread::ParseDataStream(&code, pools_.get(), version, w.bytes.data(), int(w.bytes.size())), 0);
     code.version = static_cast<uint8_t>(version);
     code.ecLevel = static_cast<uint8_t>(level);
   }
@@ -206,25 +179,22 @@ struct TextBuild {
   }
 };
 
+// The joined symbol has no version or level of its own; its parts keep theirs.
 TEST(TextBuildTest, CompleteGroupJoinsInIndexOrder) {
   TextBuild b;
   b.AddCode("plain", -1, 0, 0, 2, 3);
   b.AddCode("world", 1, 2, 0x33, 5, 2);
   b.AddCode("hello ", 0, 2, 0x33, 4, 0);
   EXPECT_EQ(b.Build(), 2);
-  auto list = b.List();
-  ASSERT_EQ(list.size(), 2u);
-  EXPECT_EQ(std::make_tuple(std::string("plain"), 2, 3),
-            std::make_tuple(b.Data(list[0]), int(list[0]->version), int(list[0]->ecLevel)));
-  // The joined symbol has no version or level of its own; its parts keep theirs.
-  EXPECT_EQ(std::make_tuple(std::string("hello world"), int(qrread::kSymbolQrCode), 0, 0),
-            std::make_tuple(b.Data(list[1]), int(list[1]->type), int(list[1]->version), int(list[1]->ecLevel)));
-  ASSERT_NE(list[1]->components, nullptr);
-  ASSERT_EQ(list[1]->components->count, 2);
-  const qrread::ReaderSymbol* first = list[1]->components->head;
-  ASSERT_NE(first->next, nullptr);
-  EXPECT_EQ(std::make_tuple(std::string("hello "), 4, std::string("world"), 2),
-            std::make_tuple(b.Data(first), int(first->version), b.Data(first->next), int(first->next->ecLevel)));
+  std::vector<std::string> got;
+  auto describe = [&](const qrread::ReaderSymbol* s, const char* indent) {
+    got.push_back(indent + b.Data(s) + " " + std::to_string(s->version) + "/" + std::to_string(s->ecLevel));
+  };
+  for (auto* s : b.List()) {
+    describe(s, "");
+    for (auto* c = s->components ? s->components->head : nullptr; c != nullptr; c = c->next) describe(c, "  ");
+  }
+  EXPECT_EQ(got, (std::vector<std::string>{"plain 2/3", "hello world 0/0", "  hello  4/0", "  world 5/2"}));
 }
 
 // Codes (data, index, count, parity, version; index -1: no header) and the
@@ -264,6 +234,120 @@ TEST(TextBuildTest, GroupsAndLimits) {
     for (auto* s : b.List()) texts.push_back(s->type == qrread::kSymbolPartial ? "<partial>" : b.Data(s));
     EXPECT_EQ(r.want, texts) << r.codes[0].data;
   }
+  // With the symbol pool used up, building stops without a symbol.
+  TextBuild b;
+  b.AddCode("x");
+  b.pools_.pools.symbolsUsed = qrread::kMaxSymbols;
+  EXPECT_LT(b.Build(), 0);
+  EXPECT_TRUE(b.List().empty());
+}
+
+class SegmentPackingTest : public ::testing::Test {
+ protected:
+  dectest::TestPools pools_;
+
+  // Writes a numeric segment of `n` digits (count width of versions 27-40)
+  // running `first`, first + 1, ... mod 10; returns the digits.
+  static std::string Numeric(dectest::BitWriter& w, int n, int first) {
+    std::string d;
+    for (int i = 0; i < n; ++i) d += static_cast<char>('0' + (first + i) % 10);
+    w.Put(1, 4).Put(static_cast<uint32_t>(n), 14);
+    for (int i = 0; i < n; i += 3) w.Put(uint32_t(std::stoi(d.substr(i, 3))), n - i >= 3 ? 10 : n - i == 2 ? 7 : 4);
+    return d;
+  }
+
+  int Parse(qrread::CodeData* code, const dectest::BitWriter& w) {
+    *code = qrread::CodeData{};
+    code->version = 40;
+    return qrread::ParseDataStream(code, pools_.get(), 40, w.bytes.data(), int(w.bytes.size()));
+  }
+
+  std::string TextOf(qrread::CodeData* code) {
+    qrread::SymbolSet results{};
+    pools_.pools.symbolsUsed = pools_.pools.setsUsed = 0;  // each check from fresh symbol pools
+    if (qrread::BuildTexts(code, 1, pools_.get(), &results) != 1) return "<none>";
+    return std::string(reinterpret_cast<const char*>(results.head->data), results.head->dataLength);
+  }
+
+  int BuffersInUse() { return static_cast<int>(std::bitset<32>(pools_.pools.segmentsInUse).count()); }
+  void ExpectEmpty() {
+    EXPECT_EQ(0u, pools_.pools.segmentsInUse);
+    EXPECT_EQ(0, pools_.pools.entriesUsed);
+  }
+};
+
+TEST_F(SegmentPackingTest, SegmentThatDoesNotFitTheRestTakesAFreshBuffer) {
+  const struct {
+    std::vector<int> lengths;
+    int buffers;  // -1: the parse fails
+  } cases[] = {
+      {{4000, 96}, 1},         // exactly fills the first buffer
+      {{4000, 97}, 2},         // one byte too many for the rest
+      {{10, 4096}, 2},         // a full-size segment after a short one
+      {{4096, 4096, 1}, 3},
+      {{1000, 3500, 500}, 2},  // the third still fits behind the second
+      {{10, 4097}, -1},        // longer than one buffer
+  };
+  for (const auto& c : cases) {
+    dectest::BitWriter w;
+    std::vector<std::string> expect;
+    for (size_t i = 0; i < c.lengths.size(); ++i) expect.push_back(Numeric(w, c.lengths[i], int(i)));
+    qrread::CodeData code;
+    ASSERT_EQ(c.buffers < 0 ? -1 : 0, Parse(&code, w)) << c.lengths[1];
+    if (c.buffers > 0) {
+      EXPECT_EQ(c.buffers, BuffersInUse()) << c.lengths[0] << "," << c.lengths[1];
+      // Every segment still holds its own digits once all are written (the
+      // joined text may exceed what one result symbol holds).
+      ASSERT_EQ(static_cast<int>(c.lengths.size()), code.entryCount);
+      for (int i = 0; i < code.entryCount; ++i) {
+        const auto& t = code.entries[i].payload.text;
+        EXPECT_TRUE(std::string(reinterpret_cast<const char*>(t.bytes), t.length) == expect[i])
+            << "segment " << i << " of " << c.lengths[0] << "," << c.lengths[1];
+      }
+      qrread::ReleaseCode(&code, pools_.get());
+    }
+    ExpectEmpty();
+  }
+}
+
+// An empty segment right after a full buffer must not point at the start of
+// the next buffer: releasing its code would then free a buffer another code
+// still reads from.
+TEST_F(SegmentPackingTest, EmptySegmentAfterAFullBufferKeepsToItsCode) {
+  dectest::BitWriter full, small, other;
+  Numeric(full, 4096, 0);
+  Numeric(full, 0, 0);
+  const std::string smallText = Numeric(small, 3, 1), otherText = Numeric(other, 5, 7);
+  qrread::CodeData a, b, c;
+  ASSERT_EQ(0, Parse(&a, full));
+  ASSERT_EQ(0, Parse(&b, small));
+  qrread::ReleaseCode(&a, pools_.get());
+  EXPECT_EQ(1, BuffersInUse());  // b's
+  ASSERT_EQ(0, Parse(&c, other));
+  EXPECT_EQ(smallText, TextOf(&b));
+  EXPECT_EQ(otherText, TextOf(&c));
+  qrread::ReleaseCode(&b, pools_.get());
+  qrread::ReleaseCode(&c, pools_.get());
+  ExpectEmpty();
+}
+
+// Codes never share a buffer, so 32 codes with text take them all and the
+// 33rd fails without keeping anything; release order does not matter.
+TEST_F(SegmentPackingTest, BufferPoolRunsOutOverCodesAndComesBack) {
+  qrread::CodeData codes[33];
+  std::string texts[33];
+  for (int i = 0; i < 33; ++i) {
+    dectest::BitWriter w;
+    texts[i] = Numeric(w, 2, i);
+    ASSERT_EQ(i < 32 ? 0 : -1, Parse(&codes[i], w)) << i;
+  }
+  EXPECT_EQ(32, pools_.pools.entriesUsed);
+  EXPECT_EQ(32, BuffersInUse());
+  for (int i = 0; i < 32; ++i) EXPECT_EQ(texts[i], TextOf(&codes[i])) << i;
+  for (int i = 0; i < 32; i += 2) qrread::ReleaseCode(&codes[i], pools_.get());
+  EXPECT_EQ(16, BuffersInUse());
+  for (int i = 31; i > 0; i -= 2) qrread::ReleaseCode(&codes[i], pools_.get());
+  ExpectEmpty();
 }
 
 }  // namespace

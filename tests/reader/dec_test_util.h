@@ -7,51 +7,31 @@
 
 #include "encoder/reed_solomon.h"
 #include "qrcore/qr_standard.h"
+#include "reader/arena.h"
 #include "reader/decode_stages.h"
 #include "reader/reader_types.h"
 
 namespace dectest {
 
-// The pools of one reader call, in ordinary memory.
+// The pools of one reader call, in an arena of their own.
 struct TestPools {
-  std::vector<qrread::ReaderSymbol> symbols{qrread::kMaxSymbols};
-  std::vector<qrread::SymbolSet> sets{qrread::kMaxSymbolSets};
-  std::vector<qrread::DataEntry> entries{qrread::kMaxEntries};
-  std::vector<uint8_t> segments =
-      std::vector<uint8_t>(qrread::kMaxSegmentBuffers * qrread::kSegmentBufferSize);
-  std::vector<uint8_t> text = std::vector<uint8_t>(qrread::kTextBufferSize);
-  qrread::ReaderPools pools{};
-  TestPools() {
-    pools.symbols = symbols.data();
-    pools.sets = sets.data();
-    pools.entries = entries.data();
-    pools.segmentBuffers = segments.data();
-    pools.textBuffer = text.data();
-  }
+  qrread::ReaderArena* arena = qrread::ArenaOpen();
+  qrread::ReaderPools& pools = arena->pools;
+  ~TestPools() { qrread::ArenaClose(arena); }
   qrread::ReaderPools* get() { return &pools; }
 };
 
 // Builds a data stream bit by bit, most significant bit first.
-class BitWriter {
- public:
+struct BitWriter {
+  std::vector<uint8_t> bytes;
+  int used = 0;
   BitWriter& Put(uint32_t value, int bits) {
-    for (int i = bits - 1; i >= 0; --i) {
-      if (used_ % 8 == 0) bytes_.push_back(0);
-      if ((value >> i) & 1) bytes_.back() |= static_cast<uint8_t>(0x80 >> (used_ % 8));
-      ++used_;
+    for (int i = bits - 1; i >= 0; --i, ++used) {
+      if (used % 8 == 0) bytes.push_back(0);
+      if ((value >> i) & 1) bytes.back() |= static_cast<uint8_t>(0x80 >> (used % 8));
     }
     return *this;
   }
-  // Pads with zero bytes to `count` codewords.
-  std::vector<uint8_t> Bytes(size_t count = 0) const {
-    std::vector<uint8_t> b = bytes_;
-    if (b.size() < count) b.resize(count, 0);
-    return b;
-  }
-
- private:
-  std::vector<uint8_t> bytes_;
-  int used_ = 0;
 };
 
 // Appends `parity` EC codewords to `data`, made by the encoder's coder: the
@@ -74,23 +54,6 @@ inline void FlipModule(std::vector<uint32_t>* grid, int n, int row, int col) {
   (*grid)[row * qrread::GridStride(n) + col / 32] ^= 1u << (col % 32);
 }
 
-// The two format copies as the locating half samples them (bit b = format bit
-// b, dark = 1).
-inline void FormatCopies(const std::vector<uint32_t>& g, int n, uint32_t* copy1, uint32_t* copy2) {
-  uint32_t a = 0, b = 0;
-  int bit = 0;
-  for (int v = 0; v <= 8; ++v) {
-    if (v != 6) a |= static_cast<uint32_t>(Module(g, n, v, 8)) << bit++;
-  }
-  for (int u = 7; u >= 0; --u) {
-    if (u != 6) a |= static_cast<uint32_t>(Module(g, n, 8, u)) << bit++;
-  }
-  for (int i = 0; i < 8; ++i) b |= static_cast<uint32_t>(Module(g, n, 8, n - 1 - i)) << i;
-  for (int i = 0; i < 7; ++i) b |= static_cast<uint32_t>(Module(g, n, n - 7 + i, 8)) << (8 + i);
-  *copy1 = a;
-  *copy2 = b;
-}
-
 // Modules (row, col) of data codeword k in placement order, most significant
 // bit first: a plain walk written independently of the reader's.
 inline std::vector<std::pair<int, int>> CodewordModules(int version, int k) {
@@ -98,28 +61,19 @@ inline std::vector<std::pair<int, int>> CodewordModules(int version, int k) {
   std::vector<uint32_t> mask(static_cast<size_t>(n * qrread::GridStride(n)));
   qrread::BuildFunctionMask(version, mask.data());
   std::vector<std::pair<int, int>> order;
-  int col = n - 1;
-  bool up = true;
-  while (col > 0) {
+  for (int col = n - 1, up = 1; col > 0; col -= 2, up = !up) {
     if (col == 6) --col;
-    for (int i = 0; i < n; ++i) {
-      int row = up ? n - 1 - i : i;
-      for (int c : {col, col - 1}) {
+    for (int i = 0, row = up ? n - 1 : 0; i < n; ++i, row += up ? -1 : 1)
+      for (int c : {col, col - 1})
         if (!Module(mask, n, row, c)) order.emplace_back(row, c);
-      }
-    }
-    up = !up;
-    col -= 2;
   }
   return {order.begin() + 8 * k, order.begin() + 8 * k + 8};
 }
 
-// Decoded bytes of one code through DecodeSampledCode and BuildTexts; the
-// status of DecodeSampledCode in *status.
+// Decoded bytes of one code through DecodeSampledCode and BuildTexts, with
+// the status of DecodeSampledCode.
 struct Decoded {
-  int status = 0;
-  int version = 0;
-  int level = 0;
+  int status = 0, version = 0, level = 0;
   std::string text;
 };
 

@@ -22,16 +22,6 @@ int PushAll(WidthDecoder* d, const std::vector<uint32_t>& widths) {
   return hit;
 }
 
-TEST(FinderLineTest, OneOneThreeOneOnePassesAndOffsetsPointAtModules) {
-  WidthDecoder d{};
-  // light lead-in, dark 1, light 1, dark 3, light 1, dark 1, light (newest).
-  EXPECT_EQ(1, PushAll(&d, {320, 32, 32, 96, 32, 32, 64}));
-  EXPECT_EQ(64u + 16u, d.trail);  // centre of the last dark module
-  EXPECT_EQ(64u + 32u + 32u, d.end);
-  EXPECT_EQ(d.end + 96u, d.start);
-  EXPECT_EQ(d.start + 32u + 16u, d.lead);
-}
-
 // Widths oldest first (a light lead-in, then dark, light, ...), and what the
 // newest push returns: 1 a dark-led pattern, 2 a light-led one.
 TEST(FinderLineTest, RatiosScalesAndEndings) {
@@ -71,19 +61,14 @@ struct LineScan {
     EdgeScannerInit(&scanner, &sink);
     EdgeScannerNewLine(&scanner);
   }
-
-  void Run(const std::vector<uint8_t>& px, bool backward, int vertical = 0, int index = 0,
-           bool flush = true) {
+  void Run(const std::vector<uint8_t>& px, bool backward, int vertical = 0, int index = 0, bool flush = true) {
     const int n = static_cast<int>(px.size());
     sink.vertical = vertical;
     sink.lineIndex = index;
     sink.lineStart = backward ? n : 0;
     sink.direction = backward ? -1 : 1;
     for (int i = 0; i < n; ++i) EdgeScannerPixel(&scanner, px[backward ? n - 1 - i : i]);
-    if (flush) {
-      EdgeScannerFlush(&scanner);
-      EdgeScannerFlush(&scanner);
-    }
+    for (int k = 0; k < 2 && flush; ++k) EdgeScannerFlush(&scanner);
   }
 };
 
@@ -96,8 +81,10 @@ std::vector<uint8_t> FinderRow(int module, int lead, int trail) {
   return px;
 }
 
+// From the start of the centre run, 1.5 modules to the outer centres; at one
+// pixel per module the position is within a quarter pixel either way.
 TEST(ScanLineTest, FinderFoundAtItsCentreRunInBothDirections) {
-  for (int m = 2; m <= 8; ++m) {
+  for (int m = 1; m <= 8; ++m) {
     const int lead = 7 + m;
     const std::vector<uint8_t> px = FinderRow(m, lead, 9 + 2 * m);
     LineScan fwd, bwd;
@@ -107,21 +94,14 @@ TEST(ScanLineTest, FinderFoundAtItsCentreRunInBothDirections) {
     ASSERT_EQ(1, bwd.sink.count[0]) << m;
     const FinderLine& f = fwd.lines[0][0];
     const FinderLine& b = bwd.lines[0][0];
-    // From the start of the centre run; 1.5 modules to the outer centres.
-    EXPECT_EQ(std::tie(f.pos[0], f.len, f.boffs, f.eoffs),
-              std::make_tuple((lead + 2 * m) * 4, 12 * m, 6 * m, 6 * m)) << m;
-    EXPECT_EQ(std::tie(f.pos[0], f.pos[1], f.len, f.boffs, f.eoffs),
-              std::tie(b.pos[0], b.pos[1], b.len, b.eoffs, b.boffs)) << m;
+    EXPECT_NEAR(f.pos[0], (lead + 2 * m) * 4, m == 1 ? 1 : 0) << m;
+    EXPECT_NEAR(b.pos[0], (lead + 2 * m) * 4, m == 1 ? 1 : 0) << m;
+    if (m > 1) {
+      EXPECT_EQ(std::tie(f.len, f.boffs, f.eoffs), std::make_tuple(12 * m, 6 * m, 6 * m)) << m;
+      EXPECT_EQ(std::tie(f.pos[0], f.pos[1], f.len, f.boffs, f.eoffs),
+                std::tie(b.pos[0], b.pos[1], b.len, b.eoffs, b.boffs)) << m;
+    }
   }
-  // One pixel per module: within a quarter pixel either way.
-  const std::vector<uint8_t> px = FinderRow(1, 10, 10);
-  LineScan fwd, bwd;
-  fwd.Run(px, false);
-  bwd.Run(px, true);
-  ASSERT_EQ(1, fwd.sink.count[0]);
-  ASSERT_EQ(1, bwd.sink.count[0]);
-  EXPECT_NEAR(48, fwd.lines[0][0].pos[0], 1);
-  EXPECT_NEAR(48, bwd.lines[0][0].pos[0], 1);
 }
 
 TEST(ScanLineTest, ColumnPassesAndAFinderAtTheLineEnd) {

@@ -11,13 +11,14 @@
 #include <vector>
 
 #include "encoder/qr_encoder.h"
+#include "reader/arena.h"
 #include "reader/qr_reader.h"
+#include "reader/reader_entry.h"
 
 namespace geomtest {
 
 struct Grey {
-  int width = 0;
-  int height = 0;
+  int width = 0, height = 0;
   std::vector<uint8_t> px;
   Grey() = default;
   Grey(int w, int h, uint8_t fill = 230) : width(w), height(h), px(size_t(w) * h, fill) {}
@@ -34,11 +35,19 @@ struct Grey {
   }
 };
 
+// An arena holding the scan of `g`'s finder lines; closed with the object.
+struct ScanTestPicture {
+  qrread::ReaderArena* arena = qrread::ArenaOpen();
+  explicit ScanTestPicture(const Grey& g) {
+    arena->image = qrread::ReaderImage{qrread::kFormatY800, g.width, g.height, {}, g.px.data(), nullptr};
+    qrread::ScanImage(arena);
+  }
+  ~ScanTestPicture() { qrread::ArenaClose(arena); }
+};
+
 // A module matrix: side n, dark[r * n + c].
 struct Modules {
-  int n = 0;
-  int version = 0;
-  int level = 0;  // 0 L .. 3 H
+  int n = 0, version = 0, level = 0;  // level 0 L .. 3 H
   std::vector<uint8_t> dark;
   bool at(int r, int c) const { return dark[size_t(r) * n + c] != 0; }
 };
@@ -48,7 +57,6 @@ struct Modules {
 inline Modules Encode(const std::string& text, int version, int level) {
   Modules m;
   QrSymbol* s = qr_create_symbol();
-  if (s == nullptr) return m;
   s->symbology = QR_SYMBOLOGY_QRCODE;
   s->ecLevel = level + 1;
   s->version = version;
@@ -79,7 +87,7 @@ inline int DrawCode(Grey* g, const std::string& text, int x, int y, int module, 
 struct RenderOptions {
   double modulePx = 4.0;      // pixels per module
   double angleDeg = 0.0;      // rotation about the code's centre
-  double perspective = 0.0;   // keystone: corner displacement as a fraction of the side
+  double perspective = 0.0;   // keystone: how much wider the lower right is than the upper left
   int quiet = 4;              // quiet zone, modules
   int margin = 2;             // extra background, pixels
   uint8_t darkLevel = 0;
@@ -91,100 +99,43 @@ struct RenderOptions {
   int blur = 0;               // box blur radius, pixels (out of focus, shaken)
 };
 
-// Homography from the unit square (corners (0,0),(1,0),(0,1),(1,1)) to a quad.
-struct Homog {
-  double m[9];
-  void Map(double u, double v, double* x, double* y) const {
-    double w = m[6] * u + m[7] * v + m[8];
-    *x = (m[0] * u + m[1] * v + m[2]) / w;
-    *y = (m[3] * u + m[4] * v + m[5]) / w;
-  }
-};
-
-inline Homog SquareToQuad(const double q[4][2]) {
-  double x0 = q[0][0], y0 = q[0][1], x1 = q[1][0], y1 = q[1][1];
-  double x2 = q[2][0], y2 = q[2][1], x3 = q[3][0], y3 = q[3][1];
-  double dx1 = x1 - x3, dx2 = x2 - x3, sx = x0 - x1 - x2 + x3;
-  double dy1 = y1 - y3, dy2 = y2 - y3, sy = y0 - y1 - y2 + y3;
-  double d = dx1 * dy2 - dx2 * dy1;
-  double g = (sx * dy2 - dx2 * sy) / d, h = (dx1 * sy - sx * dy1) / d;
-  return Homog{{x1 - x0 + g * x1, x2 - x0 + h * x2, x0, y1 - y0 + g * y1, y2 - y0 + h * y2, y0,
-                g, h, 1.0}};
-}
-
-inline Homog Invert(const Homog& a) {
-  const double* m = a.m;
-  Homog r;
-  r.m[0] = m[4] * m[8] - m[5] * m[7];
-  r.m[1] = m[2] * m[7] - m[1] * m[8];
-  r.m[2] = m[1] * m[5] - m[2] * m[4];
-  r.m[3] = m[5] * m[6] - m[3] * m[8];
-  r.m[4] = m[0] * m[8] - m[2] * m[6];
-  r.m[5] = m[2] * m[3] - m[0] * m[5];
-  r.m[6] = m[3] * m[7] - m[4] * m[6];
-  r.m[7] = m[1] * m[6] - m[0] * m[7];
-  r.m[8] = m[0] * m[4] - m[1] * m[3];
-  return r;
-}
-
-// The image quad of the code's outer square (module edges 0 and n).
-inline void CodeQuad(const Modules& m, const RenderOptions& o, double cx, double cy,
-                     double q[4][2]) {
-  const double half = m.n * o.modulePx / 2;
-  const double a = o.angleDeg * M_PI / 180.0;
-  const double base[4][2] = {{-half, -half}, {half, -half}, {-half, half}, {half, half}};
-  // Perspective: the lower edge narrower than the upper one, a little skewed.
-  const double p = o.perspective * 2 * half;
-  const double warp[4][2] = {{-p * 0.5, 0}, {p * 0.5, p * 0.3}, {p * 0.5, -p * 0.2}, {-p * 0.5, p * 0.4}};
-  for (int k = 0; k < 4; k++) {
-    double x = base[k][0] + warp[k][0], y = base[k][1] + warp[k][1];
-    q[k][0] = cx + x * std::cos(a) - y * std::sin(a);
-    q[k][1] = cy + x * std::sin(a) + y * std::cos(a);
-  }
-}
-
-// Renders with 3 x 3 supersampling per pixel.
+// Renders with 3 x 3 supersampling per pixel. Each sample goes back onto the
+// module grid: turned about the code's centre, then divided by a weight
+// linear in position, which makes the map projective.
 inline Grey Render(const Modules& m, const RenderOptions& o) {
   Grey g;
+  const double a = o.angleDeg * M_PI / 180.0, half = m.n * o.modulePx / 2;
   double extent = (m.n + 2 * o.quiet) * o.modulePx * (1.0 + 2 * o.perspective) *
-                  (std::fabs(std::sin(2 * o.angleDeg * M_PI / 180.0)) * 0.42 + 1.0);
+                  (std::fabs(std::sin(2 * a)) * 0.42 + 1.0);
   g.width = o.width > 0 ? o.width : int(std::ceil(extent)) + 2 * o.margin;
   g.height = o.height > 0 ? o.height : g.width;
   g.px.assign(size_t(g.width) * g.height, o.lightLevel);
-  double q[4][2];
-  CodeQuad(m, o, g.width / 2.0 + o.offsetX, g.height / 2.0 + o.offsetY, q);
-  Homog inv = Invert(SquareToQuad(q));
+  const double cx = g.width / 2.0 + o.offsetX, cy = g.height / 2.0 + o.offsetY;
   std::mt19937 rng(o.seed);
   std::uniform_real_distribution<double> noise(-o.noise, o.noise);
   for (int y = 0; y < g.height; y++) {
     for (int x = 0; x < g.width; x++) {
       int dark = 0;
-      for (int sy = 0; sy < 3; sy++) {
-        for (int sx = 0; sx < 3; sx++) {
-          double u, v;
-          inv.Map(x + (sx + 0.5) / 3, y + (sy + 0.5) / 3, &u, &v);
-          int c = int(std::floor(u * m.n)), r = int(std::floor(v * m.n));
-          if (r >= 0 && c >= 0 && r < m.n && c < m.n && m.at(r, c)) dark++;
-        }
+      for (int k = 0; k < 9; k++) {
+        const double dx = x + (k % 3 + 0.5) / 3 - cx, dy = y + (k / 3 + 0.5) / 3 - cy;
+        const double u = dx * std::cos(a) + dy * std::sin(a), v = dy * std::cos(a) - dx * std::sin(a);
+        const double w = 1 + o.perspective * (0.5 * u + v) / half;
+        const int c = int(std::floor((u / w + half) / o.modulePx)), r = int(std::floor((v / w + half) / o.modulePx));
+        dark += r >= 0 && c >= 0 && r < m.n && c < m.n && m.at(r, c);
       }
       double level = o.lightLevel + (double(o.darkLevel) - o.lightLevel) * dark / 9.0;
       if (o.noise > 0) level += noise(rng);
       g.at(x, y) = uint8_t(std::lround(std::fmin(255.0, std::fmax(0.0, level))));
     }
   }
-  if (o.blur > 0) {
-    const Grey sharp = g;
-    for (int y = 0; y < g.height; y++) {
-      for (int x = 0; x < g.width; x++) {
-        int sum = 0, count = 0;
-        for (int b = std::max(0, y - o.blur); b <= std::min(g.height - 1, y + o.blur); b++) {
-          for (int a = std::max(0, x - o.blur); a <= std::min(g.width - 1, x + o.blur); a++) {
-            sum += sharp.px[size_t(b) * g.width + a];
-            count++;
-          }
-        }
-        g.at(x, y) = uint8_t(sum / count);
-      }
+  const Grey sharp = g;
+  for (int y = 0; y < g.height && o.blur > 0; y++) {
+    for (int x = 0; x < g.width; x++) {
+      int sum = 0, count = 0;
+      for (int b = std::max(0, y - o.blur); b <= std::min(g.height - 1, y + o.blur); b++)
+        for (int c = std::max(0, x - o.blur); c <= std::min(g.width - 1, x + o.blur); c++, count++)
+          sum += sharp.px[size_t(b) * g.width + c];
+      g.at(x, y) = uint8_t(sum / count);
     }
   }
   return g;
@@ -212,9 +163,8 @@ inline ReadResult Read(const Grey& g, int maxResults = 8) {
 // Deterministic text of `len` bytes drawn from `alphabet`.
 inline std::string Text(size_t len, uint32_t seed, const char* alphabet) {
   std::mt19937 rng(seed);
-  size_t k = std::strlen(alphabet);
-  std::string s;
-  for (size_t i = 0; i < len; i++) s += alphabet[rng() % k];
+  std::string s(len, ' ');
+  for (char& c : s) c = alphabet[rng() % std::strlen(alphabet)];
   return s;
 }
 

@@ -40,38 +40,29 @@ const Quad kQuads[] = {
     {{{-400, -300}, {9000, -100}, {-200, 7000}, {8000, 7800}}},   // partly outside
 };
 
-TEST(GeomHomography, SquareMapHitsCornersAndRoundTrips) {
-  const int side = 1 << kHomographyBits;
-  const int32_t sq[4][2] = {{0, 0}, {side, 0}, {0, side}, {side, side}};
-  for (const Quad& q : kQuads) {
-    ProjMap map;
-    ASSERT_EQ(ProjMapFromSquare(&map, kHomographyBits, q.p), 0);
-    for (int k = 0; k < 4; k++) {
-      int32_t out[2];
-      ASSERT_EQ(ProjMapProject(map, sq[k][0], sq[k][1], out), 0);
-      EXPECT_NEAR(out[0], q.p[k][0], 1);
-      EXPECT_NEAR(out[1], q.p[k][1], 1);
-      ASSERT_EQ(ProjMapUnproject(map, q.p[k][0], q.p[k][1], out), 0);
-      EXPECT_NEAR(out[0], sq[k][0], 2);
-      EXPECT_NEAR(out[1], sq[k][1], 2);
-    }
+// Each corner maps onto its counterpart, and back within `back`.
+void ExpectCorners(const ProjMap& map, const Quad& from, const Quad& to, int back) {
+  for (int k = 0; k < 4; k++) {
+    int32_t out[2];
+    ASSERT_EQ(ProjMapProject(map, from.p[k][0], from.p[k][1], out), 0);
+    EXPECT_NEAR(out[0], to.p[k][0], 1);
+    EXPECT_NEAR(out[1], to.p[k][1], 1);
+    ASSERT_EQ(ProjMapUnproject(map, to.p[k][0], to.p[k][1], out), 0);
+    EXPECT_NEAR(out[0], from.p[k][0], back);
+    EXPECT_NEAR(out[1], from.p[k][1], back);
   }
 }
 
-TEST(GeomHomography, QuadToQuadMapsEveryCorner) {
+TEST(GeomHomography, MapsFromTheSquareAndBetweenQuadsHitEveryCorner) {
+  const int side = 1 << kHomographyBits;
+  const Quad square{{{0, 0}, {side, 0}, {0, side}, {side, side}}};
   for (const Quad& src : kQuads) {
+    ProjMap map;
+    ASSERT_EQ(ProjMapFromSquare(&map, kHomographyBits, src.p), 0);
+    ExpectCorners(map, square, src, 2);
     for (const Quad& dst : kQuads) {
-      ProjMap map;
       ASSERT_EQ(ProjMapFromQuads(&map, src.p, dst.p), 0);
-      for (int k = 0; k < 4; k++) {
-        int32_t out[2];
-        ProjMapProject(map, src.p[k][0], src.p[k][1], out);
-        EXPECT_NEAR(out[0], dst.p[k][0], 1);
-        EXPECT_NEAR(out[1], dst.p[k][1], 1);
-        ProjMapUnproject(map, dst.p[k][0], dst.p[k][1], out);
-        EXPECT_NEAR(out[0], src.p[k][0], 1);
-        EXPECT_NEAR(out[1], src.p[k][1], 1);
-      }
+      ExpectCorners(map, src, dst, 1);
     }
   }
 }

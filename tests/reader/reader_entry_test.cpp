@@ -1,20 +1,26 @@
-// qr_read_symbols limits, the record writer and symbol_type_name.
+// qr_read_symbols limits, the record writer, symbol_type_name and the
+// placement of every arena object inside its block, apart and aligned.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "dec_test_util.h"
+#include "reader/arena.h"
+#include "reader/finder_centres.h"
+#include "reader/isaac.h"
+#include "reader/locate_scratch.h"
 #include "reader/qr_reader.h"
 #include "reader/reader_entry.h"
 #include "reader/reader_types.h"
 
 namespace qrread {
 namespace {
-
 constexpr uint8_t kUntouched = 0xA5;
 
 std::vector<DecodeResult> FreshRecords(int n) {
@@ -25,9 +31,7 @@ std::vector<DecodeResult> FreshRecords(int n) {
 
 bool Untouched(const DecodeResult& r) {
   const auto* b = reinterpret_cast<const uint8_t*>(&r);
-  for (size_t i = 0; i < sizeof(r); ++i)
-    if (b[i] != kUntouched) return false;
-  return true;
+  return std::all_of(b, b + sizeof(r), [](uint8_t v) { return v == kUntouched; });
 }
 
 TEST(ReadSymbolsTest, SizeLimitsAndBadArguments) {
@@ -73,10 +77,6 @@ struct TestPools : dectest::TestPools {
   }
 };
 
-std::string Text(const DecodeResult& r) {
-  return std::string(reinterpret_cast<const char*>(r.data), r.length);
-}
-
 // The first added comes first, then the others newest first; partial
 // symbols ("" below) are passed over and take no record.
 TEST(WriteRecordsTest, OrderLimitAndPartialSymbols) {
@@ -100,7 +100,7 @@ TEST(WriteRecordsTest, OrderLimitAndPartialSymbols) {
     auto records = FreshRecords(6);
     ASSERT_EQ(int(r.want.size()), WriteRecords(set, records.data(), r.max));
     for (size_t i = 0; i < r.want.size(); ++i) {
-      EXPECT_EQ(r.want[i], Text(records[i]));
+      EXPECT_EQ(r.want[i], std::string(reinterpret_cast<const char*>(records[i].data), records[i].length));
       const int at = int(std::find(r.added.begin(), r.added.end(), r.want[i]) - r.added.begin());
       EXPECT_EQ(64u, records[i].type);
       EXPECT_EQ(at + 1, records[i].version);
@@ -125,15 +125,67 @@ TEST(WriteRecordsTest, RecordLayoutAndLengths) {
   SymbolSetAdd(set, bad);
   auto records = FreshRecords(3);
   ASSERT_EQ(2, WriteRecords(set, records.data(), 3));
-  const auto* bytes = reinterpret_cast<const uint8_t*>(&records[0]);
   EXPECT_EQ(20u, records[0].length);
-  EXPECT_EQ(std::make_tuple('0', 'j', 0, kUntouched, kUntouched),
-            std::make_tuple(bytes[8], bytes[27], bytes[28], bytes[29], bytes[5131]));
-  EXPECT_EQ(7, *reinterpret_cast<const int32_t*>(bytes + 5132));
-  EXPECT_EQ(1, *reinterpret_cast<const int32_t*>(bytes + 5136));
+  EXPECT_EQ(std::make_tuple(int('j'), 0, int(kUntouched)), std::make_tuple(int(records[0].data[19]), int(records[0].data[20]), int(records[0].data[21])));
   EXPECT_EQ(4096u, records[1].length);
   EXPECT_EQ(0, records[1].data[4096]);
   EXPECT_TRUE(Untouched(records[2]));
+}
+
+struct Range {
+  const void* p;
+  size_t bytes;
+  const char* name;
+};
+
+void ExpectInsideAndApart(const uint8_t* block, size_t blockBytes, std::vector<Range> ranges) {
+  for (const Range& r : ranges) {
+    const auto* p = static_cast<const uint8_t*>(r.p);
+    EXPECT_GE(p, block) << r.name;
+    EXPECT_LE(p + r.bytes, block + blockBytes) << r.name;
+    EXPECT_EQ(0u, reinterpret_cast<uintptr_t>(p) % 4) << r.name;
+  }
+  for (size_t i = 0; i < ranges.size(); ++i) {
+    for (size_t j = i + 1; j < ranges.size(); ++j) {
+      const auto* a = static_cast<const uint8_t*>(ranges[i].p);
+      const auto* b = static_cast<const uint8_t*>(ranges[j].p);
+      EXPECT_TRUE(a + ranges[i].bytes <= b || b + ranges[j].bytes <= a)
+          << ranges[i].name << " overlaps " << ranges[j].name;
+    }
+  }
+}
+
+TEST(ArenaTest, EveryObjectHasItsOwnPlaceInItsBlock) {
+  ReaderArena* arena = ArenaOpen();
+  ASSERT_NE(nullptr, arena);
+  EXPECT_EQ(static_cast<void*>(arena), static_cast<void*>(arena->mainBlock));
+  const ReaderPools& pools = arena->pools;
+  ExpectInsideAndApart(arena->mainBlock, kMainBlockBytes,
+                       {{arena, sizeof(ReaderArena), "arena"},
+                        {pools.symbols, sizeof(ReaderSymbol) * kMaxSymbols, "symbols"},
+                        {pools.sets, sizeof(SymbolSet) * kMaxSymbolSets, "sets"},
+                        {arena->gf, sizeof(qrstd::Gf256), "gf"},
+                        {pools.textBuffer, kTextBufferSize, "text"},
+                        {arena->columnSums, 4 * 1280, "column sums"},
+                        {arena->binary, 1280 * 1024, "binary"}});
+  ExpectInsideAndApart(
+      arena->decodeBlock, kDecodeBlockBytes,
+      {{arena->lines[0], sizeof(FinderLine) * kMaxFinderLines, "horizontal lines"},
+       {arena->lines[1], sizeof(FinderLine) * kMaxFinderLines, "vertical lines"},
+       {arena->inverted[0], sizeof(FinderLine) * kMaxFinderLines, "light-on-dark rows"},
+       {arena->inverted[1], sizeof(FinderLine) * kMaxFinderLines, "light-on-dark columns"},
+       {arena->codes, sizeof(CodeData) * kMaxCodes, "codes"},
+       {pools.entries, sizeof(DataEntry) * kMaxEntries, "entries"},
+       {pools.segmentBuffers, size_t(kMaxSegmentBuffers) * kSegmentBufferSize, "segments"},
+       {arena->centres, sizeof(FinderCentre) * kMaxFinderCentres, "centres"},
+       {arena->edgePoints, sizeof(EdgePoint) * kMaxEdgePoints, "edge points"},
+       {arena->rng, sizeof(IsaacState), "rng"},
+       {arena->scratch, sizeof(LocateScratch), "locate scratch"}});
+  EXPECT_EQ(0, pools.symbolsUsed);
+  EXPECT_EQ(0, pools.setsUsed);
+  EXPECT_EQ(0, pools.entriesUsed);
+  EXPECT_EQ(0u, pools.segmentsInUse);
+  ArenaClose(arena);
 }
 
 }  // namespace

@@ -1,14 +1,16 @@
 // The strip scan (sixteen lines smoothed together, then only the flagged
-// pixels visited) against the plain one-pixel-at-a-time scan, and the
-// division-free threshold against its dividing form.
+// pixels visited) against the plain one-pixel-at-a-time scan, the
+// division-free threshold against its dividing form, and finder centres.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "geom_render.h"
 #include "reader/arena.h"
 #include "reader/binarize.h"
 #include "reader/edge_scanner.h"
@@ -16,31 +18,18 @@
 #include "reader/reader_entry.h"
 #include "reader/scan_strip.h"
 #include "reader/width_decoder.h"
-#include "geom_render.h"
 
 namespace qrread {
 namespace {
-
 // A picture with finder patterns of several sizes, steps, ramps and noise, so
 // that edges of every strength and finder lines occur in both directions.
 geomtest::Grey BusyPicture(int w, int h, uint32_t seed, int noise) {
   std::mt19937 rng(seed);
+  auto rnd = [&](int n) { return int(rng() % uint32_t(n)); };
   geomtest::Grey g(w, h);
-  for (int i = 0; i < 12; ++i) {
-    const int m = 1 + static_cast<int>(rng() % 6);
-    g.Finder(static_cast<int>(rng() % (w + 8)) - 8, static_cast<int>(rng() % (h + 8)) - 8, m,
-             static_cast<uint8_t>(rng() % 90), static_cast<uint8_t>(150 + rng() % 106));
-  }
-  for (int i = 0; i < 6; ++i) {
-    g.Fill(static_cast<int>(rng() % w), static_cast<int>(rng() % h), 1 + static_cast<int>(rng() % 40),
-           1 + static_cast<int>(rng() % 40), static_cast<uint8_t>(rng() % 256));
-  }
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) {
-      int v = g.px[size_t(y) * w + x] + (noise > 0 ? static_cast<int>(rng() % (2 * noise + 1)) - noise : 0);
-      g.px[size_t(y) * w + x] = static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
-    }
-  }
+  for (int i = 0; i < 12; ++i) g.Finder(rnd(w + 8) - 8, rnd(h + 8) - 8, 1 + rnd(6), uint8_t(rnd(90)), uint8_t(150 + rnd(106)));
+  for (int i = 0; i < 6; ++i) g.Fill(rnd(w), rnd(h), 1 + rnd(40), 1 + rnd(40), uint8_t(rnd(256)));
+  for (uint8_t& v : g.px) v = uint8_t(std::clamp(v + (noise > 0 ? rnd(2 * noise + 1) - noise : 0), 0, 255));
   return g;
 }
 
@@ -50,12 +39,10 @@ geomtest::Grey BusyPicture(int w, int h, uint32_t seed, int noise) {
 constexpr int32_t kPlainCapacity = 8192;
 
 struct PlainScan {
-  std::vector<FinderLine> lines[2];
-  int32_t count[2] = {0, 0};
+  std::vector<FinderLine> lines[2] = {std::vector<FinderLine>(kPlainCapacity), std::vector<FinderLine>(kPlainCapacity)};
+  ScanSink sink{};
 
   explicit PlainScan(const geomtest::Grey& g) {
-    for (auto& l : lines) l.resize(kPlainCapacity);
-    ScanSink sink{};
     sink.lines[0] = lines[0].data();
     sink.lines[1] = lines[1].data();
     sink.capacity = kPlainCapacity;
@@ -63,8 +50,7 @@ struct PlainScan {
     EdgeScannerInit(&scanner, &sink);
     EdgeScannerNewLine(&scanner);
     for (int vertical = 0; vertical < 2; ++vertical) {
-      const int nlines = vertical ? g.width : g.height;
-      const int length = vertical ? g.height : g.width;
+      const int nlines = vertical ? g.width : g.height, length = vertical ? g.height : g.width;
       sink.vertical = vertical;
       for (int i = 0; i < nlines; ++i) {
         const bool backward = (i & 1) != 0;
@@ -73,81 +59,63 @@ struct PlainScan {
         sink.direction = backward ? -1 : 1;
         for (int k = 0; k < length; ++k) {
           const int m = backward ? length - 1 - k : k;
-          const size_t at = vertical ? size_t(m) * g.width + i : size_t(i) * g.width + m;
-          EdgeScannerPixel(&scanner, g.px[at]);
+          EdgeScannerPixel(&scanner, g.px[vertical ? size_t(m) * g.width + i : size_t(i) * g.width + m]);
         }
         EdgeScannerFlush(&scanner);
         EdgeScannerFlush(&scanner);
         EdgeScannerNewLine(&scanner);
       }
     }
-    count[0] = sink.count[0];
-    count[1] = sink.count[1];
   }
 };
 
-void ExpectSameLines(const FinderLine* got, const FinderLine* want, int32_t n, const char* what) {
-  for (int32_t i = 0; i < n; ++i) {
-    ASSERT_EQ(0, std::memcmp(&got[i], &want[i], sizeof(FinderLine))) << what << " line " << i;
-  }
-}
-
 TEST(ScanStripTest, WholeScanFindsTheSameLinesAsThePlainScan) {
-  struct Case {
-    int w, h, noise;
-  };
   // Sizes off the strip width, single lines, and the full-size limit with
   // enough lines to fill both lists.
-  const Case cases[] = {{1, 1, 0},   {1, 40, 3},    {40, 1, 3},    {17, 15, 0},    {333, 257, 0},
-                        {333, 257, 6}, {640, 480, 5}, {31, 700, 9}, {1280, 1024, 2}};
+  const struct {
+    int w, h, noise;
+  } cases[] = {{1, 1, 0},     {1, 40, 3},    {40, 1, 3},   {17, 15, 0},   {333, 257, 0},
+               {333, 257, 6}, {640, 480, 5}, {31, 700, 9}, {1280, 1024, 2}};
   uint32_t seed = 11;
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     const geomtest::Grey g = BusyPicture(c.w, c.h, seed++, c.noise);
     const PlainScan plain(g);
-    ReaderArena* arena = ArenaOpen();
-    ASSERT_NE(nullptr, arena);
-    arena->image.width = c.w;
-    arena->image.height = c.h;
-    arena->image.pixels = g.px.data();
-    ScanImage(arena);
+    const geomtest::ScanTestPicture scan(g);
+    ReaderArena* arena = scan.arena;
     const std::string what = std::to_string(c.w) + "x" + std::to_string(c.h);
-    EXPECT_EQ(plain.count[0], arena->sink.count[0]) << what;
+    EXPECT_EQ(plain.sink.count[0], arena->sink.count[0]) << what;
     if (c.w >= 333) {
-      EXPECT_GT(plain.count[0], 8) << what;  // the pictures do hold finders
+      EXPECT_GT(plain.sink.count[0], 8) << what;  // the pictures do hold finders
     }
-    EXPECT_LT(plain.count[0], kMaxFinderLines) << what;
-    EXPECT_LT(plain.count[1], kMaxFinderLines) << what;
-    ExpectSameLines(arena->lines[0], plain.lines[0].data(), plain.count[0], what.c_str());
+    EXPECT_LT(plain.sink.count[0], kMaxFinderLines) << what;
+    EXPECT_LT(plain.sink.count[1], kMaxFinderLines) << what;
+    for (int32_t i = 0; i < plain.sink.count[0]; ++i) {
+      ASSERT_EQ(0, std::memcmp(&arena->lines[0][i], &plain.lines[0][i], sizeof(FinderLine))) << what << " " << i;
+    }
     // Columns are scanned only where a centre can form: each vertical line is
     // one of the plain scan's, and the centres are those of all its lines.
     const int32_t nv = arena->sink.count[1];
     std::vector<FinderLine> scanned(arena->lines[1], arena->lines[1] + nv);
     for (const FinderLine& l : scanned) {
-      bool known = false;
-      for (int32_t i = 0; i < plain.count[1] && !known; ++i) {
-        known = std::memcmp(&l, &plain.lines[1][i], sizeof l) == 0;
-      }
-      EXPECT_TRUE(known) << what << " vertical line at " << l.pos[0] << "," << l.pos[1];
+      EXPECT_TRUE(std::any_of(plain.lines[1].begin(), plain.lines[1].begin() + plain.sink.count[1],
+                              [&](const FinderLine& p) { return std::memcmp(&l, &p, sizeof l) == 0; }))
+          << what << " vertical line at " << l.pos[0] << "," << l.pos[1];
     }
     auto centres = [&](FinderLine* v, int32_t n) {
-      std::vector<uint8_t> scratch(LocateCentresScratchBytes(plain.count[0] + n));
+      std::vector<uint8_t> scratch(LocateCentresScratchBytes(plain.sink.count[0] + n));
       std::vector<FinderCentre> out(kMaxFinderCentres);
       std::vector<EdgePoint> points(kMaxEdgePoints);
-      out.resize(static_cast<size_t>(LocateCentres(plain.lines[0].data(), plain.count[0], v, n,
-                                                   scratch.data(), out.data(), kMaxFinderCentres,
-                                                   points.data(), kMaxEdgePoints)));
+      out.resize(size_t(LocateCentres(plain.lines[0].data(), plain.sink.count[0], v, n, scratch.data(),
+                                      out.data(), kMaxFinderCentres, points.data(), kMaxEdgePoints)));
       std::vector<int32_t> flat;
       for (const FinderCentre& f : out) {
         flat.insert(flat.end(), {f.pos[0], f.pos[1], f.nedgePts});
-        for (int32_t k = 0; k < f.nedgePts; ++k) {
-          flat.insert(flat.end(), {f.edgePts[k].pos[0], f.edgePts[k].pos[1]});
-        }
+        for (int32_t k = 0; k < f.nedgePts; ++k) flat.insert(flat.end(), {f.edgePts[k].pos[0], f.edgePts[k].pos[1]});
       }
       return flat;
     };
-    std::vector<FinderLine> all(plain.lines[1].begin(), plain.lines[1].begin() + plain.count[1]);
-    EXPECT_EQ(centres(all.data(), plain.count[1]), centres(scanned.data(), nv)) << what;
-    ArenaClose(arena);
+    std::vector<FinderLine> all(plain.lines[1].begin(), plain.lines[1].begin() + plain.sink.count[1]);
+    EXPECT_EQ(centres(all.data(), plain.sink.count[1]), centres(scanned.data(), nv)) << what;
   }
 }
 
@@ -184,6 +152,85 @@ TEST(ScanStripTest, VectorSmoothingMatchesTheScalarForm) {
       }
     }
   }
+}
+
+using geomtest::Grey;
+
+// Three finders of a scanned picture, sorted by edge points, then row, then
+// column; each with its own points.
+TEST(FinderCentresTest, SortedByEdgePointsThenRowThenColumn) {
+  Grey g(400, 300);
+  g.Finder(20, 200, 4);   // large: most points
+  g.Finder(250, 30, 2);
+  g.Finder(30, 30, 2);    // same size and row as the one above, left of it
+  const geomtest::ScanTestPicture scan(g);
+  ReaderArena* arena = scan.arena;
+  const FinderCentre* c = arena->centres;
+  ASSERT_EQ(3, LocateCentres(arena->lines[0], arena->sink.count[0], arena->lines[1],
+                             arena->sink.count[1], arena->binary, arena->centres,
+                             kMaxFinderCentres, arena->edgePoints, kMaxEdgePoints));
+  EXPECT_GT(c[0].nedgePts, c[1].nedgePts);
+  EXPECT_NEAR(20 * 4 + 56, c[0].pos[0], 2);
+  EXPECT_EQ(c[1].nedgePts, c[2].nedgePts);
+  EXPECT_LT(c[1].pos[0], c[2].pos[0]);
+  for (int i = 0; i < 3; ++i) {
+    for (int k = 0; k < c[i].nedgePts; ++k) {
+      EXPECT_LT(std::abs(c[i].edgePts[k].pos[0] - c[i].pos[0]), 4 * 4 * 4);
+    }
+  }
+}
+
+// Horizontal lines through a 3-pixel-module finder, rows y0 .. y0 + n - 1.
+void AddLines(FinderLine* lines, int* count, int n, int along0, int across0, int dir) {
+  for (int i = 0; i < n; ++i) {
+    FinderLine& l = lines[(*count)++];
+    l.pos[dir] = along0;
+    l.pos[1 - dir] = (across0 + i) * 4 + 2;
+    l.len = 36;
+    l.boffs = 18;
+    l.eoffs = 18;
+  }
+}
+
+TEST(FinderCentresTest, FewerThanThreeLinesMakeNoCluster) {
+  FinderLine h[16], v[16];
+  int nh = 0, nv = 0;
+  AddLines(h, &nh, 2, 100, 31, 0);  // rows 31, 32 through x 100 .. 136
+  AddLines(v, &nv, 9, 124, 25, 1);  // columns 25 .. 33 through y 124 .. 160
+  static uint8_t scratch[LocateCentresScratchBytes(32)];
+  FinderCentre centres[4];
+  EdgePoint points[64];
+  EXPECT_EQ(0, LocateCentres(h, nh, v, nv, scratch, centres, 4, points, 64));
+  AddLines(h, &nh, 1, 100, 33, 0);  // a third row: now a cluster
+  EXPECT_EQ(1, LocateCentres(h, nh, v, nv, scratch, centres, 4, points, 64));
+  EXPECT_EQ(2 * (3 + 9), centres[0].nedgePts);
+  // x from the rows: 2 * 100 + 36 per line; y from the columns: 2 * 124 + 36.
+  EXPECT_EQ(118, centres[0].pos[0]);
+  EXPECT_EQ(142, centres[0].pos[1]);
+}
+
+TEST(FinderCentresTest, VerticalLinesInAnyOrderAndCapacities) {
+  FinderLine h[32], v[32], shuffled[32];
+  int nh = 0, nv = 0;
+  AddLines(h, &nh, 9, 100, 31, 0);
+  AddLines(h, &nh, 9, 400, 31, 0);
+  AddLines(v, &nv, 9, 124, 25, 1);
+  AddLines(v, &nv, 9, 124, 100, 1);
+  for (int i = 0; i < nv; ++i) shuffled[i] = v[(i * 7) % nv];
+  static uint8_t scratch[LocateCentresScratchBytes(64)];
+  FinderCentre a[4], b[4];
+  EdgePoint pa[128], pb[128];
+  ASSERT_EQ(2, LocateCentres(h, nh, v, nv, scratch, a, 4, pa, 128));
+  ASSERT_EQ(2, LocateCentres(h, nh, shuffled, nv, scratch, b, 4, pb, 128));
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(a[i].pos[0], b[i].pos[0]);
+    EXPECT_EQ(a[i].pos[1], b[i].pos[1]);
+    EXPECT_EQ(a[i].nedgePts, b[i].nedgePts);
+  }
+  EXPECT_EQ(1, LocateCentres(h, nh, v, nv, scratch, a, 1, pa, 128));
+  // Room for the points of one centre only (36 each).
+  EXPECT_EQ(1, LocateCentres(h, nh, v, nv, scratch, a, 4, pa, 40));
+  EXPECT_EQ(0, LocateCentres(h, nh, v, nv, scratch, a, 4, pa, 20));
 }
 
 }  // namespace
