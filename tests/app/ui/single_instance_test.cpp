@@ -1,6 +1,4 @@
 // One running copy per user, checked with real qrtool-gui processes.
-#include <unistd.h>
-
 #include <QLockFile>
 #include <QProcess>
 #include <QtTest>
@@ -65,24 +63,10 @@ class SingleInstanceTest : public QObject {
     QProcess next;
     next.start(QRTOOL_GUI_PATH, {});
     QVERIFY(next.waitForStarted());
-    QVERIFY(probe.askFirstToShow(20000));
-    QCOMPARE(next.state(), QProcess::Running);
-
-    // It is now the first: a further copy hands over to it and ends.
-    QProcess third;
-    third.start(QRTOOL_GUI_PATH, {});
-    QVERIFY(third.waitForFinished(15000));
-    QCOMPARE(third.exitCode(), 0);
+    QVERIFY(probe.askFirstToShow(20000));  // it took over the listening
     QCOMPARE(next.state(), QProcess::Running);
     next.terminate();
     QVERIFY(next.waitForFinished(10000));
-  }
-
-  void lockIsPerUserAndBesideItsSocket() {
-    SingleInstance a;
-    QVERIFY(a.lockPath().startsWith(runtime_ + '/'));
-    QVERIFY(a.lockPath().contains(QString::number(getuid())));
-    QCOMPARE(QFileInfo(a.socketPath()).dir(), QFileInfo(a.lockPath()).dir());
   }
 
  private:
