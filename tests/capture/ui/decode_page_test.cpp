@@ -83,9 +83,7 @@ class DecodePageTest : public QObject {
   void initialState() {
     makePage({});
     QCOMPARE(page_->title(), QStringLiteral("    二维码分析    "));
-    auto* encodings = control<QComboBox>("encodingList");
-    QCOMPARE(encodings->count(), 3);
-    QCOMPARE(encodings->itemText(1), QStringLiteral("UNICODE编码"));
+    QCOMPARE(control<QComboBox>("encodingList")->itemText(1), QStringLiteral("UNICODE编码"));
     QCOMPARE(control<QLineEdit>("intervalEdit")->text(), QStringLiteral("1"));
     QVERIFY(resultText().startsWith(QStringLiteral("选择 启动预览 选项，查看摄像头预览。\n\n")));
     // No camera: told once, the camera controls off, the screen path still there.
@@ -114,6 +112,7 @@ class DecodePageTest : public QObject {
     QFETCH(QString, interval);
     QFETCH(QList<bool>, requests);
     makePage();
+    QCOMPARE(control<QComboBox>("deviceList")->itemText(1), QStringLiteral("Camera 2"));  // in order
     auto* preview = control<QCheckBox>("previewCheck");
     auto* autoBox = control<QCheckBox>("autoDecodeCheck");
     auto* decode = control<QPushButton>("videoDecodeButton");
@@ -219,7 +218,6 @@ class DecodePageTest : public QObject {
     QTest::newRow("drop JPEG") << "drop" << "code.jpg" << 4 << QSize(132, 132);
     QTest::newRow("2600 x 1200 reduced by 3") << "open" << "big.png" << 24 << QSize(866, 400);
     QTest::newRow("open: not a picture") << "open" << "notes.png" << 0 << QSize();
-    QTest::newRow("drop: not a picture") << "drop" << "notes.bmp" << 0 << QSize();
     QTest::newRow("paste: no picture") << "paste" << "" << 0 << QSize();
   }
   void picturesOpenedPastedAndDropped() {
@@ -236,8 +234,9 @@ class DecodePageTest : public QObject {
     }
     const QString path = dir_ + QLatin1Char('/') + file;
     QFile notes(path);
-    if (scale > 0 && !file.isEmpty()) QVERIFY(picture.save(path));
-    if (scale == 0 && !file.isEmpty()) QVERIFY(notes.open(QIODevice::WriteOnly) && notes.write("text") > 0);
+    if (!file.isEmpty()) {
+      QVERIFY(scale > 0 ? picture.save(path) : notes.open(QIODevice::WriteOnly) && notes.write("x") > 0);
+    }
     notes.close();
     dialogs_->openAnswers << path;
     makePage({});
