@@ -36,16 +36,17 @@ QByteArray Gbk(const QString& text) {
   return gbk;
 }
 
-// Puts records with these data bytes into the result table.
-void Publish(const QList<QByteArray>& data) {
+// Records with these data bytes.
+std::vector<DecodeResult> Records(const QList<QByteArray>& data) {
   std::vector<DecodeResult> records(static_cast<size_t>(data.size()));
   for (int i = 0; i < data.size(); ++i) {
     records[i].type = QR_SYMBOL_TYPE_QRCODE;
     records[i].length = static_cast<uint32_t>(data[i].size());
     std::memcpy(records[i].data, data[i].constData(), static_cast<size_t>(data[i].size()));
   }
-  DecodeResultTable::Shared().Publish(records);
+  return records;
 }
+void Publish(const QList<QByteArray>& data) { DecodeResultTable::Shared().Publish(Records(data)); }
 
 // Our encoder's symbol for kText, `scale` pixels per module, 4-module quiet zone.
 QImage SymbolImage(int scale) {
@@ -82,7 +83,6 @@ class DecodePageTest : public QObject {
 
   void initialState() {
     makePage({});
-    QCOMPARE(page_->title(), QStringLiteral("    二维码分析    "));
     QCOMPARE(control<QComboBox>("encodingList")->itemText(1), QStringLiteral("UNICODE编码"));
     QCOMPARE(control<QLineEdit>("intervalEdit")->text(), QStringLiteral("1"));
     QVERIFY(resultText().startsWith(QStringLiteral("选择 启动预览 选项，查看摄像头预览。\n\n")));
@@ -166,13 +166,8 @@ class DecodePageTest : public QObject {
 
   void longTextsAreCutAtCharacterBoundaries() {
     const QByteArray data = Gbk(QString(600, QChar(0x4E2D)));  // 中, two GBK bytes each
-    DecodeResult records[2] = {};
-    for (DecodeResult& r : records) {
-      r.length = static_cast<uint32_t>(data.size());
-      std::memcpy(r.data, data.constData(), static_cast<size_t>(data.size()));
-    }
     QList<QByteArray> sent;
-    QByteArray text = BuildResultText(records, 2, kEncodingChinese,
+    QByteArray text = BuildResultText(Records({data, data}).data(), 2, kEncodingChinese,
                                       [&](const QByteArray& soFar) { sent << soFar; });
     QCOMPARE(text.size(), kResultTextCapacity - 1);
     // Each record at most 1023 bytes: 511 characters; the second is cut by the total.
@@ -183,10 +178,8 @@ class DecodePageTest : public QObject {
     QVERIFY(!FromGbk(text).contains(QChar(0xFFFD)));
     // UTF-8 data cut inside a character would fail to convert as a whole: it is
     // cut before that character instead.
-    QByteArray utf8 = "a" + QString(500, QChar(0x4E2D)).toUtf8();
-    records[0].length = static_cast<uint32_t>(utf8.size());
-    std::memcpy(records[0].data, utf8.constData(), static_cast<size_t>(utf8.size()));
-    QCOMPARE(FromGbk(BuildResultText(records, 1, kEncodingUnicode)),
+    const QByteArray utf8 = "a" + QString(500, QChar(0x4E2D)).toUtf8();
+    QCOMPARE(FromGbk(BuildResultText(Records({utf8}).data(), 1, kEncodingUnicode)),
              QStringLiteral("解码信息 1 :\r\na") + QString(340, QChar(0x4E2D)) + QStringLiteral("\r\n"));
   }
 
