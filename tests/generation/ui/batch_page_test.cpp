@@ -1,5 +1,5 @@
 // BatchPage: the rules wired to the page (one refusal each way), batches with
-// gaps, write failures, a full 500 lines, and a window that stays live.
+// gaps, write failures, and a window that stays live.
 #include "generation/ui/batch_page.h"
 
 #include <QComboBox>
@@ -103,14 +103,6 @@ class BatchPageTest : public QObject {
     QCOMPARE(dialogs_->messages.back().icon, DialogService::Icon::Information);
     QCOMPARE(QString::fromUtf8(ReadWithOracle(dir_ + "/batqr1.jpg", true)), QStringLiteral("中文一"));
     QCOMPARE(ReadWithOracle(dir_ + "/batqr3.jpg"), QByteArray("abc"));
-  }
-
-  void fiveHundredLinesOfThreeHundredBytes() {
-    list("modulePixelsList")->setCurrentIndex(0);
-    const QString longest(300, QLatin1Char('q'));
-    QCOMPARE(runBatch(QStringLiteral("line\n").repeated(499) + longest), 500);
-    QCOMPARE(written().size(), 500);
-    QCOMPARE(ReadWithOracle(dir_ + "/batqr500.jpg"), longest.toLatin1());
   }
 
   void unwritableFileReportedAndNotCounted() {
