@@ -1,5 +1,5 @@
 // Camera capture with the image-file back end: bad device indices, frame layout,
-// one decode per request, requests absorbed by the frame in progress.
+// one decode per request.
 #include "capture/ui/camera_capture.h"
 
 #include <QFile>
@@ -67,24 +67,6 @@ class CameraCaptureTest : public QObject {
     source->deliverFrame();
     capture.waitForFrameDone();
     QCOMPARE(capture.framesDecoded(), 1);
-  }
-
-  void requestDuringDecodeIsAbsorbed() {
-    CameraCapture capture;
-    FileFrameSource* source = started(&capture);
-    {
-      ReaderLock hold;  // keeps the first frame's decode in progress
-      capture.requestSnapshot(true);
-      source->deliverFrame();
-      QTest::qWait(50);
-      capture.requestSnapshot(true);
-      source->deliverFrame();
-      QCOMPARE(capture.framesDecoded(), 1);
-    }
-    capture.waitForFrameDone();
-    QCOMPARE(capture.framesDecoded(), 1);
-    QVERIFY(!capture.snapshotRequested());
-    QCOMPARE(results_.load(), 1);
   }
 
  private:
