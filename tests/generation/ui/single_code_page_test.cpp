@@ -52,8 +52,6 @@ class SingleCodePageTest : public QObject {
     QCOMPARE(list("versionList")->count(), 41);
     QCOMPARE(list("modulePixelsList")->currentText(), QStringLiteral("5"));
     QCOMPARE(label("remainingLabel"), remaining(300));
-    QCOMPARE(label("statusLabel"),
-             QStringLiteral("请输入二维码内容后，点击 生成按钮 来生成二维码生成操作       "));
     list("versionList")->setCurrentIndex(10);
     list("levelList")->setCurrentIndex(4);
     QCOMPARE(page_->characterLimit(), 59);
