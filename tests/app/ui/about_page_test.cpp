@@ -52,10 +52,10 @@ class AboutPageTest : public QObject {
     auto Press = [&](QWidget* w, QPoint p, Qt::MouseButton b = Qt::LeftButton) {
       SendMouse(w, QEvent::MouseButtonPress, p, b, b);
     };
-    Move(&link, QPoint(2, 2));
-    QCOMPARE(link.cursor().shape(), Qt::PointingHandCursor);
     Move(&link, QPoint(text.width() + 10, 2));
     QCOMPARE(link.cursor().shape(), Qt::ArrowCursor);
+    Move(&link, QPoint(2, 2));
+    QCOMPARE(link.cursor().shape(), Qt::PointingHandCursor);
     QEvent leave(QEvent::Leave);
     QApplication::sendEvent(&link, &leave);
     QCOMPARE(link.cursor().shape(), Qt::ArrowCursor);

@@ -1,4 +1,4 @@
-// Camera capture with the image-file back end: bad device indices, frame layout,
+// Camera capture with the image-file back end: frame layout,
 // one decode per request.
 #include "capture/ui/camera_capture.h"
 
@@ -7,7 +7,6 @@
 #include <atomic>
 #include <memory>
 
-#include "tests/support/fake_dialogs.h"
 #include "tests/support/page_support.h"
 
 class CameraCaptureTest : public QObject {
@@ -32,17 +31,6 @@ class CameraCaptureTest : public QObject {
     // Row 0 of the buffer is the bottom row; bytes are blue, green, red.
     QCOMPARE(std::vector<uint8_t>(rows.begin() + 12, rows.begin() + 20),
              (std::vector<uint8_t>{60, 50, 40, 0, 30, 20, 10, 3}));
-  }
-
-  // The list is the decode page's; a bad index fails without a message.
-  void badIndexFailsSilently() {
-    FakeDialogs dialogs;
-    CameraCapture capture;
-    capture.setBackend(
-        std::make_unique<FileFrameSource>(QStringList{QStringLiteral("Cam")}, QStringList{}, 0));
-    QCOMPARE(capture.start(-1, &host_), 1);
-    QCOMPARE(capture.start(1, &host_), 1);
-    QVERIFY(dialogs.messages.empty());
   }
 
   void onlyRequestedFramesAreSavedAndDecodedOnce() {
