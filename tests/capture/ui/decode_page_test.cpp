@@ -101,7 +101,7 @@ class DecodePageTest : public QObject {
     QFETCH(QString, interval);
     QFETCH(QList<bool>, requests);
     makePage();
-    QCOMPARE(control<QComboBox>("deviceList")->itemText(1), QStringLiteral("Camera 2"));  // in order
+    QCOMPARE(control<QComboBox>("deviceList")->itemText(1), QStringLiteral("Camera 2"));
     auto* preview = control<QCheckBox>("previewCheck");
     auto* autoBox = control<QCheckBox>("autoDecodeCheck");
     auto* decode = control<QPushButton>("videoDecodeButton");
@@ -200,11 +200,11 @@ class DecodePageTest : public QObject {
     QFETCH(QSize, shown);
     const QImage picture = scale > 0 ? SymbolImage(scale) : QImage();
     const QString path = dir_ + QLatin1Char('/') + file;
-    QFile notes(path);
+    QFile txt(path);
     if (!file.isEmpty()) {
-      QVERIFY(scale > 0 ? picture.save(path) : notes.open(QIODevice::WriteOnly) && notes.write("x") > 0);
+      QVERIFY(scale > 0 ? picture.save(path) : txt.open(QFile::WriteOnly) && txt.write("x") == 1);
     }
-    notes.close();
+    txt.close();
     dialogs_->openAnswers << path;
     makePage({});
     dialogs_->messages.clear();

@@ -65,8 +65,8 @@ class BatchPageTest : public QObject {
     // A line that could not wrap is quoted with its middle left out, so the
     // whole message fits the box.
     QCOMPARE(runBatch(QString(200, 'h') + QString(200, 't')), -2);
-    QVERIFY(dialogs_->lastText().contains(QStringLiteral("第 1 行数据出错!\r\n出错内容：") + QString(20, 'h') +
-                                          QChar(0x2026) + QString(19, 't') + QStringLiteral("!\r\n")));
+    const QString quoted = QString(20, 'h') + QChar(0x2026) + QString(19, 't') + "!\r\n";
+    QVERIFY(dialogs_->lastText().contains(QStringLiteral("第 1 行数据出错!\r\n出错内容：") + quoted));
     QCOMPARE(page_->focusWidget(), box());
     QCOMPARE(runBatch(QStringLiteral("fine\nbad \U0001F600 char")), -2);
     QVERIFY(dialogs_->lastText().startsWith(QStringLiteral("第 2 行：")));
