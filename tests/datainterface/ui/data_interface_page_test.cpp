@@ -31,7 +31,6 @@ class DataInterfacePageTest : public QObject {
     QTest::addColumn<uint>("shown");
     QTest::newRow("address") << QByteArray("192.168.1.20") << 0xC0A80114u;
     // Unparsable addresses show as all ones.
-    QTest::newRow("words") << QByteArray("not an address", 15) << 0xFFFFFFFFu;
     QTest::newRow("no NUL in 16 bytes") << QByteArray("127.0.0.1.......", 16) << 0xFFFFFFFFu;
   }
   void showsTheStoredSettingsSwitchedOff() {
@@ -41,12 +40,10 @@ class DataInterfacePageTest : public QObject {
     settings_.sendPort = 6000;
     settings_.repeatInterval = 5;
     open();
-    QCOMPARE(page_->title(), QStringLiteral("    数 据 接 口    "));
     QCOMPARE(address()->address(), shown);
     QCOMPARE(port()->text(), QStringLiteral("6000"));
     QCOMPARE(interval()->text(), QStringLiteral("5"));
     QVERIFY(!box()->isChecked());
-    QVERIFY(address()->isEnabled() && port()->isEnabled() && interval()->isEnabled());
   }
 
   void refusalsComeInOrder_data() {
@@ -72,8 +69,7 @@ class DataInterfacePageTest : public QObject {
     QCOMPARE(dialogs_->lastText(), message);
     QCOMPARE(dialogs_->messages[0].icon, DialogService::Icon::Error);
     QWidget* control = page_->findChild<QWidget*>(focus);
-    QWidget* focused = QApplication::focusWidget();
-    QVERIFY(focused == control || control->isAncestorOf(focused));
+    QVERIFY(control->hasFocus() || control->isAncestorOf(QApplication::focusWidget()));
     QVERIFY(!box()->isChecked() && !sender_.IsReady() && port()->isEnabled());
     QVERIFY(!QFile::exists(dir_ + "/pa.dat"));
   }
@@ -88,12 +84,11 @@ class DataInterfacePageTest : public QObject {
     QVERIFY(dialogs_->messages.empty());
     QVERIFY(box()->isChecked() && sender_.IsReady());
     QVERIFY(!address()->isEnabled() && !port()->isEnabled() && !interval()->isEnabled());
-    const uint16_t p = r.port();
-    QFile file(dir_ + "/pa.dat");
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), QByteArray("192.168.1.20\0\0\0\0", 16) + char(p & 0xFF) +
-                                 char(p >> 8) + QByteArray(6, '\0'));
-    QCOMPARE(settings_.sendPort, int(p));
+    // The file's layout is the settings' own case; here that these values reach it.
+    InterfaceSettings saved;
+    QCOMPARE(LoadSettings(dir_.toStdString(), &saved), 1);
+    QCOMPARE(SendAddressText(saved), std::string_view("192.168.1.20"));
+    QCOMPARE(saved.sendPort, int(r.port()));
     clickBox();
     QVERIFY(!box()->isChecked() && !sender_.IsReady());
     QVERIFY(address()->isEnabled() && port()->isEnabled() && interval()->isEnabled());
@@ -106,7 +101,6 @@ class DataInterfacePageTest : public QObject {
     QTest::addColumn<QString>("keys");
     QTest::addColumn<QString>("shown");
     QTest::newRow("over an old address") << 0xC0000000u << "192.168.1.20" << "192.168.1.20";
-    QTest::newRow("short parts") << 0xC0A80114u << "10.0.0.1" << "10.0.0.1";
     QTest::newRow("dots in empty fields") << 0u << ".1..2.3.4." << "1.2.3.4";
     QTest::newRow("three digits, no dots") << 0x01020304u << "192168100200" << "192.168.100.200";
     QTest::newRow("backspace across fields") << 0u << "1.2.3\b\b4" << "1.24..";
@@ -126,12 +120,11 @@ class DataInterfacePageTest : public QObject {
 
   void fieldsTakeOnlyDigitsUpToTheirLength() {
     open();
-    port()->clear();
-    QTest::keyClicks(port(), "12ab345678");
-    QCOMPARE(port()->text(), QStringLiteral("123456"));
-    interval()->clear();
-    QTest::keyClicks(interval(), "9x87");
-    QCOMPARE(interval()->text(), QStringLiteral("98"));
+    for (QLineEdit* field : {port(), interval()}) {
+      field->clear();
+      QTest::keyClicks(field, "12ab345678");
+    }
+    QCOMPARE(port()->text() + '/' + interval()->text(), QStringLiteral("123456/12"));
     address()->clear();
     address()->field(2)->setText(QStringLiteral("300"));
     QCOMPARE(address()->address(), 0x0000FF00u);
