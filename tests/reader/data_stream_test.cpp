@@ -4,7 +4,6 @@
 
 #include <bitset>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "dec_test_util.h"
@@ -153,8 +152,7 @@ struct TextBuild {
   qrread::SymbolSet results_{};
 
   // A code with an optional structured-append header and one byte segment.
-  void AddCode(const std::string& data, int saIndex = -1, int saCount = 0, int parity = 0x5A,
-               int version = 3, int level = 1) {
+  void AddCode(const std::string& data, int saIndex = -1, int saCount = 0, int parity = 0x5A, int version = 3) {
     BitWriter w;
     if (saIndex >= 0) w.Put(3, 4).Put(uint32_t(saIndex), 4).Put(uint32_t(saCount - 1), 4).Put(uint32_t(parity), 8);
     w.Put(4, 4).Put(static_cast<uint32_t>(data.size()), version < 10 ? 8 : 16);
@@ -163,7 +161,6 @@ struct TextBuild {
     code = CodeData{};
     ASSERT_EQ(qrread::ParseDataStream(&code, pools_.get(), version, w.bytes.data(), int(w.bytes.size())), 0);
     code.version = static_cast<uint8_t>(version);
-    code.ecLevel = static_cast<uint8_t>(level);
   }
 
   int Build() { return qrread::BuildTexts(codes_, count_, pools_.get(), &results_); }
@@ -178,24 +175,6 @@ struct TextBuild {
     return std::string(reinterpret_cast<const char*>(s->data), s->dataLength);
   }
 };
-
-// The joined symbol has no version or level of its own; its parts keep theirs.
-TEST(TextBuildTest, CompleteGroupJoinsInIndexOrder) {
-  TextBuild b;
-  b.AddCode("plain", -1, 0, 0, 2, 3);
-  b.AddCode("world", 1, 2, 0x33, 5, 2);
-  b.AddCode("hello ", 0, 2, 0x33, 4, 0);
-  EXPECT_EQ(b.Build(), 2);
-  std::vector<std::string> got;
-  auto describe = [&](const qrread::ReaderSymbol* s, const char* indent) {
-    got.push_back(indent + b.Data(s) + " " + std::to_string(s->version) + "/" + std::to_string(s->ecLevel));
-  };
-  for (auto* s : b.List()) {
-    describe(s, "");
-    for (auto* c = s->components ? s->components->head : nullptr; c != nullptr; c = c->next) describe(c, "  ");
-  }
-  EXPECT_EQ(got, (std::vector<std::string>{"plain 2/3", "hello world 0/0", "  hello  4/0", "  world 5/2"}));
-}
 
 // Codes (data, index, count, parity, version; index -1: no header) and the
 // symbols built from them, "<partial>" for an incomplete group.
@@ -328,25 +307,6 @@ TEST_F(SegmentPackingTest, EmptySegmentAfterAFullBufferKeepsToItsCode) {
   EXPECT_EQ(otherText, TextOf(&c));
   qrread::ReleaseCode(&b, pools_.get());
   qrread::ReleaseCode(&c, pools_.get());
-  ExpectEmpty();
-}
-
-// Codes never share a buffer, so 32 codes with text take them all and the
-// 33rd fails without keeping anything; release order does not matter.
-TEST_F(SegmentPackingTest, BufferPoolRunsOutOverCodesAndComesBack) {
-  qrread::CodeData codes[33];
-  std::string texts[33];
-  for (int i = 0; i < 33; ++i) {
-    dectest::BitWriter w;
-    texts[i] = Numeric(w, 2, i);
-    ASSERT_EQ(i < 32 ? 0 : -1, Parse(&codes[i], w)) << i;
-  }
-  EXPECT_EQ(32, pools_.pools.entriesUsed);
-  EXPECT_EQ(32, BuffersInUse());
-  for (int i = 0; i < 32; ++i) EXPECT_EQ(texts[i], TextOf(&codes[i])) << i;
-  for (int i = 0; i < 32; i += 2) qrread::ReleaseCode(&codes[i], pools_.get());
-  EXPECT_EQ(16, BuffersInUse());
-  for (int i = 31; i > 0; i -= 2) qrread::ReleaseCode(&codes[i], pools_.get());
   ExpectEmpty();
 }
 

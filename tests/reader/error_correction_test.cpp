@@ -133,25 +133,14 @@ TEST(RsLocatorRoots, ClosedFormsMatchSearch) {
   for (int trial = 0; trial < 20000; ++trial) {
     int degree = 1 + static_cast<int>(rng() % 4);
     int n = 20 + static_cast<int>(rng() % 236);
+    // A product of (1 + alpha^e x) factors, possibly with a repeated one; one
+    // in three random coefficients instead: roots anywhere, repeated or missing.
     uint8_t poly[5] = {1, 0, 0, 0, 0};
-    if (trial % 3 == 0) {
-      // Random coefficients: roots anywhere, repeated or missing.
-      for (int i = 0; i <= degree; ++i) poly[i] = static_cast<uint8_t>(rng());
-      if (poly[degree] == 0) poly[degree] = 1;
-    } else {
-      // A product of (1 + alpha^e x) factors, possibly with a repeated one.
-      int len = 0;
-      for (int f = 0; f < degree; ++f) {
-        uint8_t x = gf.exp[rng() % 255];
-        uint8_t next[5] = {0, 0, 0, 0, 0};
-        for (int i = 0; i <= len; ++i) {
-          next[i] ^= poly[i];
-          next[i + 1] ^= qrstd::GfMul(gf, poly[i], x);
-        }
-        std::copy(next, next + 5, poly);
-        ++len;
-      }
+    for (int f = 0; f < degree; ++f) {
+      const uint8_t x = gf.exp[rng() % 255];
+      for (int i = f + 1; i > 0; --i) poly[i] ^= qrstd::GfMul(gf, poly[i - 1], x);
     }
+    for (int i = 0; trial % 3 == 0 && i <= degree; ++i) poly[i] = static_cast<uint8_t>(i == degree ? 1 + rng() % 255 : rng());
     std::vector<int> a(4), b(4);
     a.resize(static_cast<size_t>(qrread::RsLocatorRoots(gf, poly, degree, n, a.data())));
     b.resize(static_cast<size_t>(qrread::RsLocatorRootsBySearch(gf, poly, degree, n, b.data())));

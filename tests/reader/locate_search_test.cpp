@@ -77,6 +77,7 @@ class Harness {
   }
   LocateContext* ctx() { return &ctx_; }
   const IsaacState& rng() const { return *arena_->rng; }
+  const LocateScratch* scratch() const { return arena_->scratch; }
   int RetriesStarted() const {
     int n = 0;
     for (const RethresholdState& r : arena_->scratch->rethreshold) n += r.built != 0;
