@@ -1,5 +1,5 @@
 // Format information (BCH(15,5)), version information (BCH(18,6)),
-// Reed-Solomon block correction and the closed-form locator roots.
+// and Reed-Solomon block correction.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -123,31 +123,6 @@ TEST(RsCorrectBlock, RejectsBadShapes) {
   EXPECT_EQ(qrread::RsCorrectBlock(Gf(), block, 10, 10), -1);
   EXPECT_EQ(qrread::RsCorrectBlock(Gf(), block, 30, 31), -1);
   EXPECT_EQ(qrread::RsCorrectBlock(Gf(), block, 30, 7), 0);  // all zero is a code word
-}
-
-// Polynomials with chosen roots alpha^-e: the closed forms (degrees 1-4) find
-// exactly the roots the exhaustive search finds, and only exponents below n.
-TEST(RsLocatorRoots, ClosedFormsMatchSearch) {
-  const qrstd::Gf256& gf = Gf();
-  std::mt19937 rng(99);
-  for (int trial = 0; trial < 20000; ++trial) {
-    int degree = 1 + static_cast<int>(rng() % 4);
-    int n = 20 + static_cast<int>(rng() % 236);
-    // A product of (1 + alpha^e x) factors, possibly with a repeated one; one
-    // in three random coefficients instead: roots anywhere, repeated or missing.
-    uint8_t poly[5] = {1, 0, 0, 0, 0};
-    for (int f = 0; f < degree; ++f) {
-      const uint8_t x = gf.exp[rng() % 255];
-      for (int i = f + 1; i > 0; --i) poly[i] ^= qrstd::GfMul(gf, poly[i - 1], x);
-    }
-    for (int i = 0; trial % 3 == 0 && i <= degree; ++i) poly[i] = static_cast<uint8_t>(i == degree ? 1 + rng() % 255 : rng());
-    std::vector<int> a(4), b(4);
-    a.resize(static_cast<size_t>(qrread::RsLocatorRoots(gf, poly, degree, n, a.data())));
-    b.resize(static_cast<size_t>(qrread::RsLocatorRootsBySearch(gf, poly, degree, n, b.data())));
-    std::sort(a.begin(), a.end());
-    std::sort(b.begin(), b.end());
-    ASSERT_EQ(a, b) << "trial " << trial << " degree " << degree;
-  }
 }
 
 }  // namespace
