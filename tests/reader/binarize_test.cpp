@@ -112,12 +112,9 @@ TEST(RethresholdTest, FirstAtTheMedianThenLowerUntilItCannotMove) {
       EXPECT_EQ(r.thresholds[stuck ? k - 1 : k], st.threshold);
       EXPECT_EQ(r.thresholds[0], st.firstThreshold);
       int wrong = 0;
-      for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-          const size_t at = size_t(y) * w + x;
-          const bool in = x >= 10 && x < 74 && y >= 5 && y < 5 + r.h;
-          wrong += binary[at] != (!in ? 100 : grey[at] < st.threshold ? 255 : 0);
-        }
+      for (size_t at = 0; at < grey.size(); ++at) {
+        const bool in = int(at % w) >= 10 && int(at % w) < 74 && int(at / w) >= 5 && int(at / w) < 5 + r.h;
+        wrong += binary[at] != (!in ? 100 : grey[at] < st.threshold ? 255 : 0);
       }
       EXPECT_EQ(0, wrong) << k;
     }

@@ -221,10 +221,8 @@ TEST(TextBuildTest, GroupsAndLimits) {
   EXPECT_TRUE(b.List().empty());
 }
 
-class SegmentPackingTest : public ::testing::Test {
+class SegmentPackingTest : public StreamTest {
  protected:
-  dectest::TestPools pools_;
-
   // Writes a numeric segment of `n` digits (count width of versions 27-40)
   // running `first`, first + 1, ... mod 10; returns the digits.
   static std::string Numeric(dectest::BitWriter& w, int n, int first) {
@@ -249,10 +247,6 @@ class SegmentPackingTest : public ::testing::Test {
   }
 
   int BuffersInUse() { return static_cast<int>(std::bitset<32>(pools_.pools.segmentsInUse).count()); }
-  void ExpectEmpty() {
-    EXPECT_EQ(0u, pools_.pools.segmentsInUse);
-    EXPECT_EQ(0, pools_.pools.entriesUsed);
-  }
 };
 
 TEST_F(SegmentPackingTest, SegmentThatDoesNotFitTheRestTakesAFreshBuffer) {
@@ -285,7 +279,7 @@ TEST_F(SegmentPackingTest, SegmentThatDoesNotFitTheRestTakesAFreshBuffer) {
       }
       qrread::ReleaseCode(&code, pools_.get());
     }
-    ExpectEmpty();
+    ExpectPoolsEmpty();
   }
 }
 
@@ -307,7 +301,7 @@ TEST_F(SegmentPackingTest, EmptySegmentAfterAFullBufferKeepsToItsCode) {
   EXPECT_EQ(otherText, TextOf(&c));
   qrread::ReleaseCode(&b, pools_.get());
   qrread::ReleaseCode(&c, pools_.get());
-  ExpectEmpty();
+  ExpectPoolsEmpty();
 }
 
 }  // namespace

@@ -103,9 +103,7 @@ TEST(WriteRecordsTest, OrderLimitAndPartialSymbols) {
     for (size_t i = 0; i < r.want.size(); ++i) {
       EXPECT_EQ(r.want[i], std::string(reinterpret_cast<const char*>(records[i].data), records[i].length));
       const int at = int(std::find(r.added.begin(), r.added.end(), r.want[i]) - r.added.begin());
-      EXPECT_EQ(64u, records[i].type);
-      EXPECT_EQ(at + 1, records[i].version);
-      EXPECT_EQ(at, records[i].ecLevel);
+      EXPECT_EQ(std::make_tuple(64, at + 1, at), std::make_tuple(int(records[i].type), int(records[i].version), int(records[i].ecLevel)));
     }
     EXPECT_TRUE(Untouched(records[r.want.size()]));
   }
