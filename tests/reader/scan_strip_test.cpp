@@ -33,41 +33,8 @@ geomtest::Grey BusyPicture(int w, int h, uint32_t seed, int noise) {
   return g;
 }
 
-// The finder lines of a plain scan: every pixel through EdgeScannerPixel.
-// The pictures below stay under the reader's list capacities, so nothing is
-// dropped on either side.
-constexpr int32_t kPlainCapacity = 8192;
-
-struct PlainScan {
-  std::vector<FinderLine> lines[2] = {std::vector<FinderLine>(kPlainCapacity), std::vector<FinderLine>(kPlainCapacity)};
-  ScanSink sink{};
-
-  explicit PlainScan(const geomtest::Grey& g) {
-    sink.lines[0] = lines[0].data();
-    sink.lines[1] = lines[1].data();
-    sink.capacity = kPlainCapacity;
-    EdgeScanner scanner;
-    EdgeScannerInit(&scanner, &sink);
-    EdgeScannerNewLine(&scanner);
-    for (int vertical = 0; vertical < 2; ++vertical) {
-      const int nlines = vertical ? g.width : g.height, length = vertical ? g.height : g.width;
-      sink.vertical = vertical;
-      for (int i = 0; i < nlines; ++i) {
-        const bool backward = (i & 1) != 0;
-        sink.lineIndex = i;
-        sink.lineStart = backward ? length : 0;
-        sink.direction = backward ? -1 : 1;
-        for (int k = 0; k < length; ++k) {
-          const int m = backward ? length - 1 - k : k;
-          EdgeScannerPixel(&scanner, g.px[vertical ? size_t(m) * g.width + i : size_t(i) * g.width + m]);
-        }
-        EdgeScannerFlush(&scanner);
-        EdgeScannerFlush(&scanner);
-        EdgeScannerNewLine(&scanner);
-      }
-    }
-  }
-};
+using geomtest::PlainScan;
+using geomtest::kPlainCapacity;
 
 TEST(ScanStripTest, WholeScanFindsTheSameLinesAsThePlainScan) {
   // Sizes off the strip width, single lines, and the full-size limit with
