@@ -51,9 +51,7 @@ TEST(BinarizeTest, BoxMatchesTheDirectLocalMean) {
   std::mt19937 rng(9);
   std::vector<uint8_t> g(size_t(w) * h);
   for (uint8_t& v : g) v = uint8_t(rng());
-  auto at = [&](int x, int y) {
-    return int(g[size_t(y < 0 ? 0 : y >= h ? h - 1 : y) * w + (x < 0 ? 0 : x >= w ? w - 1 : x)]);
-  };
+  auto at = [&](int x, int y) { return int(g[size_t(std::clamp(y, 0, h - 1)) * w + std::clamp(x, 0, w - 1)]); };
   for (int row = 0; row < 6; ++row) {
     const int half = 1 + row % 3 * 3;
     const uint8_t invert = row % 2 ? 255 : 0;

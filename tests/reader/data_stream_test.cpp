@@ -165,14 +165,13 @@ struct TextBuild {
 
   int Build() { return qrread::BuildTexts(codes_, count_, pools_.get(), &results_); }
 
-  std::vector<qrread::ReaderSymbol*> List() const {
-    std::vector<qrread::ReaderSymbol*> out;
-    for (auto* s = results_.head; s != nullptr; s = s->next) out.push_back(s);
+  // The texts built, "<partial>" for an incomplete group.
+  std::vector<std::string> Texts() const {
+    std::vector<std::string> out;
+    for (auto* s = results_.head; s != nullptr; s = s->next) {
+      out.push_back(s->type == qrread::kSymbolPartial ? "<partial>" : std::string(reinterpret_cast<const char*>(s->data), s->dataLength));
+    }
     return out;
-  }
-
-  static std::string Data(const qrread::ReaderSymbol* s) {
-    return std::string(reinterpret_cast<const char*>(s->data), s->dataLength);
   }
 };
 
@@ -209,16 +208,14 @@ TEST(TextBuildTest, GroupsAndLimits) {
     for (const Code& c : r.codes) b.AddCode(c.data, c.index, c.count, c.parity, c.version);
     const int built = b.Build();
     EXPECT_EQ(r.built < 0 ? -1 : r.built, built < 0 ? -1 : built) << r.codes[0].data;
-    std::vector<std::string> texts;
-    for (auto* s : b.List()) texts.push_back(s->type == qrread::kSymbolPartial ? "<partial>" : b.Data(s));
-    EXPECT_EQ(r.want, texts) << r.codes[0].data;
+    EXPECT_EQ(r.want, b.Texts()) << r.codes[0].data;
   }
   // With the symbol pool used up, building stops without a symbol.
   TextBuild b;
   b.AddCode("x");
   b.pools_.pools.symbolsUsed = qrread::kMaxSymbols;
   EXPECT_LT(b.Build(), 0);
-  EXPECT_TRUE(b.List().empty());
+  EXPECT_TRUE(b.Texts().empty());
 }
 
 class SegmentPackingTest : public StreamTest {

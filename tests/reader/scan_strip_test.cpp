@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string>
@@ -12,12 +11,9 @@
 
 #include "geom_render.h"
 #include "reader/arena.h"
-#include "reader/binarize.h"
 #include "reader/edge_scanner.h"
 #include "reader/finder_centres.h"
-#include "reader/reader_entry.h"
 #include "reader/scan_strip.h"
-#include "reader/width_decoder.h"
 
 namespace qrread {
 namespace {
