@@ -70,13 +70,9 @@ TEST(RoundTripTest, EitherFormatCopyAlone) {
   for (int copy = 0; copy < 2; ++copy) {
     Grey g(200, 200);
     ASSERT_EQ(n, DrawCode(&g, "format copy", x, y, m, 1, 1));
-    if (copy == 0) {
-      g.Fill(x + 8 * m, y, m, 9 * m, 230);
-      g.Fill(x, y + 8 * m, 8 * m, m, 230);
-    } else {
-      g.Fill(x + (n - 8) * m, y + 8 * m, 8 * m, m, 230);
-      g.Fill(x + 8 * m, y + (n - 7) * m, m, 7 * m, 230);
-    }
+    const int strips[2][2][4] = {{{x + 8 * m, y, m, 9 * m}, {x, y + 8 * m, 8 * m, m}},
+                                 {{x + (n - 8) * m, y + 8 * m, 8 * m, m}, {x + 8 * m, y + (n - 7) * m, m, 7 * m}}};
+    for (const auto& f : strips[copy]) g.Fill(f[0], f[1], f[2], f[3], 230);
     const auto r = Read(g);
     ASSERT_EQ(1, r.count) << copy;
     EXPECT_EQ("format copy", r.texts[0]);
