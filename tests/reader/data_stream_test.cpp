@@ -20,18 +20,23 @@ class StreamTest : public ::testing::Test {
     return qrread::ParseDataStream(code, pools_.get(), version, w.bytes.data(), int(w.bytes.size()));
   }
 
+  // The text built from one parsed code, "<none>" when none is built.
+  std::string TextOf(CodeData* code, uint32_t* modifiers = nullptr) {
+    qrread::SymbolSet results{};
+    pools_.pools.symbolsUsed = pools_.pools.setsUsed = 0;  // every text from fresh symbol pools
+    if (qrread::BuildTexts(code, 1, pools_.get(), &results) != 1 || results.head == nullptr) return "<none>";
+    if (modifiers) *modifiers = results.head->modifiers;
+    return std::string(reinterpret_cast<const char*>(results.head->data), results.head->dataLength);
+  }
+
   // Parses a one-code stream and builds its text; "<fail>" when the parse fails.
   std::string Text(int version, const BitWriter& w, uint32_t* modifiers = nullptr) {
     CodeData code{};
     code.version = static_cast<uint8_t>(version);
     if (Parse(&code, version, w) != 0) return "<fail>";
-    qrread::SymbolSet results{};
-    pools_.pools.symbolsUsed = 0;  // every stream builds from a fresh symbol pool
-    int added = qrread::BuildTexts(&code, 1, pools_.get(), &results);
+    const std::string text = TextOf(&code, modifiers);
     qrread::ReleaseCode(&code, pools_.get());
-    if (added != 1 || results.head == nullptr) return "<none>";
-    if (modifiers) *modifiers = results.head->modifiers;
-    return std::string(reinterpret_cast<const char*>(results.head->data), results.head->dataLength);
+    return text;
   }
 
   void ExpectPoolsEmpty() {
@@ -234,13 +239,6 @@ class SegmentPackingTest : public StreamTest {
     *code = qrread::CodeData{};
     code->version = 40;
     return qrread::ParseDataStream(code, pools_.get(), 40, w.bytes.data(), int(w.bytes.size()));
-  }
-
-  std::string TextOf(qrread::CodeData* code) {
-    qrread::SymbolSet results{};
-    pools_.pools.symbolsUsed = pools_.pools.setsUsed = 0;  // each check from fresh symbol pools
-    if (qrread::BuildTexts(code, 1, pools_.get(), &results) != 1) return "<none>";
-    return std::string(reinterpret_cast<const char*>(results.head->data), results.head->dataLength);
   }
 
   int BuffersInUse() { return static_cast<int>(std::bitset<32>(pools_.pools.segmentsInUse).count()); }

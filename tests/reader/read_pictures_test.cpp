@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <random>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -83,13 +84,11 @@ TEST(RoundTripTest, AtMostSixteenCodesPerPicture) {
   // 20 codes of version 1 at 4 px per module, 5 x 4 on the largest picture.
   Grey g(1280, 1024);
   for (int i = 0; i < 20; ++i) {
-    ASSERT_GT(DrawCode(&g, "code " + std::to_string(i), 40 + (i % 5) * 240, 40 + (i / 5) * 240, 4,
-                       1, 1), 0);
+    ASSERT_GT(DrawCode(&g, "code " + std::to_string(i), 40 + (i % 5) * 240, 40 + (i / 5) * 240, 4, 1, 1), 0);
   }
   const auto r = Read(g, 32);
   ASSERT_EQ(16, r.count);
-  for (int i = 0; i < 16; ++i)
-    for (int j = i + 1; j < 16; ++j) EXPECT_NE(r.texts[i], r.texts[j]);
+  EXPECT_EQ(16u, std::set<std::string>(r.texts.begin(), r.texts.end()).size());  // all different
   // The front end's eight records are the first eight of the same list.
   const auto eight = Read(g, 8);
   EXPECT_EQ(eight.texts, std::vector<std::string>(r.texts.begin(), r.texts.begin() + 8));
