@@ -2,8 +2,6 @@
 // their inverses, the fourth-corner extrapolation, line fits and RANSAC.
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <cstdlib>
 #include <utility>
 
 #include "reader/finder_role.h"

@@ -8,7 +8,6 @@
 #include <functional>
 #include <string>
 #include <tuple>
-#include <utility>
 #include <vector>
 
 #include "dec_test_util.h"
