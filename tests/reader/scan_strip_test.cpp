@@ -1,6 +1,6 @@
 // The strip scan (sixteen lines smoothed together, then only the flagged
-// pixels visited) against the plain one-pixel-at-a-time scan, the
-// division-free threshold against its dividing form, and finder centres.
+// pixels visited) against the plain one-pixel-at-a-time scan, the vector
+// smoothing against its scalar form, and finder centres.
 #include <gtest/gtest.h>
 
 #include <algorithm>
