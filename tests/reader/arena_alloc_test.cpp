@@ -13,7 +13,6 @@
 extern "C" {
 void* __libc_malloc(size_t);
 void* __libc_calloc(size_t, size_t);
-void* __libc_realloc(void*, size_t);
 void __libc_free(void*);
 }
 
@@ -39,10 +38,6 @@ extern "C" void* malloc(size_t n) {
 extern "C" void* calloc(size_t n, size_t k) {
   Note(n * k);
   return __libc_calloc(n, k);
-}
-extern "C" void* realloc(void* p, size_t n) {
-  Note(n);
-  return __libc_realloc(p, n);
 }
 extern "C" void free(void* p) {
   if (g_counting && p != nullptr) ++g_frees;

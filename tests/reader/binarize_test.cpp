@@ -51,9 +51,7 @@ TEST(BinarizeTest, BoxMatchesTheDirectLocalMean) {
   std::mt19937 rng(9);
   std::vector<uint8_t> g(size_t(w) * h);
   for (uint8_t& v : g) v = uint8_t(rng());
-  auto at = [&](int x, int y) {
-    return int(g[size_t(y < 0 ? 0 : y >= h ? h - 1 : y) * w + (x < 0 ? 0 : x >= w ? w - 1 : x)]);
-  };
+  auto at = [&](int x, int y) { return int(g[size_t(std::clamp(y, 0, h - 1)) * w + std::clamp(x, 0, w - 1)]); };
   for (int row = 0; row < 6; ++row) {
     const int half = 1 + row % 3 * 3;
     const uint8_t invert = row % 2 ? 255 : 0;
@@ -112,12 +110,9 @@ TEST(RethresholdTest, FirstAtTheMedianThenLowerUntilItCannotMove) {
       EXPECT_EQ(r.thresholds[stuck ? k - 1 : k], st.threshold);
       EXPECT_EQ(r.thresholds[0], st.firstThreshold);
       int wrong = 0;
-      for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-          const size_t at = size_t(y) * w + x;
-          const bool in = x >= 10 && x < 74 && y >= 5 && y < 5 + r.h;
-          wrong += binary[at] != (!in ? 100 : grey[at] < st.threshold ? 255 : 0);
-        }
+      for (size_t at = 0; at < grey.size(); ++at) {
+        const bool in = int(at % w) >= 10 && int(at % w) < 74 && int(at / w) >= 5 && int(at / w) < 5 + r.h;
+        wrong += binary[at] != (!in ? 100 : grey[at] < st.threshold ? 255 : 0);
       }
       EXPECT_EQ(0, wrong) << k;
     }

@@ -4,7 +4,6 @@
 
 #include <bitset>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "dec_test_util.h"
@@ -21,18 +20,23 @@ class StreamTest : public ::testing::Test {
     return qrread::ParseDataStream(code, pools_.get(), version, w.bytes.data(), int(w.bytes.size()));
   }
 
+  // The text built from one parsed code, "<none>" when none is built.
+  std::string TextOf(CodeData* code, uint32_t* modifiers = nullptr) {
+    qrread::SymbolSet results{};
+    pools_.pools.symbolsUsed = pools_.pools.setsUsed = 0;  // every text from fresh symbol pools
+    if (qrread::BuildTexts(code, 1, pools_.get(), &results) != 1 || results.head == nullptr) return "<none>";
+    if (modifiers) *modifiers = results.head->modifiers;
+    return std::string(reinterpret_cast<const char*>(results.head->data), results.head->dataLength);
+  }
+
   // Parses a one-code stream and builds its text; "<fail>" when the parse fails.
   std::string Text(int version, const BitWriter& w, uint32_t* modifiers = nullptr) {
     CodeData code{};
     code.version = static_cast<uint8_t>(version);
     if (Parse(&code, version, w) != 0) return "<fail>";
-    qrread::SymbolSet results{};
-    pools_.pools.symbolsUsed = 0;  // every stream builds from a fresh symbol pool
-    int added = qrread::BuildTexts(&code, 1, pools_.get(), &results);
+    const std::string text = TextOf(&code, modifiers);
     qrread::ReleaseCode(&code, pools_.get());
-    if (added != 1 || results.head == nullptr) return "<none>";
-    if (modifiers) *modifiers = results.head->modifiers;
-    return std::string(reinterpret_cast<const char*>(results.head->data), results.head->dataLength);
+    return text;
   }
 
   void ExpectPoolsEmpty() {
@@ -153,8 +157,7 @@ struct TextBuild {
   qrread::SymbolSet results_{};
 
   // A code with an optional structured-append header and one byte segment.
-  void AddCode(const std::string& data, int saIndex = -1, int saCount = 0, int parity = 0x5A,
-               int version = 3, int level = 1) {
+  void AddCode(const std::string& data, int saIndex = -1, int saCount = 0, int parity = 0x5A, int version = 3) {
     BitWriter w;
     if (saIndex >= 0) w.Put(3, 4).Put(uint32_t(saIndex), 4).Put(uint32_t(saCount - 1), 4).Put(uint32_t(parity), 8);
     w.Put(4, 4).Put(static_cast<uint32_t>(data.size()), version < 10 ? 8 : 16);
@@ -163,39 +166,19 @@ struct TextBuild {
     code = CodeData{};
     ASSERT_EQ(qrread::ParseDataStream(&code, pools_.get(), version, w.bytes.data(), int(w.bytes.size())), 0);
     code.version = static_cast<uint8_t>(version);
-    code.ecLevel = static_cast<uint8_t>(level);
   }
 
   int Build() { return qrread::BuildTexts(codes_, count_, pools_.get(), &results_); }
 
-  std::vector<qrread::ReaderSymbol*> List() const {
-    std::vector<qrread::ReaderSymbol*> out;
-    for (auto* s = results_.head; s != nullptr; s = s->next) out.push_back(s);
+  // The texts built, "<partial>" for an incomplete group.
+  std::vector<std::string> Texts() const {
+    std::vector<std::string> out;
+    for (auto* s = results_.head; s != nullptr; s = s->next) {
+      out.push_back(s->type == qrread::kSymbolPartial ? "<partial>" : std::string(reinterpret_cast<const char*>(s->data), s->dataLength));
+    }
     return out;
   }
-
-  static std::string Data(const qrread::ReaderSymbol* s) {
-    return std::string(reinterpret_cast<const char*>(s->data), s->dataLength);
-  }
 };
-
-// The joined symbol has no version or level of its own; its parts keep theirs.
-TEST(TextBuildTest, CompleteGroupJoinsInIndexOrder) {
-  TextBuild b;
-  b.AddCode("plain", -1, 0, 0, 2, 3);
-  b.AddCode("world", 1, 2, 0x33, 5, 2);
-  b.AddCode("hello ", 0, 2, 0x33, 4, 0);
-  EXPECT_EQ(b.Build(), 2);
-  std::vector<std::string> got;
-  auto describe = [&](const qrread::ReaderSymbol* s, const char* indent) {
-    got.push_back(indent + b.Data(s) + " " + std::to_string(s->version) + "/" + std::to_string(s->ecLevel));
-  };
-  for (auto* s : b.List()) {
-    describe(s, "");
-    for (auto* c = s->components ? s->components->head : nullptr; c != nullptr; c = c->next) describe(c, "  ");
-  }
-  EXPECT_EQ(got, (std::vector<std::string>{"plain 2/3", "hello world 0/0", "  hello  4/0", "  world 5/2"}));
-}
 
 // Codes (data, index, count, parity, version; index -1: no header) and the
 // symbols built from them, "<partial>" for an incomplete group.
@@ -230,22 +213,18 @@ TEST(TextBuildTest, GroupsAndLimits) {
     for (const Code& c : r.codes) b.AddCode(c.data, c.index, c.count, c.parity, c.version);
     const int built = b.Build();
     EXPECT_EQ(r.built < 0 ? -1 : r.built, built < 0 ? -1 : built) << r.codes[0].data;
-    std::vector<std::string> texts;
-    for (auto* s : b.List()) texts.push_back(s->type == qrread::kSymbolPartial ? "<partial>" : b.Data(s));
-    EXPECT_EQ(r.want, texts) << r.codes[0].data;
+    EXPECT_EQ(r.want, b.Texts()) << r.codes[0].data;
   }
   // With the symbol pool used up, building stops without a symbol.
   TextBuild b;
   b.AddCode("x");
   b.pools_.pools.symbolsUsed = qrread::kMaxSymbols;
   EXPECT_LT(b.Build(), 0);
-  EXPECT_TRUE(b.List().empty());
+  EXPECT_TRUE(b.Texts().empty());
 }
 
-class SegmentPackingTest : public ::testing::Test {
+class SegmentPackingTest : public StreamTest {
  protected:
-  dectest::TestPools pools_;
-
   // Writes a numeric segment of `n` digits (count width of versions 27-40)
   // running `first`, first + 1, ... mod 10; returns the digits.
   static std::string Numeric(dectest::BitWriter& w, int n, int first) {
@@ -262,18 +241,7 @@ class SegmentPackingTest : public ::testing::Test {
     return qrread::ParseDataStream(code, pools_.get(), 40, w.bytes.data(), int(w.bytes.size()));
   }
 
-  std::string TextOf(qrread::CodeData* code) {
-    qrread::SymbolSet results{};
-    pools_.pools.symbolsUsed = pools_.pools.setsUsed = 0;  // each check from fresh symbol pools
-    if (qrread::BuildTexts(code, 1, pools_.get(), &results) != 1) return "<none>";
-    return std::string(reinterpret_cast<const char*>(results.head->data), results.head->dataLength);
-  }
-
   int BuffersInUse() { return static_cast<int>(std::bitset<32>(pools_.pools.segmentsInUse).count()); }
-  void ExpectEmpty() {
-    EXPECT_EQ(0u, pools_.pools.segmentsInUse);
-    EXPECT_EQ(0, pools_.pools.entriesUsed);
-  }
 };
 
 TEST_F(SegmentPackingTest, SegmentThatDoesNotFitTheRestTakesAFreshBuffer) {
@@ -306,7 +274,7 @@ TEST_F(SegmentPackingTest, SegmentThatDoesNotFitTheRestTakesAFreshBuffer) {
       }
       qrread::ReleaseCode(&code, pools_.get());
     }
-    ExpectEmpty();
+    ExpectPoolsEmpty();
   }
 }
 
@@ -328,26 +296,7 @@ TEST_F(SegmentPackingTest, EmptySegmentAfterAFullBufferKeepsToItsCode) {
   EXPECT_EQ(otherText, TextOf(&c));
   qrread::ReleaseCode(&b, pools_.get());
   qrread::ReleaseCode(&c, pools_.get());
-  ExpectEmpty();
-}
-
-// Codes never share a buffer, so 32 codes with text take them all and the
-// 33rd fails without keeping anything; release order does not matter.
-TEST_F(SegmentPackingTest, BufferPoolRunsOutOverCodesAndComesBack) {
-  qrread::CodeData codes[33];
-  std::string texts[33];
-  for (int i = 0; i < 33; ++i) {
-    dectest::BitWriter w;
-    texts[i] = Numeric(w, 2, i);
-    ASSERT_EQ(i < 32 ? 0 : -1, Parse(&codes[i], w)) << i;
-  }
-  EXPECT_EQ(32, pools_.pools.entriesUsed);
-  EXPECT_EQ(32, BuffersInUse());
-  for (int i = 0; i < 32; ++i) EXPECT_EQ(texts[i], TextOf(&codes[i])) << i;
-  for (int i = 0; i < 32; i += 2) qrread::ReleaseCode(&codes[i], pools_.get());
-  EXPECT_EQ(16, BuffersInUse());
-  for (int i = 31; i > 0; i -= 2) qrread::ReleaseCode(&codes[i], pools_.get());
-  ExpectEmpty();
+  ExpectPoolsEmpty();
 }
 
 }  // namespace

@@ -1,11 +1,11 @@
 // Edge scanner and width decoder: the finder-line test and FinderLine records.
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <random>
+#include <algorithm>
 #include <tuple>
 #include <vector>
 
+#include "geom_render.h"
 #include "reader/edge_scanner.h"
 #include "reader/width_decoder.h"
 
@@ -48,30 +48,6 @@ TEST(FinderLineTest, RatiosScalesAndEndings) {
   EXPECT_EQ(0, PushAll(&d, {32, 64}));  // would complete the pattern without the reset
 }
 
-// Scans one line of pixels through a scanner into a sink.
-struct LineScan {
-  FinderLine lines[2][16];
-  ScanSink sink{};
-  EdgeScanner scanner;
-
-  LineScan() {
-    sink.lines[0] = lines[0];
-    sink.lines[1] = lines[1];
-    sink.capacity = 16;
-    EdgeScannerInit(&scanner, &sink);
-    EdgeScannerNewLine(&scanner);
-  }
-  void Run(const std::vector<uint8_t>& px, bool backward, int vertical = 0, int index = 0, bool flush = true) {
-    const int n = static_cast<int>(px.size());
-    sink.vertical = vertical;
-    sink.lineIndex = index;
-    sink.lineStart = backward ? n : 0;
-    sink.direction = backward ? -1 : 1;
-    for (int i = 0; i < n; ++i) EdgeScannerPixel(&scanner, px[backward ? n - 1 - i : i]);
-    for (int k = 0; k < 2 && flush; ++k) EdgeScannerFlush(&scanner);
-  }
-};
-
 // A 1:1:3:1:1 pattern of `module` pixels after `lead` light pixels.
 std::vector<uint8_t> FinderRow(int module, int lead, int trail) {
   std::vector<uint8_t> px(static_cast<size_t>(lead), kLight);
@@ -82,36 +58,38 @@ std::vector<uint8_t> FinderRow(int module, int lead, int trail) {
 }
 
 // From the start of the centre run, 1.5 modules to the outer centres; at one
-// pixel per module the position is within a quarter pixel either way.
+// pixel per module the position is within a quarter pixel either way. Row 0
+// is scanned forwards, row 1 backwards.
 TEST(ScanLineTest, FinderFoundAtItsCentreRunInBothDirections) {
   for (int m = 1; m <= 8; ++m) {
     const int lead = 7 + m;
     const std::vector<uint8_t> px = FinderRow(m, lead, 9 + 2 * m);
-    LineScan fwd, bwd;
-    fwd.Run(px, false);
-    bwd.Run(px, true);
-    ASSERT_EQ(1, fwd.sink.count[0]) << m;
-    ASSERT_EQ(1, bwd.sink.count[0]) << m;
-    const FinderLine& f = fwd.lines[0][0];
-    const FinderLine& b = bwd.lines[0][0];
+    geomtest::Grey g(int(px.size()), 2);
+    std::copy(px.begin(), px.end(), g.px.begin());
+    std::copy(px.begin(), px.end(), g.px.begin() + px.size());
+    const geomtest::PlainScan scan(g);
+    ASSERT_EQ(2, scan.sink.count[0]) << m;
+    const FinderLine& f = scan.lines[0][0];
+    const FinderLine& b = scan.lines[0][1];
     EXPECT_NEAR(f.pos[0], (lead + 2 * m) * 4, m == 1 ? 1 : 0) << m;
     EXPECT_NEAR(b.pos[0], (lead + 2 * m) * 4, m == 1 ? 1 : 0) << m;
+    EXPECT_EQ(f.pos[1] + 4, b.pos[1]);
     if (m > 1) {
       EXPECT_EQ(std::tie(f.len, f.boffs, f.eoffs), std::make_tuple(12 * m, 6 * m, 6 * m)) << m;
-      EXPECT_EQ(std::tie(f.pos[0], f.pos[1], f.len, f.boffs, f.eoffs),
-                std::tie(b.pos[0], b.pos[1], b.len, b.eoffs, b.boffs)) << m;
+      EXPECT_EQ(std::tie(f.pos[0], f.len, f.boffs, f.eoffs), std::tie(b.pos[0], b.len, b.eoffs, b.boffs)) << m;
     }
   }
 }
 
+// A finder that ends with its column is reported by the flush at the end.
 TEST(ScanLineTest, ColumnPassesAndAFinderAtTheLineEnd) {
-  LineScan scan, open;
-  scan.Run(FinderRow(3, 12, 0), false, 1, 5);
-  open.Run(FinderRow(3, 12, 0), false, 1, 5, false);
-  EXPECT_EQ(0, open.sink.count[1]);  // at the line end only the flush reports it
+  const std::vector<uint8_t> px = FinderRow(3, 12, 0);
+  geomtest::Grey g(5, int(px.size()));
+  for (size_t y = 0; y < px.size(); ++y) g.at(4, int(y)) = px[y];
+  const geomtest::PlainScan scan(g);
   ASSERT_EQ(0, scan.sink.count[0]);
   ASSERT_EQ(1, scan.sink.count[1]);
-  EXPECT_EQ(5 * 4 + 2, scan.lines[1][0].pos[0]);   // across: the column
+  EXPECT_EQ(4 * 4 + 2, scan.lines[1][0].pos[0]);   // across: the column
   EXPECT_EQ((12 + 6) * 4, scan.lines[1][0].pos[1]); // along: y of the run start
 }
 

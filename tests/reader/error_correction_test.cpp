@@ -1,8 +1,7 @@
 // Format information (BCH(15,5)), version information (BCH(18,6)),
-// Reed-Solomon block correction and the closed-form locator roots.
+// and Reed-Solomon block correction.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <bit>
 #include <random>
 #include <set>
@@ -114,50 +113,6 @@ TEST(RsCorrectBlock, CorrectsUpToHalfTheParityAndNoMore) {
       }
     }
     EXPECT_GE(misses, 6) << n << "/" << parity;  // miscorrection is rare
-  }
-}
-
-TEST(RsCorrectBlock, RejectsBadShapes) {
-  uint8_t block[30] = {};
-  EXPECT_EQ(qrread::RsCorrectBlock(Gf(), block, 10, 0), -1);
-  EXPECT_EQ(qrread::RsCorrectBlock(Gf(), block, 10, 10), -1);
-  EXPECT_EQ(qrread::RsCorrectBlock(Gf(), block, 30, 31), -1);
-  EXPECT_EQ(qrread::RsCorrectBlock(Gf(), block, 30, 7), 0);  // all zero is a code word
-}
-
-// Polynomials with chosen roots alpha^-e: the closed forms (degrees 1-4) find
-// exactly the roots the exhaustive search finds, and only exponents below n.
-TEST(RsLocatorRoots, ClosedFormsMatchSearch) {
-  const qrstd::Gf256& gf = Gf();
-  std::mt19937 rng(99);
-  for (int trial = 0; trial < 20000; ++trial) {
-    int degree = 1 + static_cast<int>(rng() % 4);
-    int n = 20 + static_cast<int>(rng() % 236);
-    uint8_t poly[5] = {1, 0, 0, 0, 0};
-    if (trial % 3 == 0) {
-      // Random coefficients: roots anywhere, repeated or missing.
-      for (int i = 0; i <= degree; ++i) poly[i] = static_cast<uint8_t>(rng());
-      if (poly[degree] == 0) poly[degree] = 1;
-    } else {
-      // A product of (1 + alpha^e x) factors, possibly with a repeated one.
-      int len = 0;
-      for (int f = 0; f < degree; ++f) {
-        uint8_t x = gf.exp[rng() % 255];
-        uint8_t next[5] = {0, 0, 0, 0, 0};
-        for (int i = 0; i <= len; ++i) {
-          next[i] ^= poly[i];
-          next[i + 1] ^= qrstd::GfMul(gf, poly[i], x);
-        }
-        std::copy(next, next + 5, poly);
-        ++len;
-      }
-    }
-    std::vector<int> a(4), b(4);
-    a.resize(static_cast<size_t>(qrread::RsLocatorRoots(gf, poly, degree, n, a.data())));
-    b.resize(static_cast<size_t>(qrread::RsLocatorRootsBySearch(gf, poly, degree, n, b.data())));
-    std::sort(a.begin(), a.end());
-    std::sort(b.begin(), b.end());
-    ASSERT_EQ(a, b) << "trial " << trial << " degree " << degree;
   }
 }
 

@@ -12,6 +12,7 @@
 
 #include "encoder/qr_encoder.h"
 #include "reader/arena.h"
+#include "reader/edge_scanner.h"
 #include "reader/qr_reader.h"
 #include "reader/reader_entry.h"
 
@@ -43,6 +44,42 @@ struct ScanTestPicture {
     qrread::ScanImage(arena);
   }
   ~ScanTestPicture() { qrread::ArenaClose(arena); }
+};
+
+// The finder lines of a plain scan: every pixel through EdgeScannerPixel, rows
+// then columns, odd lines backwards as the reader scans them. Test pictures
+// stay under the reader's list capacities, so nothing is dropped.
+constexpr int32_t kPlainCapacity = 8192;
+
+struct PlainScan {
+  std::vector<qrread::FinderLine> lines[2] = {std::vector<qrread::FinderLine>(kPlainCapacity), std::vector<qrread::FinderLine>(kPlainCapacity)};
+  qrread::ScanSink sink{};
+
+  explicit PlainScan(const Grey& g) {
+    sink.lines[0] = lines[0].data();
+    sink.lines[1] = lines[1].data();
+    sink.capacity = kPlainCapacity;
+    qrread::EdgeScanner scanner;
+    qrread::EdgeScannerInit(&scanner, &sink);
+    qrread::EdgeScannerNewLine(&scanner);
+    for (int vertical = 0; vertical < 2; ++vertical) {
+      const int nlines = vertical ? g.width : g.height, length = vertical ? g.height : g.width;
+      sink.vertical = vertical;
+      for (int i = 0; i < nlines; ++i) {
+        const bool backward = (i & 1) != 0;
+        sink.lineIndex = i;
+        sink.lineStart = backward ? length : 0;
+        sink.direction = backward ? -1 : 1;
+        for (int k = 0; k < length; ++k) {
+          const int m = backward ? length - 1 - k : k;
+          qrread::EdgeScannerPixel(&scanner, g.px[vertical ? size_t(m) * g.width + i : size_t(i) * g.width + m]);
+        }
+        qrread::EdgeScannerFlush(&scanner);
+        qrread::EdgeScannerFlush(&scanner);
+        qrread::EdgeScannerNewLine(&scanner);
+      }
+    }
+  }
 };
 
 // A module matrix: side n, dark[r * n + c].

@@ -2,8 +2,7 @@
 // their inverses, the fourth-corner extrapolation, line fits and RANSAC.
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <cstdlib>
+#include <utility>
 
 #include "reader/finder_role.h"
 #include "reader/homography.h"
@@ -121,16 +120,14 @@ TEST(GeomLines, OrientationIntersectionAndDegenerateFits) {
   const int32_t a0[2] = {0, 100}, a1[2] = {400, 100};   // horizontal y = 100
   const int32_t b0[2] = {250, -50}, b1[2] = {250, 700};  // vertical x = 250
   EdgeLine h, v;
-  ASSERT_EQ(LineThrough(a0, a1, &h), 0);
-  ASSERT_EQ(LineThrough(b0, b1, &v), 0);
+  ASSERT_EQ(LineThrough(a0, a1, &h) | LineThrough(b0, b1, &v), 0);
   const int32_t below[2] = {30, 300};
   OrientLine(&h, below);
   EXPECT_GT(LineEval(h, 30, 300), 0);
   EXPECT_LT(LineEval(h, 30, 20), 0);
   int32_t x[2];
   ASSERT_EQ(IntersectLines(h, v, x), 0);
-  EXPECT_EQ(x[0], 250);
-  EXPECT_EQ(x[1], 100);
+  EXPECT_EQ(std::make_pair(x[0], x[1]), std::make_pair(250, 100));
   EXPECT_EQ(IntersectLines(h, h, x), -1);
 }
 

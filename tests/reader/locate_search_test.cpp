@@ -68,8 +68,8 @@ class Harness {
     arena_->image = ReaderImage{kFormatY800, g.width, g.height, {}, grey_.px.data(), nullptr};
     InitLocateContext(arena_, &ctx_);
     std::memset(arena_->scratch->rethreshold, 0, sizeof(arena_->scratch->rethreshold));
-    if (withBinary) Binarize(g.px.data(), g.width, g.height, arena_->binary, arena_->columnSums);
-    if (!withBinary) ctx_.binary = nullptr;
+    Binarize(g.px.data(), g.width, g.height, arena_->binary, arena_->columnSums);
+    ctx_.binary = withBinary ? ctx_.binary : nullptr;
   }
   ~Harness() {
     for (int i = 0; i < ctx_.codeCount; i++) ReleaseCode(&ctx_.codes[i], ctx_.pools);
@@ -77,6 +77,7 @@ class Harness {
   }
   LocateContext* ctx() { return &ctx_; }
   const IsaacState& rng() const { return *arena_->rng; }
+  const LocateScratch* scratch() const { return arena_->scratch; }
   int RetriesStarted() const {
     int n = 0;
     for (const RethresholdState& r : arena_->scratch->rethreshold) n += r.built != 0;

@@ -1,10 +1,9 @@
 // The strip scan (sixteen lines smoothed together, then only the flagged
-// pixels visited) against the plain one-pixel-at-a-time scan, the
-// division-free threshold against its dividing form, and finder centres.
+// pixels visited) against the plain one-pixel-at-a-time scan, the vector
+// smoothing against its scalar form, and finder centres.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string>
@@ -12,12 +11,9 @@
 
 #include "geom_render.h"
 #include "reader/arena.h"
-#include "reader/binarize.h"
 #include "reader/edge_scanner.h"
 #include "reader/finder_centres.h"
-#include "reader/reader_entry.h"
 #include "reader/scan_strip.h"
-#include "reader/width_decoder.h"
 
 namespace qrread {
 namespace {
@@ -33,49 +29,15 @@ geomtest::Grey BusyPicture(int w, int h, uint32_t seed, int noise) {
   return g;
 }
 
-// The finder lines of a plain scan: every pixel through EdgeScannerPixel.
-// The pictures below stay under the reader's list capacities, so nothing is
-// dropped on either side.
-constexpr int32_t kPlainCapacity = 8192;
-
-struct PlainScan {
-  std::vector<FinderLine> lines[2] = {std::vector<FinderLine>(kPlainCapacity), std::vector<FinderLine>(kPlainCapacity)};
-  ScanSink sink{};
-
-  explicit PlainScan(const geomtest::Grey& g) {
-    sink.lines[0] = lines[0].data();
-    sink.lines[1] = lines[1].data();
-    sink.capacity = kPlainCapacity;
-    EdgeScanner scanner;
-    EdgeScannerInit(&scanner, &sink);
-    EdgeScannerNewLine(&scanner);
-    for (int vertical = 0; vertical < 2; ++vertical) {
-      const int nlines = vertical ? g.width : g.height, length = vertical ? g.height : g.width;
-      sink.vertical = vertical;
-      for (int i = 0; i < nlines; ++i) {
-        const bool backward = (i & 1) != 0;
-        sink.lineIndex = i;
-        sink.lineStart = backward ? length : 0;
-        sink.direction = backward ? -1 : 1;
-        for (int k = 0; k < length; ++k) {
-          const int m = backward ? length - 1 - k : k;
-          EdgeScannerPixel(&scanner, g.px[vertical ? size_t(m) * g.width + i : size_t(i) * g.width + m]);
-        }
-        EdgeScannerFlush(&scanner);
-        EdgeScannerFlush(&scanner);
-        EdgeScannerNewLine(&scanner);
-      }
-    }
-  }
-};
+using geomtest::PlainScan;
+using geomtest::kPlainCapacity;
 
 TEST(ScanStripTest, WholeScanFindsTheSameLinesAsThePlainScan) {
   // Sizes off the strip width, single lines, and the full-size limit with
   // enough lines to fill both lists.
   const struct {
     int w, h, noise;
-  } cases[] = {{1, 1, 0},     {1, 40, 3},    {40, 1, 3},   {17, 15, 0},   {333, 257, 0},
-               {333, 257, 6}, {640, 480, 5}, {31, 700, 9}, {1280, 1024, 2}};
+  } cases[] = {{1, 1, 0}, {1, 40, 3}, {40, 1, 3}, {17, 15, 0}, {333, 257, 6}, {31, 700, 9}, {1280, 1024, 2}};
   uint32_t seed = 11;
   for (const auto& c : cases) {
     const geomtest::Grey g = BusyPicture(c.w, c.h, seed++, c.noise);
@@ -92,15 +54,10 @@ TEST(ScanStripTest, WholeScanFindsTheSameLinesAsThePlainScan) {
     for (int32_t i = 0; i < plain.sink.count[0]; ++i) {
       ASSERT_EQ(0, std::memcmp(&arena->lines[0][i], &plain.lines[0][i], sizeof(FinderLine))) << what << " " << i;
     }
-    // Columns are scanned only where a centre can form: each vertical line is
-    // one of the plain scan's, and the centres are those of all its lines.
+    // Columns are scanned only where a centre can form (in strip order, not
+    // column order): the centres are still those of all the plain scan's lines.
     const int32_t nv = arena->sink.count[1];
     std::vector<FinderLine> scanned(arena->lines[1], arena->lines[1] + nv);
-    for (const FinderLine& l : scanned) {
-      EXPECT_TRUE(std::any_of(plain.lines[1].begin(), plain.lines[1].begin() + plain.sink.count[1],
-                              [&](const FinderLine& p) { return std::memcmp(&l, &p, sizeof l) == 0; }))
-          << what << " vertical line at " << l.pos[0] << "," << l.pos[1];
-    }
     auto centres = [&](FinderLine* v, int32_t n) {
       std::vector<uint8_t> scratch(LocateCentresScratchBytes(plain.sink.count[0] + n));
       std::vector<FinderCentre> out(kMaxFinderCentres);
@@ -119,37 +76,20 @@ TEST(ScanStripTest, WholeScanFindsTheSameLinesAsThePlainScan) {
   }
 }
 
+// The scalar form is what other builds run; random bytes reach every flag.
 TEST(ScanStripTest, VectorSmoothingMatchesTheScalarForm) {
   std::mt19937 rng(5);
   std::vector<StripScratch> a(1), b(1);
-  const int32_t lengths[] = {1, 2, 3, 4, 15, 16, 17, 250, 1280};
-  for (int32_t length : lengths) {
-    for (int kind = 0; kind < 3; ++kind) {
-      // Stride wider than 16 as in the column passes.
-      const ptrdiff_t stride = 16 + kind * 7;
-      std::vector<uint8_t> px(size_t(length) * stride);
-      for (size_t i = 0; i < px.size(); ++i) {
-        // Random bytes, blocks of two levels, or a slow ramp with noise.
-        px[i] = kind == 0 ? static_cast<uint8_t>(rng())
-                : kind == 1 ? ((i / stride / (1 + i % 5)) % 2 ? 20 : 230)
-                            : static_cast<uint8_t>((i / stride) % 200 + rng() % 9);
-      }
-      SmoothStrip(px.data(), stride, length, &a[0]);
-      SmoothStripScalar(px.data(), stride, length, &b[0]);
-      const size_t steps = size_t(length + kStripPadSteps) * kStripLanes;
-      for (int g = 0; g < 2; ++g) {
-        EXPECT_EQ(0, std::memcmp(a[0].smoothed[g], b[0].smoothed[g], steps * sizeof(int16_t)))
-            << length << " " << kind;
-        EXPECT_EQ(0, std::memcmp(a[0].flags[g], b[0].flags[g], size_t((length + 15) & ~15)))
-            << length << " " << kind;
-        for (int32_t k0 = 0; k0 < length; k0 += 16) {
-          for (int lane = 0; lane < kStripLanes; ++lane) {
-            uint32_t want = 0;
-            for (int i = 0; i < 16; ++i) want |= ((b[0].flags[g][k0 + i] >> lane) & 1u) << i;
-            ASSERT_EQ(want, StripLaneFlags(a[0].flags[g], k0, lane));
-          }
-        }
-      }
+  for (int32_t length : {1, 2, 15, 17, 250, 1280}) {
+    const ptrdiff_t stride = 23;  // wider than 16 as in the column passes
+    std::vector<uint8_t> px(size_t(length) * stride);
+    for (uint8_t& v : px) v = static_cast<uint8_t>(rng());
+    SmoothStrip(px.data(), stride, length, &a[0]);
+    SmoothStripScalar(px.data(), stride, length, &b[0]);
+    const size_t steps = size_t(length + kStripPadSteps) * kStripLanes;
+    for (int g = 0; g < 2; ++g) {
+      EXPECT_EQ(0, std::memcmp(a[0].smoothed[g], b[0].smoothed[g], steps * sizeof(int16_t))) << length;
+      EXPECT_EQ(0, std::memcmp(a[0].flags[g], b[0].flags[g], size_t((length + 15) & ~15))) << length;
     }
   }
 }
@@ -173,11 +113,6 @@ TEST(FinderCentresTest, SortedByEdgePointsThenRowThenColumn) {
   EXPECT_NEAR(20 * 4 + 56, c[0].pos[0], 2);
   EXPECT_EQ(c[1].nedgePts, c[2].nedgePts);
   EXPECT_LT(c[1].pos[0], c[2].pos[0]);
-  for (int i = 0; i < 3; ++i) {
-    for (int k = 0; k < c[i].nedgePts; ++k) {
-      EXPECT_LT(std::abs(c[i].edgePts[k].pos[0] - c[i].pos[0]), 4 * 4 * 4);
-    }
-  }
 }
 
 // Horizontal lines through a 3-pixel-module finder, rows y0 .. y0 + n - 1.
@@ -192,43 +127,27 @@ void AddLines(FinderLine* lines, int* count, int n, int along0, int across0, int
   }
 }
 
-TEST(FinderCentresTest, FewerThanThreeLinesMakeNoCluster) {
-  FinderLine h[16], v[16];
+// Two rows through a finder are not a cluster, three are; no more centres than
+// asked for, and a centre only with room for its points (24 and 36 here).
+TEST(FinderCentresTest, ThreeLinesMakeAClusterWithinTheCapacities) {
+  FinderLine h[32], v[32];
   int nh = 0, nv = 0;
   AddLines(h, &nh, 2, 100, 31, 0);  // rows 31, 32 through x 100 .. 136
   AddLines(v, &nv, 9, 124, 25, 1);  // columns 25 .. 33 through y 124 .. 160
-  static uint8_t scratch[LocateCentresScratchBytes(32)];
-  FinderCentre centres[4];
-  EdgePoint points[64];
-  EXPECT_EQ(0, LocateCentres(h, nh, v, nv, scratch, centres, 4, points, 64));
-  AddLines(h, &nh, 1, 100, 33, 0);  // a third row: now a cluster
-  EXPECT_EQ(1, LocateCentres(h, nh, v, nv, scratch, centres, 4, points, 64));
-  EXPECT_EQ(2 * (3 + 9), centres[0].nedgePts);
-  // x from the rows: 2 * 100 + 36 per line; y from the columns: 2 * 124 + 36.
-  EXPECT_EQ(118, centres[0].pos[0]);
-  EXPECT_EQ(142, centres[0].pos[1]);
-}
-
-TEST(FinderCentresTest, VerticalLinesInAnyOrderAndCapacities) {
-  FinderLine h[32], v[32], shuffled[32];
-  int nh = 0, nv = 0;
-  AddLines(h, &nh, 9, 100, 31, 0);
-  AddLines(h, &nh, 9, 400, 31, 0);
-  AddLines(v, &nv, 9, 124, 25, 1);
-  AddLines(v, &nv, 9, 124, 100, 1);
-  for (int i = 0; i < nv; ++i) shuffled[i] = v[(i * 7) % nv];
   static uint8_t scratch[LocateCentresScratchBytes(64)];
-  FinderCentre a[4], b[4];
-  EdgePoint pa[128], pb[128];
-  ASSERT_EQ(2, LocateCentres(h, nh, v, nv, scratch, a, 4, pa, 128));
-  ASSERT_EQ(2, LocateCentres(h, nh, shuffled, nv, scratch, b, 4, pb, 128));
-  for (int i = 0; i < 2; ++i) {
-    EXPECT_EQ(a[i].pos[0], b[i].pos[0]);
-    EXPECT_EQ(a[i].pos[1], b[i].pos[1]);
-    EXPECT_EQ(a[i].nedgePts, b[i].nedgePts);
-  }
+  FinderCentre a[4];
+  EdgePoint pa[128];
+  EXPECT_EQ(0, LocateCentres(h, nh, v, nv, scratch, a, 4, pa, 128));
+  AddLines(h, &nh, 1, 100, 33, 0);
+  EXPECT_EQ(1, LocateCentres(h, nh, v, nv, scratch, a, 4, pa, 128));
+  EXPECT_EQ(2 * (3 + 9), a[0].nedgePts);
+  // x from the rows: 2 * 100 + 36 per line; y from the columns: 2 * 124 + 36.
+  EXPECT_EQ(118, a[0].pos[0]);
+  EXPECT_EQ(142, a[0].pos[1]);
+  AddLines(h, &nh, 9, 400, 31, 0);
+  AddLines(v, &nv, 9, 124, 100, 1);
+  EXPECT_EQ(2, LocateCentres(h, nh, v, nv, scratch, a, 4, pa, 128));
   EXPECT_EQ(1, LocateCentres(h, nh, v, nv, scratch, a, 1, pa, 128));
-  // Room for the points of one centre only (36 each).
   EXPECT_EQ(1, LocateCentres(h, nh, v, nv, scratch, a, 4, pa, 40));
   EXPECT_EQ(0, LocateCentres(h, nh, v, nv, scratch, a, 4, pa, 20));
 }
