@@ -3,7 +3,6 @@
 
 #include <cstring>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "encoder/qr_encoder.h"
@@ -118,26 +117,6 @@ TEST(Entry, RefusedInputsLeaveTheMatrixEmpty) {
   auto explicitLength = NewSymbol();
   EXPECT_EQ(Encode(explicitLength.get(), "HELLO WORLD"), QR_OK);
   EXPECT_EQ(std::memcmp(s->modules, explicitLength->modules, sizeof s->modules), 0);
-}
-
-TEST(Entry, RecordsOnSeveralThreadsDoNotMeet) {
-  const std::vector<std::string> texts = {"https://example.com/a", std::string(300, 'x'),
-                                          "12345678901234567890", "HELLO WORLD 2024"};
-  auto encodeAll = [&](std::vector<std::vector<uint8_t>>* out) {
-    for (int round = 0; round < 50; ++round) {
-      for (const std::string& t : texts) {
-        auto s = NewSymbol();
-        Encode(s.get(), t);
-        out->emplace_back(&s->modules[0][0], &s->modules[0][0] + sizeof s->modules);
-      }
-    }
-  };
-  std::vector<std::vector<uint8_t>> a, b, reference;
-  std::thread ta(encodeAll, &a), tb(encodeAll, &b);
-  ta.join();
-  tb.join();
-  encodeAll(&reference);
-  EXPECT_TRUE(a == reference && b == reference);
 }
 
 }  // namespace

@@ -127,22 +127,6 @@ TEST(Estimate, CountsWidestHeadersAndCharacterBits) {
   EXPECT_EQ(qr_estimate_bits(nullptr, 0), 0);
 }
 
-TEST(BitStream, AppendsMostSignificantFirstAcrossBytes) {
-  uint8_t bytes[4] = {};
-  QrBitStream s{bytes, 32, 0};
-  qr_append_bits(&s, 0x5, 3);      // 101
-  qr_append_bits(&s, 0x1FF, 9);    // 111111111
-  qr_append_bits(&s, 0x0, 2);
-  qr_append_bits(&s, 0xABCD, 16);
-  qr_append_bits(&s, 0xFFFFFFFF, 0);
-  EXPECT_EQ(s.bitCount, 30);
-  EXPECT_EQ(Bytes(bytes, bytes + 4), (Bytes{0xBF, 0xF2, 0xAF, 0x34}));
-  // Bits past the capacity are dropped, not written.
-  qr_append_bits(&s, 0x7, 3);
-  EXPECT_EQ(s.bitCount, 32);
-  EXPECT_EQ(bytes[3], 0x37);
-}
-
 // Data codewords (or their first bytes) for worked examples, a cut terminator
 // and padding: what a reader skips over. Segment order, numeric tails and the
 // count widths of every version are read back in oracle_test.cpp.

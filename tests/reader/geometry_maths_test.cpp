@@ -131,16 +131,4 @@ TEST(GeomLines, OrientationIntersectionAndDegenerateFits) {
   EXPECT_EQ(IntersectLines(h, h, x), -1);
 }
 
-TEST(GeomRansac, HorizontalPairNeverALeftEdge) {
-  const int32_t ul[2] = {1000, 1000}, ur[2] = {3000, 1000}, dl[2] = {1000, 3000};
-  AffineMap map;
-  ASSERT_EQ(AffineInit(&map, ul, ur, dl, 17), 0);
-  IsaacState rng;
-  IsaacInit(&rng, nullptr, 0);
-  EdgePoint flat[6];
-  for (int i = 0; i < 6; i++) flat[i] = EdgePoint{{300 + 100 * i, 900}, 0, 0};
-  EXPECT_EQ(RansacEdge(flat, 6, 0, map, &rng), 0);
-  EXPECT_EQ(RansacEdge(flat, 1, 0, map, &rng), 0);
-}
-
 }  // namespace

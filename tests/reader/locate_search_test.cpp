@@ -142,22 +142,6 @@ TEST(GeomSearch, CodesFoundFromTheirFinderCentres) {
   }
 }
 
-TEST(GeomSearch, CollinearCentresRejectedWithoutSampling) {
-  Grey g(200, 200, 255);
-  Centres cs;
-  cs.Add(30, 30, 4);
-  cs.Add(100, 65, 4);
-  cs.Add(170, 100, 4);
-  // No binarised image at all: any pixel test would crash, any RANSAC draw
-  // would move the generator.
-  Harness h(g, false);
-  IsaacState before = h.rng();
-  SearchCodes(h.ctx(), cs.Finish(), 3);
-  EXPECT_EQ(h.ctx()->codeCount, 0);
-  EXPECT_EQ(std::memcmp(&before, &h.rng(), sizeof(IsaacState)), 0);
-  for (const auto& c : cs.list) EXPECT_EQ(c.found, 0);
-}
-
 // A code whose finders come after `junk` stray centres on one row: every
 // triple before the code's own fails, so the code is found only while those
 // failures stay within the budget of 8192. 34 strays: C(37, 3) - 1 = 7769

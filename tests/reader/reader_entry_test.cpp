@@ -56,14 +56,6 @@ TEST(ReadSymbolsTest, SizeLimitsAndBadArguments) {
   EXPECT_TRUE(Untouched(records[1]));
 }
 
-TEST(ReadSymbolsTest, SymbolTypeNames) {
-  std::string all;
-  for (int code : {0, 1, 2, 5, 8, 9, 10, 12, 13, 14, 15, 25, 34, 35, 39, 57, 64, 93, 128, 255})
-    all += std::string(symbol_type_name(code)) + " ";
-  EXPECT_EQ(all, "UNKNOWN UNKNOWN EAN-2 EAN-5 EAN-8 UPC-E ISBN-10 UPC-A EAN-13 ISBN-13 COMPOSITE "
-                 "I2/5 DataBar DataBar-Exp CODE-39 PDF417 QR-Code CODE-93 CODE-128 UNKNOWN ");
-}
-
 // Result sets built by hand, in pools of test memory.
 struct TestPools : dectest::TestPools {
   ReaderSymbol* Symbol(const char* text, int version, int level, int type = kSymbolQrCode) {

@@ -12,7 +12,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
-#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -167,19 +166,6 @@ class DecodePageTest : public QObject {
     const QByteArray utf8 = "a" + QString(500, QChar(0x4E2D)).toUtf8();
     QCOMPARE(FromGbk(BuildResultText(Records({utf8}).data(), 1, kEncodingUnicode)),
              QStringLiteral("解码信息 1 :\r\na") + QString(340, QChar(0x4E2D)) + QStringLiteral("\r\n"));
-  }
-
-  void cameraFrame() {
-    QImage frame(320, 240, QImage::Format_RGB32);
-    frame.fill(QColor(200, 200, 200));
-    QPainter(&frame).drawImage(60, 40, SymbolImage(5));
-    QVERIFY(frame.save(dir_ + "/frame.png"));
-    FileFrameSource* source = makePage({QStringLiteral("File camera")}, {dir_ + "/frame.png"});
-    control<QCheckBox>("previewCheck")->click();
-    control<QPushButton>("videoDecodeButton")->click();
-    source->deliverFrame();
-    QTRY_COMPARE(resultText(), QStringLiteral("解码信息 1 :\nHello qrtool 123\n"));
-    QCOMPARE(page_->picture().image().size(), QSize(320, 240));
   }
 
   void picturesOpenedPastedAndDropped_data() {

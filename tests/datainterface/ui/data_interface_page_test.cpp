@@ -118,18 +118,6 @@ class DataInterfacePageTest : public QObject {
     QCOMPARE(fields.join('.'), shown);
   }
 
-  void fieldsTakeOnlyDigitsUpToTheirLength() {
-    open();
-    for (QLineEdit* field : {port(), interval()}) {
-      field->clear();
-      QTest::keyClicks(field, "12ab345678");
-    }
-    QCOMPARE(port()->text() + '/' + interval()->text(), QStringLiteral("123456/12"));
-    address()->clear();
-    address()->field(2)->setText(QStringLiteral("300"));
-    QCOMPARE(address()->address(), 0x0000FF00u);
-  }
-
   void failedOpenWarnsAndKeepsTheDestination() {
     open();
     address()->setAddress(0x0A000009);

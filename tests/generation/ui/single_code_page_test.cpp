@@ -109,21 +109,6 @@ class SingleCodePageTest : public QObject {
     else QCOMPARE(QString::fromUtf8(ReadWithOracle(page_->workingPicturePath(), true)), sent);
   }
 
-  void previewStretchesPictureOverBox() {
-    auto* box = page_->findChild<QFrame*>("previewBox");
-    box->resize(300, 400);
-    generate(QStringLiteral("preview"));
-    const QImage shot = box->grab().toImage().convertToFormat(QImage::Format_Grayscale8);
-    const QRect inside = box->contentsRect();
-    QRect dark;
-    for (int y = inside.top(); y <= inside.bottom(); ++y)
-      for (int x = inside.left(); x <= inside.right(); ++x)
-        if (qGray(shot.pixel(x, y)) < 64) dark |= QRect(x, y, 1, 1);
-    // Version 1 with its 2-module margin: the modules span 21/25 of the box both ways.
-    QVERIFY(qAbs(dark.width() - inside.width() * 21 / 25) <= 3);
-    QVERIFY(qAbs(dark.height() - inside.height() * 21 / 25) <= 3);
-  }
-
   // JPEG has ".jpg" appended and replaces a file there; PNG and SVG go by the
   // chosen filter or by the name; all the same picture.
   void savePicture() {
