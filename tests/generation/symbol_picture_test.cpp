@@ -109,7 +109,7 @@ TEST(SymbolPicture, GreyBaselineHighQualityJfif) {
 TEST(SymbolPicture, PngIsLosslessAndNamesChooseTheFormat) {
   auto symbol = PatternSymbol(29, 9);
   const std::string path = TempDir() + "/lossless.png";
-  ASSERT_EQ(symbolfile::SavePng(symbol.get(), 3, path.c_str()), 99);
+  ASSERT_EQ(symbolfile::Save(symbolfile::Format::kPng, symbol.get(), 3, path.c_str()), 99);
   const Canvas picture = ReadGrey(path);
   ASSERT_EQ(picture.width, 99);
   ExpectPixelsMatch(*symbol, 3, picture);

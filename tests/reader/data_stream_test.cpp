@@ -80,10 +80,11 @@ TEST_F(StreamTest, SegmentsLimitsAndEndings) {
       {10, BitWriter().Put(13, 4).Put(1, 4).Put(1, 10).Put(0x3C0, 13), "\xB0\xA1"},
       {10, BitWriter().Put(8, 4).Put(1, 10).Put(0, 13), "\x81\x40"},
       {1, BitWriter().Put(13, 4).Put(1, 4).Put(2, 8).Put(0, 13), "<fail>"},
-      // ECI: one, two and three byte designators; a lead byte 111xxxxx fails.
+      // ECI: one, two and three byte designators (low bytes zero: still read);
+      // a lead byte 111xxxxx fails.
       {1, BitWriter().Put(7, 4).Put(26, 8).Put(4, 4).Put(1, 8).Put('x', 8), "x"},
       {1, BitWriter().Put(7, 4).Put(0x81, 8).Put(0x23, 8).Put(4, 4).Put(1, 8).Put('x', 8), "x"},
-      {1, BitWriter().Put(7, 4).Put(0xC1, 8).Put(0x2345, 16).Put(4, 4).Put(1, 8).Put('x', 8), "x"},
+      {1, BitWriter().Put(7, 4).Put(0xC1, 8).Put(0, 16).Put(4, 4).Put(1, 8).Put('x', 8), "x"},
       {1, BitWriter().Put(7, 4).Put(0xE0, 8).Put(4, 4).Put(1, 8).Put('x', 8), "<fail>"},
       // An application indicator cut off by the end of the data.
       {1, BitWriter().Put(9, 4).Put(3, 4), "<fail>"},
