@@ -491,8 +491,6 @@ int32_t MarkCentresInsideCodes(const LocateContext& ctx, FinderCentre* centres, 
 
 void SearchCodes(LocateContext* ctx, FinderCentre* centres, int32_t count) {
   if (count < 3) return;
-  // Inside a code already read, light-led patterns are its own modules.
-  if (ctx->invert != 0) MarkCentresInsideCodes(*ctx, centres, count);
   TripleSearch(ctx, centres, count, kFree, true);
 }
 

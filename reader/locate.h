@@ -36,13 +36,14 @@ struct LocateContext {
 };
 
 // Runs the triple search over `centres` (sorted, at least 3) and appends every
-// decoded code to ctx->codes. With ctx->invert set (light-on-dark centres,
-// inverted binary image) centres inside codes already decoded are skipped
-// and the failure budget is a quarter. Never allocates.
+// decoded code to ctx->codes; centres marked taken are skipped. With
+// ctx->invert set (light-on-dark centres, inverted binary image) the failure
+// budget is a quarter. Never allocates.
 void SearchCodes(LocateContext* ctx, FinderCentre* centres, int32_t count);
 
-// Marks the centres inside the codes in ctx.codes as taken; returns how many
-// are left free.
+// Marks the centres inside the codes in ctx.codes as taken (inside a code
+// read, light-led patterns are its own modules); returns how many are left
+// free.
 int32_t MarkCentresInsideCodes(const LocateContext& ctx, FinderCentre* centres, int32_t count);
 
 // The pixel probes (LocateScratch::probes) one call may spend on candidate
