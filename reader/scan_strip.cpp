@@ -4,6 +4,11 @@
 
 #include "reader/edge_scanner.h"
 
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#define QRREAD_AVX2 1
+#endif
+
 namespace qrread {
 
 namespace {
@@ -95,8 +100,83 @@ inline __m128i Load16(const uint8_t* p) {
 
 }  // namespace
 
+#if defined(QRREAD_AVX2)
+
+namespace {
+
+// Step of both groups at once: the even lines in the lower half of each
+// register, the odd lines in the upper half.
+__attribute__((target("avx2"))) void SmoothStripAvx2(const uint8_t* src, ptrdiff_t stride,
+                                                     int32_t length, StripScratch* out) {
+  int16_t* se = out->smoothed[0] + kStripPadSteps * kStripLanes;
+  int16_t* so = out->smoothed[1] + kStripPadSteps * kStripLanes;
+  const uint8_t* pe = src;
+  const uint8_t* po = src + (length - 1) * stride;
+  // Even bytes into the lower half's words, odd bytes into the upper half's.
+  const __m256i pick = _mm256_setr_epi8(0, -1, 2, -1, 4, -1, 6, -1, 8, -1, 10, -1, 12, -1, 14, -1,
+                                        1, -1, 3, -1, 5, -1, 7, -1, 9, -1, 11, -1, 13, -1, 15, -1);
+  auto load = [pick](const uint8_t* e, const uint8_t* o) __attribute__((target("avx2"))) {
+    const __m256i both = _mm256_inserti128_si256(
+        _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(e))),
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(o)), 1);
+    return _mm256_shuffle_epi8(both, pick);
+  };
+  __m256i s1 = load(pe, po), s2 = s1, s3 = s1;
+  for (int k = -2; k <= 0; ++k) {
+    _mm_store_si128(reinterpret_cast<__m128i*>(se + k * kStripLanes), _mm256_castsi256_si128(s1));
+    _mm_store_si128(reinterpret_cast<__m128i*>(so + k * kStripLanes), _mm256_extracti128_si256(s1, 1));
+  }
+  uint8_t* fe = out->flags[0];
+  uint8_t* fo = out->flags[1];
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i minus = _mm256_set1_epi16(kEdgeMinThreshold - 1);
+  const __m256i gain = _mm256_set1_epi16(25);
+  for (int32_t k = 1; k < length; ++k) {
+    pe += stride;
+    po -= stride;
+    const __m256i v = load(pe, po);
+    const __m256i s0 = _mm256_add_epi16(s1, _mm256_srai_epi16(_mm256_mullo_epi16(_mm256_sub_epi16(v, s1), gain), 5));
+    const __m256i d0 = _mm256_sub_epi16(s0, s1);
+    const __m256i d1 = _mm256_sub_epi16(s1, s2);
+    const __m256i d2 = _mm256_sub_epi16(s2, s3);
+    const __m256i a = _mm256_sub_epi16(d0, d1);
+    const __m256i b = _mm256_sub_epi16(d1, d2);
+    const __m256i opposite = _mm256_andnot_si256(_mm256_cmpeq_epi16(b, zero),
+                                                 _mm256_srai_epi16(_mm256_xor_si256(a, b), 15));
+    const __m256i crossing = _mm256_or_si256(_mm256_cmpeq_epi16(a, zero), opposite);
+    const __m256i same = _mm256_cmpgt_epi16(_mm256_xor_si256(d1, d2), _mm256_set1_epi16(-1));
+    const __m256i steep =
+        _mm256_or_si256(_mm256_cmpgt_epi16(_mm256_abs_epi16(d1), minus),
+                        _mm256_and_si256(same, _mm256_cmpgt_epi16(_mm256_abs_epi16(d2), minus)));
+    const __m256i flag = _mm256_and_si256(crossing, steep);
+    _mm_store_si128(reinterpret_cast<__m128i*>(se + k * kStripLanes), _mm256_castsi256_si128(s0));
+    _mm_store_si128(reinterpret_cast<__m128i*>(so + k * kStripLanes), _mm256_extracti128_si256(s0, 1));
+    const uint32_t bits = static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_packs_epi16(flag, zero)));
+    fe[k] = static_cast<uint8_t>(bits);
+    fo[k] = static_cast<uint8_t>(bits >> 16);
+    s3 = s2;
+    s2 = s1;
+    s1 = s0;
+  }
+}
+
+bool HasAvx2() {
+  static const bool has = __builtin_cpu_supports("avx2");
+  return has;
+}
+
+}  // namespace
+
+#endif
+
 void SmoothStrip(const uint8_t* src, ptrdiff_t stride, int32_t length, StripScratch* out) {
   ClearFlags(length, out);
+#if defined(QRREAD_AVX2)
+  if (HasAvx2()) {
+    SmoothStripAvx2(src, stride, length, out);
+    return;
+  }
+#endif
   int16_t* se = out->smoothed[0] + kStripPadSteps * kStripLanes;
   int16_t* so = out->smoothed[1] + kStripPadSteps * kStripLanes;
   const uint8_t* pe = src;
