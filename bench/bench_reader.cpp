@@ -421,8 +421,19 @@ void CompareScenes() {
 
 int main(int argc, char** argv) {
   // With a filter only the chosen benchmarks run (for profiling one scene).
+  // --scenes prints the side-by-side table alone, --stress the stress set.
   bool filtered = false;
-  for (int i = 1; i < argc; ++i) filtered = filtered || std::string(argv[i]).rfind("--benchmark_filter", 0) == 0;
+  for (int i = 1; i < argc; ++i) {
+    if (std::string(argv[i]) == "--scenes") {
+      CompareScenes();
+      return 0;
+    }
+    if (std::string(argv[i]) == "--stress") {
+      RunStressSet(300);
+      return 0;
+    }
+    filtered = filtered || std::string(argv[i]).rfind("--benchmark_filter", 0) == 0;
+  }
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   if (!filtered) {

@@ -17,7 +17,6 @@
 #include "reader/width_decoder.h"
 
 namespace qrread {
-
 namespace {
 
 constexpr int kMinLinesPerDirection = 9;
@@ -41,16 +40,16 @@ StripScratch* StripArea(ReaderArena* arena) {
   return reinterpret_cast<StripScratch*>((p + 15) & ~static_cast<uintptr_t>(15));
 }
 
-// Feeds lines first .. first + count - 1 (count up to 16) of one pass to the
-// edge scanner, in order, from a smoothed strip: even lines forward, odd
-// lines backward, each closed as a scan line.
-void ScanStripLines(ReaderArena* arena, const StripScratch& strip, int32_t first, int32_t count,
-                    int32_t length) {
+// Feeds the `count` (up to 16) lines of a smoothed strip to the edge scanner,
+// in order, lane j as line index[j]: even lanes forward, odd lanes backward,
+// each closed as a scan line.
+void ScanStripLines(ReaderArena* arena, const StripScratch& strip, const int32_t* index,
+                    int32_t count, int32_t length) {
   EdgeScanner* scanner = &arena->scanner;
   ScanSink* sink = &arena->sink;
   for (int32_t j = 0; j < count; ++j) {
     const int g = j & 1;
-    sink->lineIndex = first + j;
+    sink->lineIndex = index[j];
     sink->lineStart = g == 0 ? 0 : length;
     sink->direction = g == 0 ? 1 : -1;
     EdgeScannerFlaggedLine(scanner, strip.smoothed[g], strip.flags[g], j >> 1, length);
@@ -60,18 +59,109 @@ void ScanStripLines(ReaderArena* arena, const StripScratch& strip, int32_t first
   }
 }
 
-// Row passes: sixteen rows at a time, gathered so that the strip reads one
-// step of all sixteen at once.
-void ScanRows(ReaderArena* arena, const uint8_t* pixels, int32_t width, int32_t height) {
+// Rows go in pairs, an even row (scanned forward) and the odd one below it
+// (backward), so that every row is scanned as a pass over all rows would
+// scan it. The first pass takes every second pair; the second only the pairs
+// near a line the first found, as far as such a line's cluster can reach.
+// Every three neighbouring rows hold a row of the first pass, so the lines
+// of a finder's cluster are all found; lines far from any other (noise,
+// texture) no longer cost the rows around them.
+constexpr int32_t kBandRows = 4;
+
+// Space for the merge of the two passes' lines, at the end of the binarised
+// image's bytes (behind the strip area, the clustering scratch and the
+// half-size copy, none of which the merge overlaps).
+constexpr size_t kMergeBytes = sizeof(FinderLine) * kFinderLineStore;
+static_assert(sizeof(StripScratch) + 15 + LocateCentresScratchBytes(kFinderLineStore) + 64 +
+                      static_cast<size_t>(kMaxImageWidth / 2) * (kMaxImageHeight / 2) + kMergeBytes +
+                      alignof(FinderLine) <=
+                  static_cast<size_t>(kMaxImageWidth) * kMaxImageHeight,
+              "the row merge area overlaps the half-size copy");
+
+FinderLine* MergeArea(ReaderArena* arena) {
+  const uintptr_t end = reinterpret_cast<uintptr_t>(arena->binary) +
+                        static_cast<size_t>(kMaxImageWidth) * kMaxImageHeight - kMergeBytes;
+  return reinterpret_cast<FinderLine*>(end & ~static_cast<uintptr_t>(alignof(FinderLine) - 1));
+}
+
+// Scans the listed rows (up to 16; row j of the list has the parity of j).
+void ScanRowList(ReaderArena* arena, const uint8_t* pixels, int32_t width, const int32_t* rows,
+                 int32_t count) {
   StripScratch* strip = StripArea(arena);
+  const uint8_t* starts[kStripLines];
+  for (int32_t j = 0; j < count; ++j) starts[j] = pixels + static_cast<size_t>(rows[j]) * width;
+  GatherRows(starts, count, width, strip);
+  SmoothStrip(strip->gathered, kStripLines, width, strip);
+  ScanStripLines(arena, *strip, rows, count, width);
+}
+
+// Scans the pairs p < end for which take(p) holds, sixteen rows a strip,
+// while fewer than `limit` dark-on-light lines are stored; returns the pair
+// where it stopped.
+template <typename Take>
+int32_t ScanPairs(ReaderArena* arena, const uint8_t* pixels, int32_t width, int32_t height,
+                  int32_t end, int32_t limit, Take take) {
   const ScanSink& sink = arena->sink;
-  // Once the store is full every further line would be dropped.
-  for (int32_t y = 0; y < height && sink.count[0] < sink.capacity; y += kStripLines) {
-    const int32_t count = height - y < kStripLines ? height - y : kStripLines;
-    GatherLines(pixels + static_cast<size_t>(y) * width, width, count, width, strip);
-    SmoothStrip(strip->gathered, kStripLines, width, strip);
-    ScanStripLines(arena, *strip, y, count, width);
+  int32_t rows[kStripLines];
+  int32_t n = 0, p = 0;
+  for (; p < end && sink.count[0] < limit; ++p) {
+    if (!take(p)) continue;
+    rows[n++] = 2 * p;
+    if (2 * p + 1 < height) rows[n++] = 2 * p + 1;
+    if (n == kStripLines) {
+      ScanRowList(arena, pixels, width, rows, n);
+      n = 0;
+    }
   }
+  if (n > 0) ScanRowList(arena, pixels, width, rows, n);
+  return p;
+}
+
+// Lines [0, first) and [first, count) are each in row order, and no row has
+// lines in both: merged into one list in row order.
+void MergeByRow(FinderLine* lines, int32_t first, int32_t count, FinderLine* temp) {
+  if (first == 0 || first == count) return;
+  std::memcpy(temp, lines, sizeof(FinderLine) * static_cast<size_t>(count));
+  int32_t i = 0, j = first, k = 0;
+  while (i < first && j < count) lines[k++] = temp[j].pos[1] < temp[i].pos[1] ? temp[j++] : temp[i++];
+  while (i < first) lines[k++] = temp[i++];
+  while (j < count) lines[k++] = temp[j++];
+}
+
+// Marks the second-pass pairs a line's cluster could reach: a line continues
+// another within (len + 7) / 4 quarter pixels across, (len + 7) / 16 rows.
+void MarkBands(const FinderLine* lines, int32_t count, int32_t npairs, uint8_t* need) {
+  for (int32_t i = 0; i < count; ++i) {
+    const int32_t row = lines[i].pos[1] >> 2;
+    int32_t reach = ((lines[i].len + 7) >> 4) + 1;
+    if (reach < kBandRows) reach = kBandRows;
+    int32_t p0 = (row - reach) >> 1, p1 = (row + reach) >> 1;
+    if (p0 < 0) p0 = 0;
+    if (p1 >= npairs) p1 = npairs - 1;
+    for (int32_t p = p0 | 1; p <= p1; p += 2) need[p] = 1;
+  }
+}
+
+// The first pass fills at most half of each store, so that the second can
+// complete the rows above where it stopped; a busy picture ends about where
+// a pass over all rows would have filled the store.
+void ScanRows(ReaderArena* arena, const uint8_t* pixels, int32_t width, int32_t height) {
+  ScanSink& sink = arena->sink;
+  const int32_t npairs = (height + 1) / 2;
+  const int32_t invertedCapacity = sink.invertedCapacity;
+  sink.invertedCapacity = invertedCapacity / 2;
+  const int32_t stop = ScanPairs(arena, pixels, width, height, npairs, sink.capacity / 2,
+                                 [](int32_t p) { return (p & 1) == 0; });
+  sink.invertedCapacity = invertedCapacity;
+  const int32_t n1 = sink.count[0], i1 = sink.invertedCount[0];
+  uint8_t need[(kMaxImageHeight + 1) / 2] = {};
+  MarkBands(arena->lines[0], n1, npairs, need);
+  MarkBands(arena->inverted[0], i1, npairs, need);
+  ScanPairs(arena, pixels, width, height, stop, sink.capacity,
+            [&need](int32_t p) { return need[p] != 0; });
+  FinderLine* temp = MergeArea(arena);
+  MergeByRow(arena->lines[0], n1, sink.count[0], temp);
+  MergeByRow(arena->inverted[0], i1, sink.invertedCount[0], temp);
 }
 
 // One column strip: sixteen neighbouring columns are sixteen bytes of every
@@ -86,7 +176,9 @@ void ScanColumnStrip(ReaderArena* arena, const uint8_t* pixels, int32_t width, i
     GatherColumns(pixels + x, width, count, height, strip);
     SmoothStrip(strip->gathered, kStripLines, height, strip);
   }
-  ScanStripLines(arena, *strip, x, count, height);
+  int32_t columns[kStripLines];
+  for (int32_t j = 0; j < count; ++j) columns[j] = x + j;
+  ScanStripLines(arena, *strip, columns, count, height);
 }
 
 constexpr int32_t kMaxColumnStrips = (kMaxImageWidth + kStripLines - 1) / kStripLines;

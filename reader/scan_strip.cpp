@@ -211,11 +211,11 @@ void SmoothStrip(const uint8_t* src, ptrdiff_t stride, int32_t length, StripScra
 
 namespace {
 
-// Transposes the 16 x 16 bytes at src (rows `stride` apart) into 16 rows of
-// 16 at dst: four rounds of the perfect shuffle.
-inline void Transpose16(const uint8_t* src, ptrdiff_t stride, uint8_t* dst) {
+// Transposes the 16 x 16 bytes at rows[i] + k0 into 16 rows of 16 at dst:
+// four rounds of the perfect shuffle.
+inline void Transpose16(const uint8_t* const* rows, int32_t k0, uint8_t* dst) {
   __m128i a[16], b[16];
-  for (int i = 0; i < 16; ++i) a[i] = Load16(src + i * stride);
+  for (int i = 0; i < 16; ++i) a[i] = Load16(rows[i] + k0);
   for (int round = 0; round < 4; ++round) {
     for (int i = 0; i < 8; ++i) {
       b[2 * i] = _mm_unpacklo_epi8(a[i], a[i + 8]);
@@ -230,21 +230,20 @@ inline void Transpose16(const uint8_t* src, ptrdiff_t stride, uint8_t* dst) {
 
 #endif
 
-void GatherLines(const uint8_t* lines, ptrdiff_t lineStride, int32_t count, int32_t length,
-                 StripScratch* out) {
+void GatherRows(const uint8_t* const* rows, int32_t count, int32_t length, StripScratch* out) {
   uint8_t* g = out->gathered;
   if (count < kStripLines) std::memset(g, 0, static_cast<size_t>(length) * kStripLines);
   int32_t k0 = 0;
 #if defined(__SSE2__)
   if (count == kStripLines) {
-    for (; k0 + 16 <= length; k0 += 16) Transpose16(lines + k0, lineStride, g + k0 * kStripLines);
+    for (; k0 + 16 <= length; k0 += 16) Transpose16(rows, k0, g + k0 * kStripLines);
   }
 #endif
   // Blocks of 16 x 16 keep both sides in cache lines.
   for (; k0 < length; k0 += 16) {
     const int32_t k1 = k0 + 16 < length ? k0 + 16 : length;
     for (int32_t j = 0; j < count; ++j) {
-      const uint8_t* line = lines + j * lineStride;
+      const uint8_t* line = rows[j];
       for (int32_t k = k0; k < k1; ++k) g[k * kStripLines + j] = line[k];
     }
   }

@@ -43,9 +43,8 @@ void SmoothStrip(const uint8_t* src, ptrdiff_t stride, int32_t length, StripScra
 void SmoothStripScalar(const uint8_t* src, ptrdiff_t stride, int32_t length, StripScratch* out);
 
 // Copies `count` (1..16) lines of `length` pixels, line j starting at
-// lines + j * lineStride, into out->gathered; lines count .. 15 become 0.
-void GatherLines(const uint8_t* lines, ptrdiff_t lineStride, int32_t count, int32_t length,
-                 StripScratch* out);
+// rows[j], into out->gathered; lines count .. 15 become 0.
+void GatherRows(const uint8_t* const* rows, int32_t count, int32_t length, StripScratch* out);
 
 // Copies `count` (1..16) lines stored step-major (pixel k of line j at
 // src[k * stride + j]) into out->gathered; lines count .. 15 become 0.
