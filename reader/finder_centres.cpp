@@ -155,8 +155,8 @@ uint8_t* PlaceList(uint8_t* p, int32_t n, ClusterList* list) {
 
 }  // namespace
 
-void MarkCrossingStrips(const FinderLine* hlines, int32_t nh, uint8_t* scratch, uint8_t* strips,
-                        int32_t nstrips) {
+void MarkCrossingStrips(const FinderLine* hlines, int32_t nh, uint8_t* scratch, int32_t nstrips,
+                        CrossingSink sink, void* context) {
   ClusterList h;
   PlaceList(scratch + ((8 - reinterpret_cast<uintptr_t>(scratch) % 8) % 8), nh, &h);
   FindClusters(hlines, nh, 0, &h);
@@ -166,7 +166,7 @@ void MarkCrossingStrips(const FinderLine* hlines, int32_t nh, uint8_t* scratch, 
     int32_t c0 = (m.pos[0] + 1) >> 2, c1 = (m.pos[0] + m.len - 3) >> 2;
     if (c0 < 0) c0 = 0;
     if (c1 >= nstrips * 16) c1 = nstrips * 16 - 1;
-    for (int32_t s = c0 >> 4; c0 <= c1 && s <= c1 >> 4; ++s) strips[s] |= 1;
+    if (c0 <= c1) sink(context, m, c0, c1);
   }
 }
 

@@ -32,12 +32,15 @@ int32_t LocateCentres(const FinderLine* hlines, int32_t nh, FinderLine* vlines, 
                       uint8_t* scratch, FinderCentre* centres, int32_t maxCentres,
                       EdgePoint* edgePoints, int32_t maxEdgePoints);
 
-// Marks in `strips` (one byte per 16 columns, `nstrips` of them) the strips
-// holding a column that a vertical cluster must stand on to cross one of the
-// horizontal clusters of `hlines` (a column under the cluster's middle line,
-// as LocateCentres pairs them); marked bytes become 1, others stay. `scratch`
+// Receives a horizontal cluster's middle line and the columns c0 .. c1 under
+// it (c0 <= c1).
+using CrossingSink = void (*)(void* context, const FinderLine& middle, int32_t c0, int32_t c1);
+
+// Reports, for each horizontal cluster of `hlines`, the columns a vertical
+// cluster must stand on to cross it (the columns under the cluster's middle
+// line, as LocateCentres pairs them), within nstrips * 16 columns. `scratch`
 // must hold LocateCentresScratchBytes(nh) bytes.
-void MarkCrossingStrips(const FinderLine* hlines, int32_t nh, uint8_t* scratch, uint8_t* strips,
-                        int32_t nstrips);
+void MarkCrossingStrips(const FinderLine* hlines, int32_t nh, uint8_t* scratch, int32_t nstrips,
+                        CrossingSink sink, void* context);
 
 }  // namespace qrread

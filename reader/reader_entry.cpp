@@ -44,13 +44,13 @@ StripScratch* StripArea(ReaderArena* arena) {
 // in order, lane j as line index[j]: even lanes forward, odd lanes backward,
 // each closed as a scan line.
 void ScanStripLines(ReaderArena* arena, const StripScratch& strip, const int32_t* index,
-                    int32_t count, int32_t length) {
+                    int32_t count, int32_t base, int32_t length) {
   EdgeScanner* scanner = &arena->scanner;
   ScanSink* sink = &arena->sink;
   for (int32_t j = 0; j < count; ++j) {
     const int g = j & 1;
     sink->lineIndex = index[j];
-    sink->lineStart = g == 0 ? 0 : length;
+    sink->lineStart = g == 0 ? base : base + length;
     sink->direction = g == 0 ? 1 : -1;
     EdgeScannerFlaggedLine(scanner, strip.smoothed[g], strip.flags[g], j >> 1, length);
     EdgeScannerFlush(scanner);
@@ -92,7 +92,7 @@ void ScanRowList(ReaderArena* arena, const uint8_t* pixels, int32_t width, const
   for (int32_t j = 0; j < count; ++j) starts[j] = pixels + static_cast<size_t>(rows[j]) * width;
   GatherRows(starts, count, width, strip);
   SmoothStrip(strip->gathered, kStripLines, width, strip);
-  ScanStripLines(arena, *strip, rows, count, width);
+  ScanStripLines(arena, *strip, rows, count, 0, width);
 }
 
 // Scans the pairs p < end for which take(p) holds, sixteen rows a strip,
@@ -164,67 +164,142 @@ void ScanRows(ReaderArena* arena, const uint8_t* pixels, int32_t width, int32_t 
   MergeByRow(arena->inverted[0], i1, sink.invertedCount[0], temp);
 }
 
-// One column strip: sixteen neighbouring columns are sixteen bytes of every
-// row, read in place; only a last narrower strip is gathered.
-void ScanColumnStrip(ReaderArena* arena, const uint8_t* pixels, int32_t width, int32_t height,
-                     int32_t x) {
+// Rows [lo, hi) of a column strip (6 pixels and more before and after the
+// ones wanted, as the smoothing and the edge thresholds settle).
+struct StripRows {
+  int32_t lo, hi;
+};
+
+constexpr int32_t kSettleRows = 16;
+
+// One column strip over rows [lo, hi): sixteen neighbouring columns are
+// sixteen bytes of every row, read in place; only a last narrower strip is
+// gathered.
+void ScanColumnStrip(ReaderArena* arena, const uint8_t* pixels, int32_t width, int32_t x,
+                     StripRows rows) {
   StripScratch* strip = StripArea(arena);
   const int32_t count = width - x < kStripLines ? width - x : kStripLines;
+  const int32_t length = rows.hi - rows.lo;
+  const uint8_t* top = pixels + static_cast<size_t>(rows.lo) * width + x;
   if (count == kStripLines) {
-    SmoothStrip(pixels + x, width, height, strip);
+    SmoothStrip(top, width, length, strip);
   } else {
-    GatherColumns(pixels + x, width, count, height, strip);
-    SmoothStrip(strip->gathered, kStripLines, height, strip);
+    GatherColumns(top, width, count, length, strip);
+    SmoothStrip(strip->gathered, kStripLines, length, strip);
   }
   int32_t columns[kStripLines];
   for (int32_t j = 0; j < count; ++j) columns[j] = x + j;
-  ScanStripLines(arena, *strip, columns, count, height);
+  ScanStripLines(arena, *strip, columns, count, rows.lo, length);
 }
 
 constexpr int32_t kMaxColumnStrips = (kMaxImageWidth + kStripLines - 1) / kStripLines;
 
-// Marks (0 -> 1) the strips of the columns a vertical line could share a
-// cluster with: a neighbour within t = (len + 7) / 4 quarter pixels of one
-// end of the cluster, and a line continuing one of length L has at most
-// 2L + 7, so L / 2 + 4 quarter pixels either side covers every such column.
-void MarkReach(const FinderLine* lines, int32_t n, uint8_t* strips, int32_t nstrips) {
+// The column pass's plan: per strip the rows wanted, and whether it was
+// scanned. A strip is scanned once: rows wanted after that (a neighbour's
+// line reaching further) are not added.
+struct ColumnPlan {
+  StripRows want[kMaxColumnStrips];
+  bool scanned[kMaxColumnStrips];
+  int32_t nstrips;
+  int32_t height;
+};
+
+// Adds rows [lo, hi) (clamped to the image) to strip s's wanted rows.
+void Want(ColumnPlan* plan, int32_t s, int32_t lo, int32_t hi) {
+  if (lo < 0) lo = 0;
+  if (hi > plan->height) hi = plan->height;
+  if (lo >= hi) return;
+  StripRows& w = plan->want[s];
+  if (w.lo >= w.hi) {
+    w = StripRows{lo, hi};
+    return;
+  }
+  if (lo < w.lo) w.lo = lo;
+  if (hi > w.hi) w.hi = hi;
+}
+
+// Wants, for every middle line of a horizontal cluster, the strips under it
+// over the rows a vertical cluster crossing it can span: the finder's height
+// (7 modules of len / 3) taller by up to a half under perspective, either
+// side of the line, and the rows the scan needs to settle.
+void WantCrossing(ColumnPlan* plan, const FinderLine& middle, int32_t c0, int32_t c1) {
+  const int32_t row = middle.pos[1] >> 2;
+  const int32_t reach = ((3 * middle.len) >> 2) + kSettleRows;
+  for (int32_t s = c0 >> 4; s <= c1 >> 4 && s < plan->nstrips; ++s) {
+    Want(plan, s, row - reach, row + reach + 1);
+  }
+}
+
+// Wants the strips of the columns a vertical line could share a cluster
+// with: a neighbour within t = (len + 7) / 4 quarter pixels of one end of the
+// cluster, and a line continuing one of length L has at most 2L + 7, so
+// L / 2 + 4 quarter pixels either side covers every such column; over the
+// line's rows, a length more either side and the rows the scan needs to
+// settle.
+void WantReach(ColumnPlan* plan, const FinderLine* lines, int32_t n) {
   for (int32_t i = 0; i < n; ++i) {
-    const int32_t column = lines[i].pos[0] >> 2;
-    const int32_t reach = ((lines[i].len >> 1) + 4 + 3) >> 2;
+    const FinderLine& l = lines[i];
+    const int32_t column = l.pos[0] >> 2;
+    const int32_t reach = ((l.len >> 1) + 4 + 3) >> 2;
     int32_t s0 = (column - reach) >> 4, s1 = (column + reach) >> 4;
     if (s0 < 0) s0 = 0;
-    if (s1 >= nstrips) s1 = nstrips - 1;
-    for (int32_t s = s0; s <= s1; ++s) {
-      if (strips[s] == 0) strips[s] = 1;
-    }
+    if (s1 >= plan->nstrips) s1 = plan->nstrips - 1;
+    const int32_t lo = ((l.pos[1] - l.len) >> 2) - kSettleRows;
+    const int32_t hi = ((l.pos[1] + 2 * l.len) >> 2) + kSettleRows + 1;
+    for (int32_t s = s0; s <= s1; ++s) Want(plan, s, lo, hi);
   }
+}
+
+// Keeps lines [first, count) that end at least kSettleRows rows inside the
+// scanned rows (or at the image's edge, where a full pass starts too).
+int32_t KeepSettled(FinderLine* lines, int32_t first, int32_t count, StripRows rows,
+                    int32_t height) {
+  int32_t k = first;
+  for (int32_t i = first; i < count; ++i) {
+    const FinderLine& l = lines[i];
+    const int32_t lead = l.boffs > 0 ? l.boffs : l.len / 2;
+    const int32_t trail = l.eoffs > 0 ? l.eoffs : l.len / 2;
+    const bool top = rows.lo == 0 || l.pos[1] - lead >= (rows.lo + kSettleRows) * 4;
+    const bool bottom = rows.hi == height || l.pos[1] + l.len + trail <= (rows.hi - kSettleRows) * 4;
+    if (top && bottom) lines[k++] = l;
+  }
+  return k;
 }
 
 // Column passes only where a vertical cluster could cross a horizontal one:
 // the strips under the middle lines of the horizontal clusters (both
-// polarities), grown until no vertical line could join a cluster from an
-// unscanned strip. The vertical clusters LocateCentres pairs, and hence its
-// centres, are the same as after a pass over every column; the others are
-// never scanned.
+// polarities), over the rows such a cluster can span, grown until no
+// vertical line could join a cluster from columns not scanned.
 void ScanColumns(ReaderArena* arena, const uint8_t* pixels, int32_t width, int32_t height) {
   ScanSink& sink = arena->sink;
-  uint8_t strips[kMaxColumnStrips] = {};
-  const int32_t nstrips = (width + kStripLines - 1) / kStripLines;
+  ColumnPlan plan;
+  plan.nstrips = (width + kStripLines - 1) / kStripLines;
+  plan.height = height;
+  for (int32_t s = 0; s < plan.nstrips; ++s) {
+    plan.want[s] = StripRows{0, 0};
+    plan.scanned[s] = false;
+  }
   // Clustering scratch behind the strip work area (both sit in the binarised
   // image's bytes).
   uint8_t* scratch = reinterpret_cast<uint8_t*>(StripArea(arena)) + sizeof(StripScratch);
-  MarkCrossingStrips(arena->lines[0], sink.count[0], scratch, strips, nstrips);
-  MarkCrossingStrips(arena->inverted[0], sink.invertedCount[0], scratch, strips, nstrips);
+  auto crossing = [](void* p, const FinderLine& m, int32_t c0, int32_t c1) {
+    WantCrossing(static_cast<ColumnPlan*>(p), m, c0, c1);
+  };
+  MarkCrossingStrips(arena->lines[0], sink.count[0], scratch, plan.nstrips, crossing, &plan);
+  MarkCrossingStrips(arena->inverted[0], sink.invertedCount[0], scratch, plan.nstrips, crossing, &plan);
   for (bool more = true; more;) {
     more = false;
-    for (int32_t s = 0; s < nstrips && sink.count[1] < sink.capacity; ++s) {
-      if (strips[s] != 1) continue;
-      strips[s] = 2;
+    for (int32_t s = 0; s < plan.nstrips && sink.count[1] < sink.capacity; ++s) {
+      if (plan.scanned[s] || plan.want[s].lo >= plan.want[s].hi) continue;
       more = true;
+      plan.scanned[s] = true;
+      const StripRows rows = plan.want[s];
       const int32_t n0 = sink.count[1], i0 = sink.invertedCount[1];
-      ScanColumnStrip(arena, pixels, width, height, s * kStripLines);
-      MarkReach(sink.lines[1] + n0, sink.count[1] - n0, strips, nstrips);
-      MarkReach(sink.inverted[1] + i0, sink.invertedCount[1] - i0, strips, nstrips);
+      ScanColumnStrip(arena, pixels, width, s * kStripLines, rows);
+      sink.count[1] = KeepSettled(sink.lines[1], n0, sink.count[1], rows, height);
+      sink.invertedCount[1] = KeepSettled(sink.inverted[1], i0, sink.invertedCount[1], rows, height);
+      WantReach(&plan, sink.lines[1] + n0, sink.count[1] - n0);
+      WantReach(&plan, sink.inverted[1] + i0, sink.invertedCount[1] - i0);
     }
   }
 }
