@@ -2,9 +2,10 @@
 
 #include <bit>
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include "reader/vector_units.h"
+
+#if defined(QRREAD_AVX2)
 #include <immintrin.h>
-#define QRREAD_AVX2 1
 #endif
 
 namespace qrread {
@@ -71,10 +72,7 @@ __attribute__((target("avx2"))) uint32_t SampleAtAvx2(const GatherNeighbourhood&
   return bits & ((1u << 25) - 1);
 }
 
-bool UseGather(const BinaryImage& im) {
-  static const bool has = __builtin_cpu_supports("avx2");
-  return has && int64_t(im.width) * im.height >= 4;
-}
+bool UseGather(const BinaryImage& im) { return UseAvx2() && int64_t(im.width) * im.height >= 4; }
 
 #endif
 

@@ -5,9 +5,10 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include "reader/vector_units.h"
+
+#if defined(QRREAD_AVX2)
 #include <immintrin.h>
-#define QRREAD_AVX2 1
 #endif
 
 namespace qrread {
@@ -173,11 +174,6 @@ __attribute__((target("avx2"))) void BinarizeRowAvx2(const uint8_t* grey, uint8_
   }
 }
 
-bool HasAvx2() {
-  static const bool has = __builtin_cpu_supports("avx2");
-  return has;
-}
-
 }  // namespace
 
 #endif
@@ -191,7 +187,7 @@ void Binarize(const uint8_t* grey, int width, int height, uint8_t* binary,
   InitColumnSums(grey, width, height, halfB, columnSums);
   const size_t stride = static_cast<size_t>(width);
 #if defined(QRREAD_AVX2)
-  if (width <= kMaxBinarizeWidth && (1 << (logA - 1)) <= kMaxBinarizeHalf && HasAvx2()) {
+  if (width <= kMaxBinarizeWidth && (1 << (logA - 1)) <= kMaxBinarizeHalf && UseAvx2()) {
     for (int y = 0; y < height; ++y) {
       const uint8_t* remove = grey + static_cast<size_t>(y - halfB > 0 ? y - halfB : 0) * stride;
       const uint8_t* add =

@@ -73,6 +73,11 @@ const FinderLine& MiddleLine(const FinderLine* lines, const ClusterList& list, i
   return lines[list.refs[cl.first + cl.count / 2]];
 }
 
+// y of the first (topmost) line of horizontal cluster c.
+int32_t FirstY(const FinderLine* hlines, const ClusterList& list, int32_t c) {
+  return hlines[list.refs[list.clusters[c].first]].pos[1];
+}
+
 // x of the first (leftmost) line of vertical cluster c.
 int32_t FirstX(const FinderLine* vlines, const ClusterList& list, int32_t c) {
   return vlines[list.refs[list.clusters[c].first]].pos[0];
@@ -209,11 +214,13 @@ int32_t LocateCentres(const FinderLine* hlines, int32_t nh, FinderLine* vlines, 
         hiEnd = m;
       }
     }
+    int32_t lastV = -1;
     for (int32_t j = lo; j < v.count; ++j) {
       if (FirstX(vlines, v, j) >= hi.pos[0] + hi.len) break;
       if (v.clusterMarks[j] || !Cross(hi, MiddleLine(vlines, v, j))) continue;
       v.clusterMarks[j] = 2;  // 2: taken by the centre being built
       if (firstV < 0) firstV = j;
+      lastV = j;
       ++nV;
     }
     if (nV == 0) continue;
@@ -228,22 +235,27 @@ int32_t LocateCentres(const FinderLine* hlines, int32_t nh, FinderLine* vlines, 
     }
     const FinderLine& vm = MiddleLine(vlines, v, mid);
     h.clusterMarks[i] = 2;
+    int32_t lastH = i;
+    // Clusters come in the order of their first rows, and a middle line
+    // lies at or below its cluster's first row: none past the end of vm.
     for (int32_t k = i + 1; k < h.count; ++k) {
+      if (FirstY(hlines, h, k) >= vm.pos[1] + vm.len) break;
       if (h.clusterMarks[k] || !Cross(MiddleLine(hlines, h, k), vm)) continue;
       h.clusterMarks[k] = 2;
+      lastH = k;
     }
     FinderCentre& c = centres[ncentres];
     int64_t xsum = 0, ysum = 0;
     int32_t n = 0, m = 0;
     const int32_t firstPoint = usedPoints;
     bool full = false;
-    for (int32_t k = i; k < h.count; ++k) {
+    for (int32_t k = i; k <= lastH; ++k) {
       if (h.clusterMarks[k] != 2) continue;
       h.clusterMarks[k] = 1;
       n += SumCluster(hlines, h, k, 0, &xsum);
       full = full || !AddEdgePoints(hlines, h, k, 0, edgePoints, &usedPoints, maxEdgePoints);
     }
-    for (int32_t k = firstV; k < v.count; ++k) {
+    for (int32_t k = firstV; k <= lastV; ++k) {
       if (v.clusterMarks[k] != 2) continue;
       v.clusterMarks[k] = 1;
       m += SumCluster(vlines, v, k, 1, &ysum);

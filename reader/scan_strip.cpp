@@ -4,9 +4,10 @@
 
 #include "reader/edge_scanner.h"
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include "reader/vector_units.h"
+
+#if defined(QRREAD_AVX2)
 #include <immintrin.h>
-#define QRREAD_AVX2 1
 #endif
 
 namespace qrread {
@@ -160,11 +161,6 @@ __attribute__((target("avx2"))) void SmoothStripAvx2(const uint8_t* src, ptrdiff
   }
 }
 
-bool HasAvx2() {
-  static const bool has = __builtin_cpu_supports("avx2");
-  return has;
-}
-
 }  // namespace
 
 #endif
@@ -172,7 +168,7 @@ bool HasAvx2() {
 void SmoothStrip(const uint8_t* src, ptrdiff_t stride, int32_t length, StripScratch* out) {
   ClearFlags(length, out);
 #if defined(QRREAD_AVX2)
-  if (HasAvx2()) {
+  if (UseAvx2()) {
     SmoothStripAvx2(src, stride, length, out);
     return;
   }
