@@ -363,43 +363,68 @@ int TryRotations(LocateContext* ctx, FinderCentre* const o[3], int i0, bool wide
   return -1;
 }
 
-// The configuration test of one triple. Returns the version of the decoded
-// code (filled into `code`), or -1.
-int ConfigurationTest(LocateContext* ctx, FinderCentre* c0, FinderCentre* c1, FinderCentre* c2,
-                      CodeData* code) {
+// Orders a triple counter-clockwise; false for collinear centres. `i0` is
+// the one opposite the longest side (the likely upper-left finder).
+bool OrderTriple(FinderCentre* c0, FinderCentre* c1, FinderCentre* c2, FinderCentre* o[3], int* i0) {
   int64_t k = Cross(c0->pos, c1->pos, c2->pos);
-  if (k == 0) return -1;
-  FinderCentre* o[3] = {c0, k > 0 ? c1 : c2, k > 0 ? c2 : c1};
-  int i0 = 0;
+  if (k == 0) return false;
+  o[0] = c0;
+  o[1] = k > 0 ? c1 : c2;
+  o[2] = k > 0 ? c2 : c1;
+  *i0 = 0;
   int64_t best = Dist2(o[1]->pos, o[2]->pos);
   for (int i = 1; i < 3; i++) {
     int64_t d = Dist2(o[(i + 1) % 3]->pos, o[(i + 2) % 3]->pos);
     if (d > best) {
       best = d;
-      i0 = i;
+      *i0 = i;
     }
   }
-  int reached = 0;
-  int rc = TryRotations(ctx, o, i0, false, false, code, &reached);
-  if (rc >= 0) return rc;
-  // Perspective makes the near finders look larger than the far ones: a few
-  // triples per picture get a second try with a wider slack.
+  return true;
+}
+
+// A code seen from behind (glass, film) turns the other way: the finder
+// after UL in the turn is its lower-left one. Read it transposed, when the
+// geometry was sound enough to reach format.
+int MirroredTest(LocateContext* ctx, FinderCentre* const o[3], int i0, bool wide, int reached,
+                 CodeData* code) {
+  if ((reached & kReachedFormat) == 0 || ctx->mirroredTriples >= kMaxRetriedTriples) return -1;
+  ctx->mirroredTriples++;
+  return TryRotations(ctx, o, i0, wide, true, code, &reached);
+}
+
+// The configuration test of one triple. Returns the version of the decoded
+// code (filled into `code`), or -1; sets `apart` when only the version
+// estimates kept it from the later stages.
+// `reached` is set to how far a failure got; when it includes
+// kReachedApart the triple's retries wait for the end of the search.
+int ConfigurationTest(LocateContext* ctx, FinderCentre* c0, FinderCentre* c1, FinderCentre* c2,
+                      CodeData* code, int* reached) {
+  FinderCentre* o[3];
+  int i0;
+  *reached = 0;
+  if (!OrderTriple(c0, c1, c2, o, &i0)) return -1;
+  int rc = TryRotations(ctx, o, i0, false, false, code, reached);
+  if (rc >= 0 || (*reached & kReachedApart) != 0) return rc;
+  return MirroredTest(ctx, o, i0, false, *reached, code);
+}
+
+// Perspective makes the near finders look larger than the far ones: a few
+// triples per picture whose version estimates were apart get a second try
+// with a wider slack; then the mirrored one, with the slack it had.
+int ApartRetries(LocateContext* ctx, FinderCentre* c0, FinderCentre* c1, FinderCentre* c2,
+                 int reached, CodeData* code) {
+  FinderCentre* o[3];
+  int i0;
+  if (!OrderTriple(c0, c1, c2, o, &i0)) return -1;
   bool wide = false;
-  if ((reached & kReachedApart) != 0 && ctx->wideTriples < kMaxRetriedTriples) {
+  if (ctx->wideTriples < kMaxRetriedTriples) {
     ctx->wideTriples++;
     wide = true;
-    rc = TryRotations(ctx, o, i0, true, false, code, &reached);
+    int rc = TryRotations(ctx, o, i0, true, false, code, &reached);
     if (rc >= 0) return rc;
   }
-  // A code seen from behind (glass, film) turns the other way: the finder
-  // after UL in the turn is its lower-left one. Read it transposed, when the
-  // geometry was sound enough to reach format.
-  if ((reached & kReachedFormat) != 0 && ctx->mirroredTriples < kMaxRetriedTriples) {
-    ctx->mirroredTriples++;
-    rc = TryRotations(ctx, o, i0, wide, true, code, &reached);
-    if (rc >= 0) return rc;
-  }
-  return -1;
+  return MirroredTest(ctx, o, i0, wide, reached, code);
 }
 
 bool InsideOutline(const int32_t corners[4][2], const int32_t p[2]) {
@@ -419,6 +444,40 @@ int MarkInside(FinderCentre* centres, int32_t count, const int32_t corners[4][2]
   return inside;
 }
 
+bool TripleSearch(LocateContext* ctx, FinderCentre* c, int32_t n, int32_t select, bool outer);
+
+// Keeps a decoded code and marks its centres; inside an outer code that
+// needed corrections, searches the centres it covers (a code painted over a
+// code always costs the outer one corrections; inside a clean code the
+// centres are its own modules, not a code). Returns true when the code list
+// is full, which ends every search.
+bool StoreCode(LocateContext* ctx, FinderCentre* c, int32_t n, FinderCentre* const triple[3],
+               CodeData* code, bool outer) {
+  if (ctx->codeCount >= kMaxCodes) {
+    ReleaseCode(code, ctx->pools);
+    return true;
+  }
+  CodeData* stored = &ctx->codes[ctx->codeCount++];
+  *stored = *code;
+  for (int t = 0; t < 3; t++) triple[t]->found = kMarked;
+  bool full = false;
+  if (outer && MarkInside(c, n, stored->corners) >= 3 && stored->corrected > 0) {
+    full = TripleSearch(ctx, c, n, kInside, false);
+  }
+  for (int32_t m = 0; m < n; m++) {
+    if (c[m].found == kInside) c[m].found = kMarked;
+  }
+  for (auto& corner : stored->corners) {
+    corner[0] >>= 2;
+    corner[1] >>= 2;
+  }
+  return full;
+}
+
+// Triples kept for the retries of apart ones: many more than are retried, as
+// most lose their centres to codes read later.
+constexpr int kMaxApartTriples = 16 * kMaxRetriedTriples;
+
 // Searches the centres marked `select`. Returns true when the code list is
 // full, which ends every search.
 bool TripleSearch(LocateContext* ctx, FinderCentre* c, int32_t n, int32_t select, bool outer) {
@@ -427,41 +486,47 @@ bool TripleSearch(LocateContext* ctx, FinderCentre* c, int32_t n, int32_t select
   // Light-on-dark codes are rare: their search gets a quarter of the budget.
   if (ctx->invert != 0) budget >>= 2;
   int64_t failures = 0;
-  for (int32_t i = 0; i < n; i++) {
-    for (int32_t j = i + 1; j < n && c[i].found == select; j++) {
+  int32_t apart[kMaxApartTriples][4];  // i, j, k and how far the test got
+  int32_t napart = 0;
+  bool ended = false;
+  for (int32_t i = 0; i < n && !ended; i++) {
+    for (int32_t j = i + 1; j < n && c[i].found == select && !ended; j++) {
       if (c[j].found != select) continue;
       for (int32_t k = j + 1; k < n && c[i].found == select; k++) {
         if (c[k].found != select) continue;
         if (BudgetSpent(*ctx)) return false;
         CodeData code{};
-        if (ConfigurationTest(ctx, &c[i], &c[j], &c[k], &code) < 0) {
-          if (++failures > budget) return false;
+        int reached = 0;
+        if (ConfigurationTest(ctx, &c[i], &c[j], &c[k], &code, &reached) < 0) {
+          if ((reached & kReachedApart) != 0 && napart < kMaxApartTriples) {
+            apart[napart][0] = i;
+            apart[napart][1] = j;
+            apart[napart][2] = k;
+            apart[napart][3] = reached;
+            napart++;
+          }
+          if (++failures > budget) {
+            ended = true;
+            break;
+          }
           continue;
         }
-        if (ctx->codeCount >= kMaxCodes) {
-          ReleaseCode(&code, ctx->pools);
-          return true;
-        }
-        CodeData* stored = &ctx->codes[ctx->codeCount++];
-        *stored = code;
-        c[i].found = c[j].found = c[k].found = kMarked;
-        bool full = false;
-        // A code painted over a code always costs the outer one corrections;
-        // inside a clean code the centres are its own modules, not a code.
-        if (outer && MarkInside(c, n, stored->corners) >= 3 && stored->corrected > 0) {
-          full = TripleSearch(ctx, c, n, kInside, false);
-        }
-        for (int32_t m = 0; m < n; m++) {
-          if (c[m].found == kInside) c[m].found = kMarked;
-        }
-        for (auto& corner : stored->corners) {
-          corner[0] >>= 2;
-          corner[1] >>= 2;
-        }
-        if (full) return true;
+        FinderCentre* const triple[3] = {&c[i], &c[j], &c[k]};
+        if (StoreCode(ctx, c, n, triple, &code, outer)) return true;
         failures = 0;
       }
     }
+  }
+  // The retries of the triples kept apart, whose centres no code has taken.
+  for (int32_t a = 0; a < napart; a++) {
+    FinderCentre* const triple[3] = {&c[apart[a][0]], &c[apart[a][1]], &c[apart[a][2]]};
+    if (triple[0]->found != select || triple[1]->found != select || triple[2]->found != select) {
+      continue;
+    }
+    if (BudgetSpent(*ctx)) return false;
+    CodeData code{};
+    if (ApartRetries(ctx, triple[0], triple[1], triple[2], apart[a][3], &code) < 0) continue;
+    if (StoreCode(ctx, c, n, triple, &code, outer)) return true;
   }
   return false;
 }
