@@ -101,14 +101,14 @@ int Finish(ProjMap* map, int64_t u, int64_t v) {
   return 0;
 }
 
-int Apply(const int64_t m[3][3], int64_t u, int64_t v, int32_t out[2]) {
-  Int128 w = Denominator(m, u, v);
+// The point with homogeneous coordinates (x, y, w), rounded.
+int Dehomogenise(Int128 hx, Int128 hy, Int128 w, int32_t out[2]) {
   if (w <= 0) {
     out[0] = out[1] = -(1 << 28);
     return -1;
   }
-  Int128 x = DivRound128(Int128(m[0][0]) * u + Int128(m[0][1]) * v + m[0][2], w);
-  Int128 y = DivRound128(Int128(m[1][0]) * u + Int128(m[1][1]) * v + m[1][2], w);
+  Int128 x = DivRound128(hx, w);
+  Int128 y = DivRound128(hy, w);
   constexpr Int128 kFar = Int128(1) << 28;
   if (Abs128(x) > kFar || Abs128(y) > kFar) {
     out[0] = out[1] = -(1 << 28);
@@ -117,6 +117,12 @@ int Apply(const int64_t m[3][3], int64_t u, int64_t v, int32_t out[2]) {
   out[0] = static_cast<int32_t>(x);
   out[1] = static_cast<int32_t>(y);
   return 0;
+}
+
+int Apply(const int64_t m[3][3], int64_t u, int64_t v, int32_t out[2]) {
+  return Dehomogenise(Int128(m[0][0]) * u + Int128(m[0][1]) * v + m[0][2],
+                      Int128(m[1][0]) * u + Int128(m[1][1]) * v + m[1][2], Denominator(m, u, v),
+                      out);
 }
 
 }  // namespace
@@ -201,6 +207,21 @@ int ProjMapFromQuads(ProjMap* map, const int32_t src[4][2], const int32_t dst[4]
 
 int ProjMapProject(const ProjMap& map, int32_t u, int32_t v, int32_t out[2]) {
   return Apply(map.fwd, u, v, out);
+}
+
+void ProjMapProjectRow(const ProjMap& map, int32_t u0, int32_t du, int32_t v, int32_t count,
+                       int32_t (*out)[2]) {
+  const int64_t(&m)[3][3] = map.fwd;
+  Int128 hx = Int128(m[0][0]) * u0 + Int128(m[0][1]) * v + m[0][2];
+  Int128 hy = Int128(m[1][0]) * u0 + Int128(m[1][1]) * v + m[1][2];
+  Int128 w = Denominator(m, u0, v);
+  const Int128 sx = Int128(m[0][0]) * du, sy = Int128(m[1][0]) * du, sw = Int128(m[2][0]) * du;
+  for (int32_t k = 0; k < count; k++) {
+    Dehomogenise(hx, hy, w, out[k]);
+    hx += sx;
+    hy += sy;
+    w += sw;
+  }
 }
 
 int ProjMapUnproject(const ProjMap& map, int32_t x, int32_t y, int32_t out[2]) {

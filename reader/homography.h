@@ -50,6 +50,11 @@ int ProjMapFromQuads(ProjMap* map, const int32_t src[4][2], const int32_t dst[4]
 // Forward projection, rounded. Returns -1 (and a far-away point) when the
 // position lies on or beyond the map's horizon.
 int ProjMapProject(const ProjMap& map, int32_t u, int32_t v, int32_t out[2]);
+
+// ProjMapProject of (u0 + k du, v) into out[k], k = 0 .. count - 1: the
+// homogeneous coordinates advance by additions along the row.
+void ProjMapProjectRow(const ProjMap& map, int32_t u0, int32_t du, int32_t v, int32_t count,
+                       int32_t (*out)[2]);
 // Inverse projection, rounded; -1 on or beyond the horizon.
 int ProjMapUnproject(const ProjMap& map, int32_t x, int32_t y, int32_t out[2]);
 

@@ -88,7 +88,7 @@ FinderLine* MergeArea(ReaderArena* arena) {
 void ScanRowList(ReaderArena* arena, const uint8_t* pixels, int32_t width, const int32_t* rows,
                  int32_t count) {
   StripScratch* strip = StripArea(arena);
-  const uint8_t* starts[kStripLines];
+  const uint8_t* starts[kStripLines] = {};
   for (int32_t j = 0; j < count; ++j) starts[j] = pixels + static_cast<size_t>(rows[j]) * width;
   GatherRows(starts, count, width, strip);
   SmoothStrip(strip->gathered, kStripLines, width, strip);

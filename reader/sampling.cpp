@@ -172,12 +172,20 @@ struct SamplingGrid {
   uint8_t regionOf[kMaxGridRows];
   const ProjMap* maps;
 
-  // Image position of module (u, v); -1 and n reach into the quiet zone.
-  // `du`, `dv`: an offset in quarter modules.
-  void Project(int u, int v, int32_t p[2], int du = 0, int dv = 0) const {
-    auto region = [&](int m) { return m < 0 ? 0 : (m >= n ? regions - 1 : regionOf[m]); };
-    ProjMapProject(maps[region(v) * regions + region(u)], ModuleCentre(u) + du,
-                   ModuleCentre(v) + dv, p);
+  int Region(int m) const { return m < 0 ? 0 : (m >= n ? regions - 1 : regionOf[m]); }
+
+  // Image positions of modules (u, v), u = u0 .. u1 - 1, into out[u - u0];
+  // -1 and n reach into the quiet zone. `du`, `dv`: an offset in quarter
+  // modules.
+  void ProjectRow(int u0, int u1, int v, int32_t (*out)[2], int du = 0, int dv = 0) const {
+    for (int a = u0; a < u1;) {
+      const int r = Region(a);
+      int b = a + 1;
+      while (b < u1 && Region(b) == r) b++;
+      ProjMapProjectRow(maps[Region(v) * regions + r], ModuleCentre(a) + du, 4,
+                        ModuleCentre(v) + dv, b - a, out + (a - u0));
+      a = b;
+    }
   }
 };
 
@@ -253,13 +261,13 @@ int SampleCode(int version, const int32_t finders[3][2], const int32_t corners[4
   BuildFunctionMask(version, mask);
   scratch->probes += int64_t(n) * n;
   std::memset(samples, 0, sizeof(uint32_t) * stride * n);
+  int32_t row[kMaxGridRows + 2][2];
   for (int v = 0; v < n; v++) {
+    grid.ProjectRow(0, n, v, row);
     for (int u = 0; u < n; u++) {
       uint32_t bit = uint32_t(1) << (u & 31);
       if (mask[v * stride + (u >> 5)] & bit) continue;
-      int32_t p[2];
-      grid.Project(u, v, p);
-      if (PixelDark(im, p[0], p[1])) samples[v * stride + (u >> 5)] |= bit;
+      if (PixelDark(im, row[u][0], row[u][1])) samples[v * stride + (u >> 5)] |= bit;
     }
   }
   return 0;
@@ -273,12 +281,12 @@ int SampleGreyModules(int version, const int32_t finders[3][2], const int32_t co
   if (BuildSamplingGrid(version, finders, corners, im, scratch, outline, &grid) < 0) return -1;
   const int side = grid.n + 2;
   scratch->probes += int64_t(side) * side;
+  int32_t row[kMaxGridRows + 2][2];
   for (int v = -1; v <= grid.n; v++) {
+    grid.ProjectRow(-1, grid.n + 1, v, row, du, dv);
     for (int u = -1; u <= grid.n; u++) {
-      int32_t p[2];
-      grid.Project(u, v, p, du, dv);
       greys[(v + 1) * side + u + 1] =
-          static_cast<uint8_t>(GreyAt(grey, im.width, im.height, p) ^ invert);
+          static_cast<uint8_t>(GreyAt(grey, im.width, im.height, row[u + 1]) ^ invert);
     }
   }
   return 0;
