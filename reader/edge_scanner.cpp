@@ -104,6 +104,16 @@ void EdgeScannerFlaggedLine(EdgeScanner* s, const int16_t* smoothed, const uint8
   int32_t slope = s->edgeSlope, threshold = s->threshold;
   uint32_t candidate = s->candidate, lastEdge = s->lastEdge, width = s->width;
   ScanSink* sink = s->sink;
+  // The width decoder's running state in locals too: its newest six widths
+  // (w[0] newest), index and five-width sum. The ring still gets every
+  // width, for the full test on the rare windows that pass the quick one.
+  WidthDecoder* d = sink != nullptr ? &sink->decoder : nullptr;
+  uint32_t index = 0, sum5 = 0, w[6] = {};
+  if (d != nullptr) {
+    index = d->index;
+    sum5 = d->sum5;
+    for (int k = 0; k < 6; ++k) w[k] = d->widths[(index - 1 - k) & 15];
+  }
   for (int32_t k0 = 0; k0 < length; k0 += 16) {
     for (uint32_t bits = StripLaneFlags(flags, k0, lane); bits != 0; bits &= bits - 1) {
       const int32_t k = k0 + __builtin_ctz(bits);
@@ -134,9 +144,27 @@ void EdgeScannerFlaggedLine(EdgeScanner* s, const int16_t* smoothed, const uint8
         }
         width = candidate - lastEdge;
         lastEdge = candidate;
-        if (sink != nullptr) {
-          s->lastEdge = lastEdge;
-          ScanSinkWidth(sink, *s, width);
+        if (d != nullptr) {
+          // WidthDecoderPush on the locals.
+          d->widths[index & 15] = width;
+          sum5 += w[0] - w[5];
+          w[5] = w[4];
+          w[4] = w[3];
+          w[3] = w[2];
+          w[2] = w[1];
+          w[1] = w[0];
+          w[0] = width;
+          const uint32_t i = index++;
+          const uint32_t centre = w[2] + w[3];
+          if (sum5 >= 7 && !(centre <= sum5 && sum5 < (1u << 27) && centre * 14u + 1u < 7u * sum5)) {
+            d->index = index;
+            d->sum5 = sum5;
+            const int hit = WidthDecoderTest(d, width) << (i & 1);
+            if (hit != 0) {
+              s->lastEdge = lastEdge;
+              ScanSinkRecord(sink, *s, hit);
+            }
+          }
         }
       }
       if (reversed || Abs(slope) < ad1) {
@@ -154,6 +182,10 @@ void EdgeScannerFlaggedLine(EdgeScanner* s, const int16_t* smoothed, const uint8
   s->lastEdge = lastEdge;
   s->width = width;
   s->x = length;
+  if (d != nullptr) {
+    d->index = index;
+    d->sum5 = sum5;
+  }
 }
 
 void EdgeScannerFlush(EdgeScanner* s) {
