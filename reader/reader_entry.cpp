@@ -84,36 +84,68 @@ FinderLine* MergeArea(ReaderArena* arena) {
   return reinterpret_cast<FinderLine*>(end & ~static_cast<uintptr_t>(alignof(FinderLine) - 1));
 }
 
-// Scans the listed rows (up to 16; row j of the list has the parity of j).
-void ScanRowList(ReaderArena* arena, const uint8_t* pixels, int32_t width, const int32_t* rows,
-                 int32_t count) {
-  StripScratch* strip = StripArea(arena);
+// A second strip work area right behind the first, in the clustering
+// scratch of the column pass (free while rows are scanned).
+static_assert(2 * sizeof(StripScratch) + 31 <=
+                  sizeof(StripScratch) + 15 + LocateCentresScratchBytes(kFinderLineStore),
+              "the second strip area reaches past the clustering scratch");
+
+StripScratch* SecondStripArea(ReaderArena* arena) {
+  const uintptr_t p = reinterpret_cast<uintptr_t>(StripArea(arena) + 1);
+  return reinterpret_cast<StripScratch*>((p + 15) & ~static_cast<uintptr_t>(15));
+}
+
+// Gathers the listed rows (up to 16; row j of the list has the parity of j).
+void GatherRowList(const uint8_t* pixels, int32_t width, const int32_t* rows, int32_t count,
+                   StripScratch* strip) {
   const uint8_t* starts[kStripLines] = {};
   for (int32_t j = 0; j < count; ++j) starts[j] = pixels + static_cast<size_t>(rows[j]) * width;
   GatherRows(starts, count, width, strip);
-  SmoothStrip(strip->gathered, kStripLines, width, strip);
-  ScanStripLines(arena, *strip, rows, count, 0, width);
 }
 
-// Scans the pairs p < end for which take(p) holds, sixteen rows a strip,
-// while fewer than `limit` dark-on-light lines are stored; returns the pair
-// where it stopped.
+// Scans the listed rows: one strip of the first 16, and one of the rest
+// (smoothed together with the first) unless the store of dark-on-light lines
+// reaches `limit` after the first. Returns false when it stopped there.
+bool ScanRowList(ReaderArena* arena, const uint8_t* pixels, int32_t width, const int32_t* rows,
+                 int32_t count, int32_t limit) {
+  StripScratch* a = StripArea(arena);
+  const int32_t first = count < kStripLines ? count : kStripLines;
+  GatherRowList(pixels, width, rows, first, a);
+  if (count == first) {
+    SmoothStrip(a->gathered, kStripLines, width, a);
+    ScanStripLines(arena, *a, rows, first, 0, width);
+    return true;
+  }
+  StripScratch* b = SecondStripArea(arena);
+  GatherRowList(pixels, width, rows + first, count - first, b);
+  SmoothTwoStrips(a->gathered, b->gathered, kStripLines, width, a, b);
+  ScanStripLines(arena, *a, rows, first, 0, width);
+  if (arena->sink.count[0] >= limit) return false;
+  ScanStripLines(arena, *b, rows + first, count - first, 0, width);
+  return true;
+}
+
+// Scans the pairs p < end for which take(p) holds, sixteen rows a strip and
+// two strips at a time, while fewer than `limit` dark-on-light lines are
+// stored; returns the pair where it stopped.
 template <typename Take>
 int32_t ScanPairs(ReaderArena* arena, const uint8_t* pixels, int32_t width, int32_t height,
                   int32_t end, int32_t limit, Take take) {
   const ScanSink& sink = arena->sink;
-  int32_t rows[kStripLines];
+  int32_t rows[2 * kStripLines];
   int32_t n = 0, p = 0;
+  int32_t afterFirst = 0;  // the pair after the first strip's rows
   for (; p < end && sink.count[0] < limit; ++p) {
     if (!take(p)) continue;
     rows[n++] = 2 * p;
     if (2 * p + 1 < height) rows[n++] = 2 * p + 1;
-    if (n == kStripLines) {
-      ScanRowList(arena, pixels, width, rows, n);
+    if (n == kStripLines) afterFirst = p + 1;
+    if (n == 2 * kStripLines) {
+      if (!ScanRowList(arena, pixels, width, rows, n, limit)) return afterFirst;
       n = 0;
     }
   }
-  if (n > 0) ScanRowList(arena, pixels, width, rows, n);
+  if (n > 0 && !ScanRowList(arena, pixels, width, rows, n, limit)) return afterFirst;
   return p;
 }
 

@@ -105,59 +105,95 @@ inline __m128i Load16(const uint8_t* p) {
 
 namespace {
 
-// Step of both groups at once: the even lines in the lower half of each
-// register, the odd lines in the upper half.
-__attribute__((target("avx2"))) void SmoothStripAvx2(const uint8_t* src, ptrdiff_t stride,
-                                                     int32_t length, StripScratch* out) {
-  int16_t* se = out->smoothed[0] + kStripPadSteps * kStripLanes;
-  int16_t* so = out->smoothed[1] + kStripPadSteps * kStripLanes;
-  const uint8_t* pe = src;
-  const uint8_t* po = src + (length - 1) * stride;
-  // Even bytes into the lower half's words, odd bytes into the upper half's.
+#define QRREAD_AVX2_INLINE __attribute__((target("avx2"), always_inline)) inline
+
+// Even bytes into the lower half's words, odd bytes into the upper half's.
+QRREAD_AVX2_INLINE __m256i LoadBoth(const uint8_t* e, const uint8_t* o) {
   const __m256i pick = _mm256_setr_epi8(0, -1, 2, -1, 4, -1, 6, -1, 8, -1, 10, -1, 12, -1, 14, -1,
                                         1, -1, 3, -1, 5, -1, 7, -1, 9, -1, 11, -1, 13, -1, 15, -1);
-  auto load = [pick](const uint8_t* e, const uint8_t* o) __attribute__((target("avx2"))) {
-    const __m256i both = _mm256_inserti128_si256(
-        _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(e))),
-        _mm_loadu_si128(reinterpret_cast<const __m128i*>(o)), 1);
-    return _mm256_shuffle_epi8(both, pick);
-  };
-  __m256i s1 = load(pe, po), s2 = s1, s3 = s1;
+  const __m256i both = _mm256_inserti128_si256(
+      _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(e))),
+      _mm_loadu_si128(reinterpret_cast<const __m128i*>(o)), 1);
+  return _mm256_shuffle_epi8(both, pick);
+}
+
+// One strip's filter: both groups at once, the even lines in the lower half
+// of each register, the odd lines in the upper half.
+struct StripFilter {
+  const uint8_t* pe;
+  const uint8_t* po;
+  int16_t* se;
+  int16_t* so;
+  uint8_t* fe;
+  uint8_t* fo;
+  __m256i s1, s2, s3;
+};
+
+QRREAD_AVX2_INLINE void StartFilter(StripFilter* f, const uint8_t* src, ptrdiff_t stride,
+                                    int32_t length, StripScratch* out) {
+  f->se = out->smoothed[0] + kStripPadSteps * kStripLanes;
+  f->so = out->smoothed[1] + kStripPadSteps * kStripLanes;
+  f->pe = src;
+  f->po = src + (length - 1) * stride;
+  f->fe = out->flags[0];
+  f->fo = out->flags[1];
+  f->s1 = f->s2 = f->s3 = LoadBoth(f->pe, f->po);
   for (int k = -2; k <= 0; ++k) {
-    _mm_store_si128(reinterpret_cast<__m128i*>(se + k * kStripLanes), _mm256_castsi256_si128(s1));
-    _mm_store_si128(reinterpret_cast<__m128i*>(so + k * kStripLanes), _mm256_extracti128_si256(s1, 1));
+    _mm_store_si128(reinterpret_cast<__m128i*>(f->se + k * kStripLanes), _mm256_castsi256_si128(f->s1));
+    _mm_store_si128(reinterpret_cast<__m128i*>(f->so + k * kStripLanes), _mm256_extracti128_si256(f->s1, 1));
   }
-  uint8_t* fe = out->flags[0];
-  uint8_t* fo = out->flags[1];
+}
+
+QRREAD_AVX2_INLINE void FilterStep(StripFilter* f, ptrdiff_t stride, int32_t k) {
   const __m256i zero = _mm256_setzero_si256();
   const __m256i minus = _mm256_set1_epi16(kEdgeMinThreshold - 1);
-  const __m256i gain = _mm256_set1_epi16(25);
+  f->pe += stride;
+  f->po -= stride;
+  const __m256i v = LoadBoth(f->pe, f->po);
+  const __m256i s1 = f->s1, s2 = f->s2, s3 = f->s3;
+  const __m256i s0 = _mm256_add_epi16(
+      s1, _mm256_srai_epi16(_mm256_mullo_epi16(_mm256_sub_epi16(v, s1), _mm256_set1_epi16(25)), 5));
+  const __m256i d0 = _mm256_sub_epi16(s0, s1);
+  const __m256i d1 = _mm256_sub_epi16(s1, s2);
+  const __m256i d2 = _mm256_sub_epi16(s2, s3);
+  const __m256i a = _mm256_sub_epi16(d0, d1);
+  const __m256i b = _mm256_sub_epi16(d1, d2);
+  const __m256i opposite = _mm256_andnot_si256(_mm256_cmpeq_epi16(b, zero),
+                                               _mm256_srai_epi16(_mm256_xor_si256(a, b), 15));
+  const __m256i crossing = _mm256_or_si256(_mm256_cmpeq_epi16(a, zero), opposite);
+  const __m256i same = _mm256_cmpgt_epi16(_mm256_xor_si256(d1, d2), _mm256_set1_epi16(-1));
+  const __m256i steep =
+      _mm256_or_si256(_mm256_cmpgt_epi16(_mm256_abs_epi16(d1), minus),
+                      _mm256_and_si256(same, _mm256_cmpgt_epi16(_mm256_abs_epi16(d2), minus)));
+  const __m256i flag = _mm256_and_si256(crossing, steep);
+  _mm_store_si128(reinterpret_cast<__m128i*>(f->se + k * kStripLanes), _mm256_castsi256_si128(s0));
+  _mm_store_si128(reinterpret_cast<__m128i*>(f->so + k * kStripLanes), _mm256_extracti128_si256(s0, 1));
+  const uint32_t bits = static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_packs_epi16(flag, zero)));
+  f->fe[k] = static_cast<uint8_t>(bits);
+  f->fo[k] = static_cast<uint8_t>(bits >> 16);
+  f->s3 = s2;
+  f->s2 = s1;
+  f->s1 = s0;
+}
+
+__attribute__((target("avx2"))) void SmoothStripAvx2(const uint8_t* src, ptrdiff_t stride,
+                                                     int32_t length, StripScratch* out) {
+  StripFilter f;
+  StartFilter(&f, src, stride, length, out);
+  for (int32_t k = 1; k < length; ++k) FilterStep(&f, stride, k);
+}
+
+// Two strips' filters are independent chains: interleaved, each step of one
+// runs while the other's waits on its multiply.
+__attribute__((target("avx2"))) void SmoothTwoStripsAvx2(const uint8_t* srcA, const uint8_t* srcB,
+                                                         ptrdiff_t stride, int32_t length,
+                                                         StripScratch* outA, StripScratch* outB) {
+  StripFilter fa, fb;
+  StartFilter(&fa, srcA, stride, length, outA);
+  StartFilter(&fb, srcB, stride, length, outB);
   for (int32_t k = 1; k < length; ++k) {
-    pe += stride;
-    po -= stride;
-    const __m256i v = load(pe, po);
-    const __m256i s0 = _mm256_add_epi16(s1, _mm256_srai_epi16(_mm256_mullo_epi16(_mm256_sub_epi16(v, s1), gain), 5));
-    const __m256i d0 = _mm256_sub_epi16(s0, s1);
-    const __m256i d1 = _mm256_sub_epi16(s1, s2);
-    const __m256i d2 = _mm256_sub_epi16(s2, s3);
-    const __m256i a = _mm256_sub_epi16(d0, d1);
-    const __m256i b = _mm256_sub_epi16(d1, d2);
-    const __m256i opposite = _mm256_andnot_si256(_mm256_cmpeq_epi16(b, zero),
-                                                 _mm256_srai_epi16(_mm256_xor_si256(a, b), 15));
-    const __m256i crossing = _mm256_or_si256(_mm256_cmpeq_epi16(a, zero), opposite);
-    const __m256i same = _mm256_cmpgt_epi16(_mm256_xor_si256(d1, d2), _mm256_set1_epi16(-1));
-    const __m256i steep =
-        _mm256_or_si256(_mm256_cmpgt_epi16(_mm256_abs_epi16(d1), minus),
-                        _mm256_and_si256(same, _mm256_cmpgt_epi16(_mm256_abs_epi16(d2), minus)));
-    const __m256i flag = _mm256_and_si256(crossing, steep);
-    _mm_store_si128(reinterpret_cast<__m128i*>(se + k * kStripLanes), _mm256_castsi256_si128(s0));
-    _mm_store_si128(reinterpret_cast<__m128i*>(so + k * kStripLanes), _mm256_extracti128_si256(s0, 1));
-    const uint32_t bits = static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_packs_epi16(flag, zero)));
-    fe[k] = static_cast<uint8_t>(bits);
-    fo[k] = static_cast<uint8_t>(bits >> 16);
-    s3 = s2;
-    s2 = s1;
-    s1 = s0;
+    FilterStep(&fa, stride, k);
+    FilterStep(&fb, stride, k);
   }
 }
 
@@ -202,6 +238,20 @@ void SmoothStrip(const uint8_t* src, ptrdiff_t stride, int32_t length, StripScra
 }
 
 #endif
+
+void SmoothTwoStrips(const uint8_t* srcA, const uint8_t* srcB, ptrdiff_t stride, int32_t length,
+                     StripScratch* outA, StripScratch* outB) {
+#if defined(QRREAD_AVX2)
+  if (UseAvx2()) {
+    ClearFlags(length, outA);
+    ClearFlags(length, outB);
+    SmoothTwoStripsAvx2(srcA, srcB, stride, length, outA, outB);
+    return;
+  }
+#endif
+  SmoothStrip(srcA, stride, length, outA);
+  SmoothStrip(srcB, stride, length, outB);
+}
 
 #if defined(__SSE2__)
 

@@ -38,6 +38,11 @@ struct StripScratch {
 // lines are scanned from k = 0 up, odd lines from length - 1 down.
 void SmoothStrip(const uint8_t* src, ptrdiff_t stride, int32_t length, StripScratch* out);
 
+// SmoothStrip of two strips of the same length and stride (faster than one
+// after the other).
+void SmoothTwoStrips(const uint8_t* srcA, const uint8_t* srcB, ptrdiff_t stride, int32_t length,
+                     StripScratch* outA, StripScratch* outB);
+
 // The same, one lane at a time in plain C++ (the fallback, and the reference
 // the tests hold the vector form to).
 void SmoothStripScalar(const uint8_t* src, ptrdiff_t stride, int32_t length, StripScratch* out);
