@@ -114,9 +114,9 @@ void EdgeScannerFlaggedLine(EdgeScanner* s, const int16_t* smoothed, const uint8
     sum5 = d->sum5;
     for (int k = 0; k < 6; ++k) w[k] = d->widths[(index - 1 - k) & 15];
   }
-  for (int32_t k0 = 0; k0 < length; k0 += 16) {
-    for (uint32_t bits = StripLaneFlags(flags, k0, lane); bits != 0; bits &= bits - 1) {
-      const int32_t k = k0 + __builtin_ctz(bits);
+  for (int32_t k0 = 0; k0 < length; k0 += 64) {
+    for (uint64_t bits = StripLaneFlags(flags, k0, lane); bits != 0; bits &= bits - 1) {
+      const int32_t k = k0 + __builtin_ctzll(bits);
       const int32_t s0 = sv[k * kStripLanes], s1 = sv[(k - 1) * kStripLanes];
       const int32_t s2 = sv[(k - 2) * kStripLanes], s3 = sv[(k - 3) * kStripLanes];
       int32_t d1 = s1 - s2;

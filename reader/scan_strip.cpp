@@ -14,10 +14,10 @@ namespace qrread {
 
 namespace {
 
-int32_t RoundUp16(int32_t n) { return (n + 15) & ~15; }
+int32_t RoundUp64(int32_t n) { return (n + 63) & ~63; }
 
 void ClearFlags(int32_t length, StripScratch* out) {
-  for (auto& f : out->flags) std::memset(f, 0, static_cast<size_t>(RoundUp16(length)));
+  for (auto& f : out->flags) std::memset(f, 0, static_cast<size_t>(RoundUp64(length)));
 }
 
 }  // namespace

@@ -26,8 +26,8 @@ struct StripScratch {
   alignas(16) int16_t smoothed[2][(kMaxStripLength + kStripPadSteps) * kStripLanes];
   // flags[g][k]: bit `lane` set when step k may hold an edge candidate (a zero
   // crossing of the second derivative and a first derivative of at least the
-  // minimum threshold). Zero from `length` up to the next multiple of 16.
-  alignas(16) uint8_t flags[2][kMaxStripLength + 16];
+  // minimum threshold). Zero from `length` up to the next multiple of 64.
+  alignas(16) uint8_t flags[2][kMaxStripLength + 64];
   // Sixteen lines gathered step-major: gathered[k * 16 + j] is pixel k (in
   // memory order) of line j.
   alignas(16) uint8_t gathered[kMaxStripLength * kStripLines];
@@ -56,16 +56,22 @@ void GatherRows(const uint8_t* const* rows, int32_t count, int32_t length, Strip
 void GatherColumns(const uint8_t* src, ptrdiff_t stride, int32_t count, int32_t length,
                    StripScratch* out);
 
-// Bits 0..15: the flags of lane `lane` at steps k0 .. k0 + 15 (k0 a multiple
-// of 16 below the strip's length).
-inline uint32_t StripLaneFlags(const uint8_t* flags, int32_t k0, int lane) {
+// Bits 0..63: the flags of lane `lane` at steps k0 .. k0 + 63 (k0 a multiple
+// of 64 below the strip's length).
+inline uint64_t StripLaneFlags(const uint8_t* flags, int32_t k0, int lane) {
 #if defined(__SSE2__)
-  const __m128i f = _mm_load_si128(reinterpret_cast<const __m128i*>(flags + k0));
-  // Bit `lane` of every byte moves to the byte's top bit.
-  return static_cast<uint32_t>(_mm_movemask_epi8(_mm_sll_epi64(f, _mm_cvtsi32_si128(7 - lane))));
+  const __m128i shift = _mm_cvtsi32_si128(7 - lane);
+  uint64_t bits = 0;
+  for (int q = 0; q < 4; ++q) {
+    const __m128i f = _mm_load_si128(reinterpret_cast<const __m128i*>(flags + k0 + 16 * q));
+    // Bit `lane` of every byte moves to the byte's top bit.
+    bits |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(_mm_sll_epi64(f, shift))))
+            << (16 * q);
+  }
+  return bits;
 #else
-  uint32_t bits = 0;
-  for (int i = 0; i < 16; ++i) bits |= ((flags[k0 + i] >> lane) & 1u) << i;
+  uint64_t bits = 0;
+  for (int i = 0; i < 64; ++i) bits |= static_cast<uint64_t>((flags[k0 + i] >> lane) & 1u) << i;
   return bits;
 #endif
 }

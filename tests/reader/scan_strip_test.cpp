@@ -93,7 +93,7 @@ TEST(ScanStripTest, VectorSmoothingMatchesTheScalarForm) {
     const size_t steps = size_t(length + kStripPadSteps) * kStripLanes;
     for (int g = 0; g < 2; ++g) {
       EXPECT_EQ(0, std::memcmp(a[0].smoothed[g], b[0].smoothed[g], steps * sizeof(int16_t))) << length;
-      EXPECT_EQ(0, std::memcmp(a[0].flags[g], b[0].flags[g], size_t((length + 15) & ~15))) << length;
+      EXPECT_EQ(0, std::memcmp(a[0].flags[g], b[0].flags[g], size_t((length + 63) & ~63))) << length;
     }
   }
 }
