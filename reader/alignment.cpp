@@ -35,12 +35,16 @@ uint32_t SampleAt(const Neighbourhood& nb, const int32_t off[2], const BinaryIma
 struct GatherNeighbourhood {
   alignas(32) int32_t x[32];
   alignas(32) int32_t y[32];
+  int32_t top, bottom;  // the smallest and largest y, quarter pixels
 };
 
 void SplitNeighbourhood(const Neighbourhood& nb, GatherNeighbourhood* g) {
+  g->top = g->bottom = nb.pos[0][1];
   for (int k = 0; k < 32; k++) {
     g->x[k] = nb.pos[k < 25 ? k : 0][0];
     g->y[k] = nb.pos[k < 25 ? k : 0][1];
+    if (g->y[k] < g->top) g->top = g->y[k];
+    if (g->y[k] > g->bottom) g->bottom = g->y[k];
   }
 }
 
@@ -52,6 +56,11 @@ __attribute__((target("avx2"))) uint32_t SampleAtAvx2(const GatherNeighbourhood&
   // Four-byte reads end at the last pixel: a read starts at most three bytes
   // before its pixel, and the pixel's byte is picked out by a shift.
   const __m256i lastRead = _mm256_set1_epi32(im.width * im.height - 4);
+  if (im.lazy != nullptr) {
+    // The rows the clamped positions fall on.
+    auto row = [&](int32_t q) { return (q >> 2) < 0 ? 0 : ((q >> 2) >= im.height ? im.height - 1 : (q >> 2)); };
+    LazyBinaryEnsure(im.lazy, row(g.top + off[1]), row(g.bottom + off[1]) + 1);
+  }
   const int* base = reinterpret_cast<const int*>(im.px);
   uint32_t bits = 0;
   for (int k = 0; k < 32; k += 8) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "qrcore/qr_standard.h"
+#include "reader/binarize.h"
 #include "reader/edge_scanner.h"
 #include "reader/finder.h"
 #include "reader/reader_types.h"
@@ -56,6 +57,7 @@ struct ReaderArena {
   qrstd::Gf256* gf;              // built per call
   uint8_t* binary;               // 1280 x 1024; clustering scratch before that
   uint32_t* columnSums;          // 1280
+  LazyBinary lazy;               // the binarisation of `binary`, made as read
 
   // Decode block.
   FinderLine* lines[2];          // horizontal, then vertical behind them, in one

@@ -28,11 +28,11 @@ inline int Clamp(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v)
 constexpr int kMaxBinarizeWidth = 1280;
 constexpr int kMaxBinarizeHalf = 128;  // half of the widest window
 
-// Column sums over rows -half .. half - 1, rows outside the image replaced by
-// the nearest row.
-void InitColumnSums(const uint8_t* grey, int width, int height, int half, uint32_t* sums) {
-  for (int x = 0; x < width; ++x) sums[x] = static_cast<uint32_t>(grey[x]) * half;
-  for (int r = 0; r < half; ++r) {
+// Column sums over rows y - half .. y + half - 1, rows outside the image
+// replaced by the nearest row.
+void InitColumnSums(const uint8_t* grey, int width, int height, int y, int half, uint32_t* sums) {
+  for (int x = 0; x < width; ++x) sums[x] = 0;
+  for (int r = y - half; r < y + half; ++r) {
     const uint8_t* row = grey + static_cast<size_t>(Clamp(r, 0, height - 1)) * width;
     for (int x = 0; x < width; ++x) sums[x] += row[x];
   }
@@ -178,17 +178,19 @@ __attribute__((target("avx2"))) void BinarizeRowAvx2(const uint8_t* grey, uint8_
 
 #endif
 
-void Binarize(const uint8_t* grey, int width, int height, uint8_t* binary,
-              uint32_t* columnSums) {
-  if (width < 1 || height < 1) return;
+namespace {
+
+// Rows y0 .. y1 - 1 of Binarize, the column sums holding row y0's window;
+// they are left holding row y1's.
+void BinarizeRows(const uint8_t* grey, int width, int height, uint8_t* binary,
+                  uint32_t* columnSums, int y0, int y1) {
   const int logA = BinarizeWindowLog2(width);
   const int logB = BinarizeWindowLog2(height);
   const int halfB = 1 << (logB - 1);
-  InitColumnSums(grey, width, height, halfB, columnSums);
   const size_t stride = static_cast<size_t>(width);
 #if defined(QRREAD_AVX2)
   if (width <= kMaxBinarizeWidth && (1 << (logA - 1)) <= kMaxBinarizeHalf && UseAvx2()) {
-    for (int y = 0; y < height; ++y) {
+    for (int y = y0; y < y1; ++y) {
       const uint8_t* remove = grey + static_cast<size_t>(y - halfB > 0 ? y - halfB : 0) * stride;
       const uint8_t* add =
           grey + static_cast<size_t>(y + halfB < height - 1 ? y + halfB : height - 1) * stride;
@@ -198,12 +200,60 @@ void Binarize(const uint8_t* grey, int width, int height, uint8_t* binary,
     return;
   }
 #endif
-  for (int y = 0; y < height; ++y) {
+  for (int y = y0; y < y1; ++y) {
     BinarizeRow(grey + y * stride, binary + y * stride, width, columnSums, logA, logA + logB);
     const uint8_t* remove = grey + static_cast<size_t>(y - halfB > 0 ? y - halfB : 0) * stride;
     const uint8_t* add =
         grey + static_cast<size_t>(y + halfB < height - 1 ? y + halfB : height - 1) * stride;
     for (int x = 0; x < width; ++x) columnSums[x] += static_cast<uint32_t>(add[x]) - remove[x];
+  }
+}
+
+}  // namespace
+
+void Binarize(const uint8_t* grey, int width, int height, uint8_t* binary,
+              uint32_t* columnSums) {
+  if (width < 1 || height < 1) return;
+  InitColumnSums(grey, width, height, 0, 1 << (BinarizeWindowLog2(height) - 1), columnSums);
+  BinarizeRows(grey, width, height, binary, columnSums, 0, height);
+}
+
+void LazyBinaryInit(LazyBinary* lazy, const uint8_t* grey, int width, int height, uint8_t* binary,
+                    uint32_t* columnSums) {
+  lazy->grey = grey;
+  lazy->width = width;
+  lazy->height = height;
+  lazy->binary = binary;
+  lazy->columnSums = columnSums;
+  lazy->nextRow = -1;
+  lazy->invert = 0;
+  std::memset(lazy->ready, 0, sizeof(lazy->ready));
+}
+
+void LazyBinaryMake(LazyBinary* lazy, int32_t band) {
+  const int y0 = band * kLazyBandRows;
+  const int y1 = y0 + kLazyBandRows < lazy->height ? y0 + kLazyBandRows : lazy->height;
+  if (lazy->nextRow != y0) {
+    InitColumnSums(lazy->grey, lazy->width, lazy->height, y0,
+                   1 << (BinarizeWindowLog2(lazy->height) - 1), lazy->columnSums);
+  }
+  BinarizeRows(lazy->grey, lazy->width, lazy->height, lazy->binary, lazy->columnSums, y0, y1);
+  lazy->nextRow = y1;
+  if (lazy->invert != 0) {
+    uint8_t* p = lazy->binary + static_cast<size_t>(y0) * lazy->width;
+    for (size_t i = 0, n = static_cast<size_t>(y1 - y0) * lazy->width; i < n; ++i) p[i] ^= 0xFF;
+  }
+  lazy->ready[band] = 1;
+}
+
+void LazyBinaryInvert(LazyBinary* lazy) {
+  lazy->invert ^= 0xFF;
+  for (int32_t b = 0; b * kLazyBandRows < lazy->height; ++b) {
+    if (lazy->ready[b] == 0) continue;
+    const int y0 = b * kLazyBandRows;
+    const int y1 = y0 + kLazyBandRows < lazy->height ? y0 + kLazyBandRows : lazy->height;
+    uint8_t* p = lazy->binary + static_cast<size_t>(y0) * lazy->width;
+    for (size_t i = 0, n = static_cast<size_t>(y1 - y0) * lazy->width; i < n; ++i) p[i] ^= 0xFF;
   }
 }
 

@@ -18,6 +18,42 @@ int BinarizeWindowLog2(int extent);
 void Binarize(const uint8_t* grey, int width, int height, uint8_t* binary,
               uint32_t* columnSums);
 
+// The binarisation of Binarize made a band of rows at a time, when a band is
+// first read: codes cover part of most pictures, and the rest is never
+// binarised. Any band holds what Binarize would have written there.
+constexpr int kLazyBandRows = 64;
+constexpr int kMaxLazyBands = (1024 + kLazyBandRows - 1) / kLazyBandRows;
+
+struct LazyBinary {
+  const uint8_t* grey;
+  int32_t width, height;        // 1..1280 x 1..1024
+  uint8_t* binary;
+  uint32_t* columnSums;         // width words, shared with BinarizeBox
+  int32_t nextRow;              // the row whose window columnSums hold; -1 none
+  uint8_t invert;               // 255: bands are made inverted (light-on-dark search)
+  uint8_t ready[kMaxLazyBands];
+};
+
+// Starts with no band made.
+void LazyBinaryInit(LazyBinary* lazy, const uint8_t* grey, int width, int height, uint8_t* binary,
+                    uint32_t* columnSums);
+
+// Makes band `band` (rows band * kLazyBandRows ..).
+void LazyBinaryMake(LazyBinary* lazy, int32_t band);
+
+// Makes the bands of rows y0 .. y1 - 1 (clamped to the image) not made yet.
+inline void LazyBinaryEnsure(LazyBinary* lazy, int32_t y0, int32_t y1) {
+  if (lazy == nullptr) return;
+  if (y0 < 0) y0 = 0;
+  if (y1 > lazy->height) y1 = lazy->height;
+  for (int32_t b = y0 / kLazyBandRows; b * kLazyBandRows < y1; ++b) {
+    if (lazy->ready[b] == 0) LazyBinaryMake(lazy, b);
+  }
+}
+
+// Inverts the bands made so far and makes later ones inverted.
+void LazyBinaryInvert(LazyBinary* lazy);
+
 // State of the re-thresholding of one box (one per retried rotation).
 struct RethresholdState {
   int32_t x0, x1, y0, y1;        // box in whole pixels, upper bounds exclusive

@@ -5,16 +5,19 @@
 #pragma once
 #include <cstdint>
 
+#include "reader/binarize.h"
 #include "reader/finder.h"
 #include "reader/homography.h"
 
 namespace qrread {
 
-// The binarised image: 255 dark, 0 light, row-major.
+// The binarised image: 255 dark, 0 light, row-major. With `lazy` set, rows
+// are binarised when first read.
 struct BinaryImage {
   const uint8_t* px;
   int32_t width;
   int32_t height;
+  LazyBinary* lazy = nullptr;
 };
 
 // Pixel test at a quarter-pixel position: 1 dark, 0 light; the position is
@@ -23,6 +26,9 @@ inline int PixelDark(const BinaryImage& im, int32_t qx, int32_t qy) {
   int32_t x = qx >> 2, y = qy >> 2;
   x = x < 0 ? 0 : (x >= im.width ? im.width - 1 : x);
   y = y < 0 ? 0 : (y >= im.height ? im.height - 1 : y);
+  if (im.lazy != nullptr && im.lazy->ready[y / kLazyBandRows] == 0) {
+    LazyBinaryMake(im.lazy, y / kLazyBandRows);
+  }
   return im.px[int64_t(y) * im.width + x] != 0;
 }
 

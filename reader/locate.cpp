@@ -154,7 +154,7 @@ Outcome RunRotation(LocateContext* ctx, Rotation* rot, CodeData* code) {
   if (BudgetSpent(*ctx)) return Outcome::kRejected;
   // Both stages below place every edge point of the three finders.
   for (const FinderRole& f : rot->roles) ctx->scratch->probes += 2 * int64_t(f.centre->nedgePts);
-  BinaryImage im{ctx->binary, ctx->width, ctx->height};
+  BinaryImage im{ctx->binary, ctx->width, ctx->height, ctx->lazy};
   int affine = AffineStage(*ctx, rot);
   if (affine < 0) return affine == -2 ? Outcome::kApart : Outcome::kRejected;
   if (FitHomography(&rot->roles[0], &rot->roles[1], &rot->roles[2], rot->aff, im, ctx->rng,
@@ -229,8 +229,12 @@ int LocalWindowAttempt(LocateContext* ctx, Rotation* rot, const RethresholdState
   const int32_t half = module4 * 3 / 4 > 2 ? module4 * 3 / 4 : 2;
   // Then once more from a smoothed copy of the box: noise and JPEG blocks.
   for (int smooth = 0; smooth < 2; smooth++) {
+    // The box is rewritten whole, over the rows made; the column sums are
+    // borrowed.
+    LazyBinaryEnsure(ctx->lazy, box.y0, box.y1);
     BinarizeBox(ctx->grey, ctx->width, ctx->height, ctx->binary, box.x0, box.x1, box.y0, box.y1,
                 half, ctx->invert, ctx->columnSums, smooth != 0);
+    if (ctx->lazy != nullptr) ctx->lazy->nextRow = -1;
     Outcome out = RunRotation(ctx, rot, code);
     if (out == Outcome::kDecoded) return 1;
     if (out == Outcome::kParseFailed) return -2;
@@ -252,7 +256,7 @@ int LocalWindowAttempt(LocateContext* ctx, Rotation* rot, const RethresholdState
 int GreyModuleAttempt(LocateContext* ctx, Rotation* rot, CodeData* code) {
   if (ctx->greyTriples >= kMaxRetriedTriples) return 0;
   ctx->greyTriples++;
-  BinaryImage im{ctx->binary, ctx->width, ctx->height};
+  BinaryImage im{ctx->binary, ctx->width, ctx->height, ctx->lazy};
   // The walked edges are done with once the homography is fitted.
   uint8_t* greys = reinterpret_cast<uint8_t*>(ctx->scratch->rightEdge);
   const int32_t finders[3][2] = {
@@ -302,6 +306,7 @@ int RetryRotation(LocateContext* ctx, Rotation* rot, RethresholdState* state, Co
   StartRetry(*ctx, *rot, state);
   int rc = 0;
   for (int attempt = 0; attempt < kRetryAttempts; attempt++) {
+    LazyBinaryEnsure(ctx->lazy, state->y0, state->y1);
     if (Rethreshold(ctx->grey, ctx->width, ctx->height, ctx->binary, state) < 0) break;
     Outcome out = RunRotation(ctx, rot, code);
     if (out == Outcome::kDecoded) return 1;

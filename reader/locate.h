@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "qrcore/qr_standard.h"
+#include "reader/binarize.h"
 #include "reader/finder.h"
 #include "reader/reader_types.h"
 
@@ -20,6 +21,7 @@ struct LocateContext {
   int32_t width;
   int32_t height;
   uint8_t* binary;          // binarised image (255 dark, 0 light), re-thresholded in place
+  LazyBinary* lazy;         // its rows made when first read; null: all made
   const qrstd::Gf256* gf;   // field tables of this call
   ReaderPools* pools;
   CodeData* codes;          // decoded-code list, capacity kMaxCodes

@@ -400,7 +400,9 @@ int32_t LocateBothCentres(ReaderArena* arena, int32_t* inverted) {
 void SearchBoth(ReaderArena* arena, LocateContext* ctx, int32_t ncentres, int32_t ninverted) {
   if (ncentres < 3 && ninverted < 3) return;
   const ReaderImage& image = arena->image;
-  Binarize(image.pixels, image.width, image.height, arena->binary, arena->columnSums);
+  LazyBinaryInit(&arena->lazy, image.pixels, image.width, image.height, arena->binary,
+                 arena->columnSums);
+  ctx->lazy = &arena->lazy;
   ctx->invert = 0;
   if (ncentres >= 3) SearchCodes(ctx, arena->centres, ncentres);
   // A code's own modules give light-led centres inside it: with fewer than
@@ -408,8 +410,7 @@ void SearchBoth(ReaderArena* arena, LocateContext* ctx, int32_t ncentres, int32_
   if (ninverted >= 3 && ctx->codeCount < kMaxCodes &&
       MarkCentresInsideCodes(*ctx, arena->centres + ncentres, ninverted) >= 3) {
     // Light-on-dark codes are read from the inverted binarised image.
-    const size_t pixels = static_cast<size_t>(image.width) * image.height;
-    for (size_t i = 0; i < pixels; ++i) arena->binary[i] ^= 0xFF;
+    LazyBinaryInvert(&arena->lazy);
     ctx->invert = 0xFF;
     SearchCodes(ctx, arena->centres + ncentres, ninverted);
   }

@@ -118,7 +118,10 @@ QRREAD_AVX2_INLINE __m256i LoadBoth(const uint8_t* e, const uint8_t* o) {
 }
 
 // One strip's filter: both groups at once, the even lines in the lower half
-// of each register, the odd lines in the upper half.
+// of each register, the odd lines in the upper half. Besides the newest
+// smoothed value it carries what the next step would compute again: the last
+// two first differences, the last second difference, and whether the older
+// first difference was steep.
 struct StripFilter {
   const uint8_t* pe;
   const uint8_t* po;
@@ -126,7 +129,7 @@ struct StripFilter {
   int16_t* so;
   uint8_t* fe;
   uint8_t* fo;
-  __m256i s1, s2, s3;
+  __m256i s1, d1, d2, b, steep1;
 };
 
 QRREAD_AVX2_INLINE void StartFilter(StripFilter* f, const uint8_t* src, ptrdiff_t stride,
@@ -137,7 +140,8 @@ QRREAD_AVX2_INLINE void StartFilter(StripFilter* f, const uint8_t* src, ptrdiff_
   f->po = src + (length - 1) * stride;
   f->fe = out->flags[0];
   f->fo = out->flags[1];
-  f->s1 = f->s2 = f->s3 = LoadBoth(f->pe, f->po);
+  f->s1 = LoadBoth(f->pe, f->po);
+  f->d1 = f->d2 = f->b = f->steep1 = _mm256_setzero_si256();
   for (int k = -2; k <= 0; ++k) {
     _mm_store_si128(reinterpret_cast<__m128i*>(f->se + k * kStripLanes), _mm256_castsi256_si128(f->s1));
     _mm_store_si128(reinterpret_cast<__m128i*>(f->so + k * kStripLanes), _mm256_extracti128_si256(f->s1, 1));
@@ -150,30 +154,33 @@ QRREAD_AVX2_INLINE void FilterStep(StripFilter* f, ptrdiff_t stride, int32_t k) 
   f->pe += stride;
   f->po -= stride;
   const __m256i v = LoadBoth(f->pe, f->po);
-  const __m256i s1 = f->s1, s2 = f->s2, s3 = f->s3;
+  const __m256i s1 = f->s1;
   const __m256i s0 = _mm256_add_epi16(
       s1, _mm256_srai_epi16(_mm256_mullo_epi16(_mm256_sub_epi16(v, s1), _mm256_set1_epi16(25)), 5));
+  // d0 = s0 - s1 is the next step's d1, a = d0 - d1 its b.
   const __m256i d0 = _mm256_sub_epi16(s0, s1);
-  const __m256i d1 = _mm256_sub_epi16(s1, s2);
-  const __m256i d2 = _mm256_sub_epi16(s2, s3);
-  const __m256i a = _mm256_sub_epi16(d0, d1);
-  const __m256i b = _mm256_sub_epi16(d1, d2);
+  const __m256i a = _mm256_sub_epi16(d0, f->d1);
+  const __m256i b = f->b;
+  // a = 0, or a and b of strictly opposite signs.
   const __m256i opposite = _mm256_andnot_si256(_mm256_cmpeq_epi16(b, zero),
                                                _mm256_srai_epi16(_mm256_xor_si256(a, b), 15));
   const __m256i crossing = _mm256_or_si256(_mm256_cmpeq_epi16(a, zero), opposite);
-  const __m256i same = _mm256_cmpgt_epi16(_mm256_xor_si256(d1, d2), _mm256_set1_epi16(-1));
-  const __m256i steep =
-      _mm256_or_si256(_mm256_cmpgt_epi16(_mm256_abs_epi16(d1), minus),
-                      _mm256_and_si256(same, _mm256_cmpgt_epi16(_mm256_abs_epi16(d2), minus)));
+  const __m256i same = _mm256_cmpgt_epi16(_mm256_xor_si256(f->d1, f->d2), _mm256_set1_epi16(-1));
+  const __m256i steep0 = _mm256_cmpgt_epi16(_mm256_abs_epi16(d0), minus);
+  const __m256i steep1 = f->steep1;
+  const __m256i steep2 = _mm256_cmpgt_epi16(_mm256_abs_epi16(f->d2), minus);
+  const __m256i steep = _mm256_or_si256(steep1, _mm256_and_si256(same, steep2));
   const __m256i flag = _mm256_and_si256(crossing, steep);
   _mm_store_si128(reinterpret_cast<__m128i*>(f->se + k * kStripLanes), _mm256_castsi256_si128(s0));
   _mm_store_si128(reinterpret_cast<__m128i*>(f->so + k * kStripLanes), _mm256_extracti128_si256(s0, 1));
   const uint32_t bits = static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_packs_epi16(flag, zero)));
   f->fe[k] = static_cast<uint8_t>(bits);
   f->fo[k] = static_cast<uint8_t>(bits >> 16);
-  f->s3 = s2;
-  f->s2 = s1;
   f->s1 = s0;
+  f->d2 = f->d1;
+  f->d1 = d0;
+  f->b = a;
+  f->steep1 = steep0;
 }
 
 __attribute__((target("avx2"))) void SmoothStripAvx2(const uint8_t* src, ptrdiff_t stride,

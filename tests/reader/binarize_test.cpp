@@ -44,6 +44,38 @@ TEST(BinarizeTest, MatchesTheDirectWindowMean) {
   }
 }
 
+// Bands made on demand, in any order and some after an inversion, hold what
+// the whole binarisation holds: a band right below the last one made goes on
+// with its column sums, any other starts them afresh (so does one after
+// another user of the sums).
+TEST(BinarizeTest, LazyBandsMatchTheWholeBinarisation) {
+  std::mt19937 rng(3);
+  for (const auto& size : {std::pair{300, 257}, std::pair{37, 1024}, std::pair{5, 3}}) {
+    const int w = size.first, h = size.second;
+    std::vector<uint8_t> g(size_t(w) * h), whole(g.size()), made(g.size(), 7);
+    for (uint8_t& v : g) v = uint8_t(rng());
+    std::vector<uint32_t> sums(static_cast<size_t>(w));
+    Binarize(g.data(), w, h, whole.data(), sums.data());
+    LazyBinary lazy;
+    LazyBinaryInit(&lazy, g.data(), w, h, made.data(), sums.data());
+    std::vector<int> order;
+    for (int b = 0; b * kLazyBandRows < h; ++b) order.push_back(b);
+    std::shuffle(order.begin(), order.end(), rng);
+    for (size_t k = 0; k < order.size(); ++k) {
+      if (k == order.size() / 2) {
+        LazyBinaryInvert(&lazy);
+        lazy.nextRow = -1;
+        std::fill(sums.begin(), sums.end(), 12345u);
+      }
+      // A row of the band, then one of the band below.
+      LazyBinaryEnsure(&lazy, order[k] * kLazyBandRows + 1, order[k] * kLazyBandRows + 2);
+      LazyBinaryEnsure(&lazy, (order[k] + 1) * kLazyBandRows, (order[k] + 1) * kLazyBandRows + 1);
+    }
+    LazyBinaryInvert(&lazy);
+    EXPECT_EQ(whole, made) << w << "x" << h;
+  }
+}
+
 // The box binariser against a direct mean over the clipped window, plain,
 // inverted and from the smoothed copy; nothing outside the box is written.
 TEST(BinarizeTest, BoxMatchesTheDirectLocalMean) {
