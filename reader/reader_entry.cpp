@@ -61,12 +61,10 @@ void ScanStripLines(ReaderArena* arena, const StripScratch& strip, const int32_t
 
 // Rows go in pairs, an even row (scanned forward) and the odd one below it
 // (backward), so that every row is scanned as a pass over all rows would
-// scan it. The first pass takes every second pair; the second only the pairs
-// near a line the first found, as far as such a line's cluster can reach.
-// Every three neighbouring rows hold a row of the first pass, so the lines
-// of a finder's cluster are all found; lines far from any other (noise,
-// texture) no longer cost the rows around them.
-constexpr int32_t kBandRows = 4;
+// scan it. The first pass takes every second pair; the second only the two
+// pairs next to a pair where the first found a line. Every three
+// neighbouring rows hold a row of the first pass, so a finder's lines are all
+// found; rows far from any line (background, texture) are never scanned.
 
 // Space for the merge of the two passes' lines, at the end of the binarised
 // image's bytes (behind the strip area, the clustering scratch and the
@@ -160,17 +158,12 @@ void MergeByRow(FinderLine* lines, int32_t first, int32_t count, FinderLine* tem
   while (j < count) lines[k++] = temp[j++];
 }
 
-// Marks the second-pass pairs a line's cluster could reach: a line continues
-// another within (len + 7) / 4 quarter pixels across, (len + 7) / 16 rows.
+// Marks the second-pass pairs on either side of each line's pair.
 void MarkBands(const FinderLine* lines, int32_t count, int32_t npairs, uint8_t* need) {
   for (int32_t i = 0; i < count; ++i) {
-    const int32_t row = lines[i].pos[1] >> 2;
-    int32_t reach = ((lines[i].len + 7) >> 4) + 1;
-    if (reach < kBandRows) reach = kBandRows;
-    int32_t p0 = (row - reach) >> 1, p1 = (row + reach) >> 1;
-    if (p0 < 0) p0 = 0;
-    if (p1 >= npairs) p1 = npairs - 1;
-    for (int32_t p = p0 | 1; p <= p1; p += 2) need[p] = 1;
+    const int32_t pair = lines[i].pos[1] >> 3;  // a first-pass pair: even
+    if (pair > 0) need[pair - 1] = 1;
+    if (pair + 1 < npairs) need[pair + 1] = 1;
   }
 }
 
