@@ -270,11 +270,13 @@ int GreyModuleAttempt(LocateContext* ctx, Rotation* rot, CodeData* code) {
     // grid as fitted first, then shifted a quarter module each way.
     static constexpr int kShifts[9][2] = {{0, 0},   {-1, 0}, {1, 0},  {0, -1}, {0, 1},
                                           {-1, -1}, {1, -1}, {-1, 1}, {1, 1}};
+    SamplingGrid grid;
+    if (BuildSamplingGrid(version, finders, rot->fit.corners, im, ctx->scratch, rot->outline,
+                          &grid) < 0) {
+      return 0;
+    }
     for (const auto& [du, dv] : kShifts) {
-      if (SampleGreyModules(version, finders, rot->fit.corners, im, ctx->grey, ctx->invert,
-                            ctx->scratch, rot->outline, greys, du, dv) < 0) {
-        return 0;
-      }
+      SampleGreyGrid(grid, im, ctx->grey, ctx->invert, ctx->scratch, greys, du, dv);
       for (int k = 0; k < 4; k++) {
         const int from = rot->mirrored && (k == 1 || k == 2) ? 3 - k : k;
         code->corners[k][0] = rot->outline[from][0];

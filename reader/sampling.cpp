@@ -162,33 +162,6 @@ int32_t Clamp(int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo : (v > hi 
 
 }  // namespace
 
-namespace {
-
-// The cell maps of a code's sampling grid and the region of every module row
-// and column.
-struct SamplingGrid {
-  int n;
-  int regions;
-  uint8_t regionOf[kMaxGridRows];
-  const ProjMap* maps;
-
-  int Region(int m) const { return m < 0 ? 0 : (m >= n ? regions - 1 : regionOf[m]); }
-
-  // Image positions of modules (u, v), u = u0 .. u1 - 1, into out[u - u0];
-  // -1 and n reach into the quiet zone. `du`, `dv`: an offset in quarter
-  // modules.
-  void ProjectRow(int u0, int u1, int v, int32_t (*out)[2], int du = 0, int dv = 0) const {
-    for (int a = u0; a < u1;) {
-      const int r = Region(a);
-      int b = a + 1;
-      while (b < u1 && Region(b) == r) b++;
-      ProjMapProjectRow(maps[Region(v) * regions + r], ModuleCentre(a) + du, 4,
-                        ModuleCentre(v) + dv, b - a, out + (a - u0));
-      a = b;
-    }
-  }
-};
-
 int BuildSamplingGrid(int version, const int32_t finders[3][2], const int32_t corners[4][2],
                       const BinaryImage& im, LocateScratch* scratch, int32_t outline[4][2],
                       SamplingGrid* out) {
@@ -235,6 +208,8 @@ int BuildSamplingGrid(int version, const int32_t finders[3][2], const int32_t co
   return 0;
 }
 
+namespace {
+
 // Bilinear grey value at a quarter-pixel position (pixel x spans 4x .. 4x + 3).
 int GreyAt(const uint8_t* grey, int32_t width, int32_t height, const int32_t p[2]) {
   const int32_t fx = p[0] - 2, fy = p[1] - 2;
@@ -273,12 +248,8 @@ int SampleCode(int version, const int32_t finders[3][2], const int32_t corners[4
   return 0;
 }
 
-int SampleGreyModules(int version, const int32_t finders[3][2], const int32_t corners[4][2],
-                      const BinaryImage& im, const uint8_t* grey, uint8_t invert,
-                      LocateScratch* scratch, int32_t outline[4][2], uint8_t* greys, int du,
-                      int dv) {
-  SamplingGrid grid;
-  if (BuildSamplingGrid(version, finders, corners, im, scratch, outline, &grid) < 0) return -1;
+void SampleGreyGrid(const SamplingGrid& grid, const BinaryImage& im, const uint8_t* grey,
+                    uint8_t invert, LocateScratch* scratch, uint8_t* greys, int du, int dv) {
   const int side = grid.n + 2;
   scratch->probes += int64_t(side) * side;
   int32_t row[kMaxGridRows + 2][2];
@@ -289,7 +260,6 @@ int SampleGreyModules(int version, const int32_t finders[3][2], const int32_t co
           static_cast<uint8_t>(GreyAt(grey, im.width, im.height, row[u + 1]) ^ invert);
     }
   }
-  return 0;
 }
 
 void ThresholdGreyModules(int n, const uint8_t* greys, int sharpen, uint32_t* samples) {

@@ -3,8 +3,10 @@
 #pragma once
 #include <cstdint>
 
+#include "reader/alignment.h"
 #include "reader/finder_role.h"
 #include "reader/homography.h"
+#include "reader/locate_scratch.h"
 
 namespace qrread {
 
@@ -39,17 +41,47 @@ int ReadVersionInfo(const FinderRole& f, const ProjMap& hom, const BinaryImage& 
 int SampleCode(int version, const int32_t finders[3][2], const int32_t corners[4][2],
                const BinaryImage& im, LocateScratch* scratch, int32_t outline[4][2]);
 
-// The same grid, but the grey value (bilinear, XOR `invert`: low = dark) at
-// every module centre moved by `du`, `dv` quarter modules, one ring of
-// quiet-zone modules included: `greys` gets (N + 2) x (N + 2) bytes, module
-// (u, v) at (v + 1) * (N + 2) + u + 1.
-// Returns 0 or -1 as SampleCode.
-int SampleGreyModules(int version, const int32_t finders[3][2], const int32_t corners[4][2],
-                      const BinaryImage& im, const uint8_t* grey, uint8_t invert,
-                      LocateScratch* scratch, int32_t outline[4][2], uint8_t* greys, int du,
-                      int dv);
+// The cell maps of a code's sampling grid and the region of every module row
+// and column.
+struct SamplingGrid {
+  int n;
+  int regions;
+  uint8_t regionOf[kMaxGridRows];
+  const ProjMap* maps;
 
-// Decides every module of an n-module grid from SampleGreyModules' values
+  int Region(int m) const { return m < 0 ? 0 : (m >= n ? regions - 1 : regionOf[m]); }
+
+  // Image positions of modules (u, v), u = u0 .. u1 - 1, into out[u - u0];
+  // -1 and n reach into the quiet zone. `du`, `dv`: an offset in quarter
+  // modules.
+  void ProjectRow(int u0, int u1, int v, int32_t (*out)[2], int du = 0, int dv = 0) const {
+    for (int a = u0; a < u1;) {
+      const int r = Region(a);
+      int b = a + 1;
+      while (b < u1 && Region(b) == r) b++;
+      ProjMapProjectRow(maps[Region(v) * regions + r], ModuleCentre(a) + du, 4,
+                        ModuleCentre(v) + dv, b - a, out + (a - u0));
+      a = b;
+    }
+  }
+};
+
+// Places the sampling grid of a code of `version` through the finders and
+// the fitted corners (searching its alignment patterns) into `out`, and its
+// outer corners into `outline` as SampleCode. Returns 0, or -1 when a cell
+// map is degenerate.
+int BuildSamplingGrid(int version, const int32_t finders[3][2], const int32_t corners[4][2],
+                      const BinaryImage& im, LocateScratch* scratch, int32_t outline[4][2],
+                      SamplingGrid* out);
+
+// The grey value (bilinear, XOR `invert`: low = dark) at every module centre
+// of `grid` moved by `du`, `dv` quarter modules, one ring of quiet-zone
+// modules included: `greys` gets (N + 2) x (N + 2) bytes, module (u, v) at
+// (v + 1) * (N + 2) + u + 1.
+void SampleGreyGrid(const SamplingGrid& grid, const BinaryImage& im, const uint8_t* grey,
+                    uint8_t invert, LocateScratch* scratch, uint8_t* greys, int du, int dv);
+
+// Decides every module of an n-module grid from SampleGreyGrid's values
 // into `samples` (as SampleCode's): threshold by two means over the code's
 // modules after undoing some blur (`sharpen` 0 = none; 2 = a module's
 // difference from its eight neighbours' mean doubled).
