@@ -189,24 +189,29 @@ void BinarizeRows(const uint8_t* grey, int width, int height, uint8_t* binary,
   const int halfB = 1 << (logB - 1);
   const size_t stride = static_cast<size_t>(width);
 #if defined(QRREAD_AVX2)
-  if (width <= kMaxBinarizeWidth && (1 << (logA - 1)) <= kMaxBinarizeHalf && UseAvx2()) {
-    for (int y = y0; y < y1; ++y) {
-      const uint8_t* remove = grey + static_cast<size_t>(y - halfB > 0 ? y - halfB : 0) * stride;
-      const uint8_t* add =
-          grey + static_cast<size_t>(y + halfB < height - 1 ? y + halfB : height - 1) * stride;
-      BinarizeRowAvx2(grey + y * stride, binary + y * stride, width, columnSums, logA, logA + logB,
-                      add, remove);
-    }
-    return;
-  }
+  const bool avx2 = width <= kMaxBinarizeWidth && (1 << (logA - 1)) <= kMaxBinarizeHalf && UseAvx2();
 #endif
   for (int y = y0; y < y1; ++y) {
-    BinarizeRow(grey + y * stride, binary + y * stride, width, columnSums, logA, logA + logB);
+    // The rows leaving and entering the window for the next row.
     const uint8_t* remove = grey + static_cast<size_t>(y - halfB > 0 ? y - halfB : 0) * stride;
     const uint8_t* add =
         grey + static_cast<size_t>(y + halfB < height - 1 ? y + halfB : height - 1) * stride;
+#if defined(QRREAD_AVX2)
+    if (avx2) {
+      BinarizeRowAvx2(grey + y * stride, binary + y * stride, width, columnSums, logA, logA + logB,
+                      add, remove);
+      continue;
+    }
+#endif
+    BinarizeRow(grey + y * stride, binary + y * stride, width, columnSums, logA, logA + logB);
     for (int x = 0; x < width; ++x) columnSums[x] += static_cast<uint32_t>(add[x]) - remove[x];
   }
+}
+
+// Flips rows y0 .. y1 - 1 of a binarised image.
+void InvertRows(uint8_t* binary, int width, int y0, int y1) {
+  uint8_t* p = binary + static_cast<size_t>(y0) * width;
+  for (size_t i = 0, n = static_cast<size_t>(y1 - y0) * width; i < n; ++i) p[i] ^= 0xFF;
 }
 
 }  // namespace
@@ -230,19 +235,26 @@ void LazyBinaryInit(LazyBinary* lazy, const uint8_t* grey, int width, int height
   std::memset(lazy->ready, 0, sizeof(lazy->ready));
 }
 
+namespace {
+
+// Rows y0 .. y1 - 1 of band `band`.
+void BandRows(const LazyBinary& lazy, int32_t band, int* y0, int* y1) {
+  *y0 = band * kLazyBandRows;
+  *y1 = *y0 + kLazyBandRows < lazy.height ? *y0 + kLazyBandRows : lazy.height;
+}
+
+}  // namespace
+
 void LazyBinaryMake(LazyBinary* lazy, int32_t band) {
-  const int y0 = band * kLazyBandRows;
-  const int y1 = y0 + kLazyBandRows < lazy->height ? y0 + kLazyBandRows : lazy->height;
+  int y0, y1;
+  BandRows(*lazy, band, &y0, &y1);
   if (lazy->nextRow != y0) {
     InitColumnSums(lazy->grey, lazy->width, lazy->height, y0,
                    1 << (BinarizeWindowLog2(lazy->height) - 1), lazy->columnSums);
   }
   BinarizeRows(lazy->grey, lazy->width, lazy->height, lazy->binary, lazy->columnSums, y0, y1);
   lazy->nextRow = y1;
-  if (lazy->invert != 0) {
-    uint8_t* p = lazy->binary + static_cast<size_t>(y0) * lazy->width;
-    for (size_t i = 0, n = static_cast<size_t>(y1 - y0) * lazy->width; i < n; ++i) p[i] ^= 0xFF;
-  }
+  if (lazy->invert != 0) InvertRows(lazy->binary, lazy->width, y0, y1);
   lazy->ready[band] = 1;
 }
 
@@ -250,10 +262,9 @@ void LazyBinaryInvert(LazyBinary* lazy) {
   lazy->invert ^= 0xFF;
   for (int32_t b = 0; b * kLazyBandRows < lazy->height; ++b) {
     if (lazy->ready[b] == 0) continue;
-    const int y0 = b * kLazyBandRows;
-    const int y1 = y0 + kLazyBandRows < lazy->height ? y0 + kLazyBandRows : lazy->height;
-    uint8_t* p = lazy->binary + static_cast<size_t>(y0) * lazy->width;
-    for (size_t i = 0, n = static_cast<size_t>(y1 - y0) * lazy->width; i < n; ++i) p[i] ^= 0xFF;
+    int y0, y1;
+    BandRows(*lazy, b, &y0, &y1);
+    InvertRows(lazy->binary, lazy->width, y0, y1);
   }
 }
 

@@ -17,6 +17,7 @@
 #include "reader/width_decoder.h"
 
 namespace qrread {
+
 namespace {
 
 constexpr int kMinLinesPerDirection = 9;
@@ -59,20 +60,11 @@ void ScanStripLines(ReaderArena* arena, const StripScratch& strip, const int32_t
   }
 }
 
-// Rows go in pairs, an even row (scanned forward) and the odd one below it
-// (backward), so that every row is scanned as a pass over all rows would
-// scan it. The first pass takes every second pair; the second only the two
-// pairs next to a pair where the first found a line. Every three
-// neighbouring rows hold a row of the first pass, so a finder's lines are all
-// found; rows far from any line (background, texture) are never scanned.
-
 // Space for the merge of the two passes' lines, at the end of the binarised
 // image's bytes (behind the strip area, the clustering scratch and the
 // half-size copy, none of which the merge overlaps).
 constexpr size_t kMergeBytes = sizeof(FinderLine) * kFinderLineStore;
-static_assert(sizeof(StripScratch) + 15 + LocateCentresScratchBytes(kFinderLineStore) + 64 +
-                      static_cast<size_t>(kMaxImageWidth / 2) * (kMaxImageHeight / 2) + kMergeBytes +
-                      alignof(FinderLine) <=
+static_assert(kHalfCopyEnd + kMergeBytes + alignof(FinderLine) <=
                   static_cast<size_t>(kMaxImageWidth) * kMaxImageHeight,
               "the row merge area overlaps the half-size copy");
 
@@ -167,6 +159,12 @@ void MarkBands(const FinderLine* lines, int32_t count, int32_t npairs, uint8_t* 
   }
 }
 
+// Rows go in pairs, an even row (scanned forward) and the odd one below it
+// (backward), so that every row is scanned as a pass over all rows would
+// scan it. The first pass takes every second pair; the second only the two
+// pairs next to a pair where the first found a line. Every three
+// neighbouring rows hold a row of the first pass, so a finder's lines are all
+// found; rows far from any line (background, texture) are never scanned.
 // The first pass fills at most half of each store, so that the second can
 // complete the rows above where it stopped; a busy picture ends about where
 // a pass over all rows would have filled the store.
@@ -189,12 +187,13 @@ void ScanRows(ReaderArena* arena, const uint8_t* pixels, int32_t width, int32_t 
   MergeByRow(arena->inverted[0], i1, sink.invertedCount[0], temp);
 }
 
-// Rows [lo, hi) of a column strip (6 pixels and more before and after the
-// ones wanted, as the smoothing and the edge thresholds settle).
+// Rows [lo, hi) of a column strip.
 struct StripRows {
   int32_t lo, hi;
 };
 
+// Rows scanned before and after the ones wanted, as the smoothing and the
+// edge thresholds settle.
 constexpr int32_t kSettleRows = 16;
 
 // One column strip over rows [lo, hi): sixteen neighbouring columns are

@@ -13,14 +13,7 @@ namespace {
 // its finders at one pixel per module.
 constexpr int32_t kMinHalfSide = 21;
 
-// The copy sits in the binarised image's bytes behind the strip work area and
-// the column pass's clustering scratch (the half-size scan uses both), all
-// free until the QR stage.
-constexpr size_t kHalfOffset =
-    (sizeof(StripScratch) + 15 + LocateCentresScratchBytes(kFinderLineStore) + 63) &
-    ~static_cast<size_t>(63);
-static_assert(kHalfOffset + static_cast<size_t>(kMaxImageWidth / 2) * (kMaxImageHeight / 2) <=
-                  static_cast<size_t>(kMaxImageWidth) * kMaxImageHeight,
+static_assert(kHalfCopyEnd <= static_cast<size_t>(kMaxImageWidth) * kMaxImageHeight,
               "the half-size copy does not fit behind the strip and clustering scratch");
 
 void DoubleLines(FinderLine* lines, int32_t count) {

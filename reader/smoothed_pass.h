@@ -4,8 +4,19 @@
 // one edge. Codes found there are decoded from the original image.
 #pragma once
 #include "reader/arena.h"
+#include "reader/finder_centres.h"
+#include "reader/scan_strip.h"
 
 namespace qrread {
+
+// The copy sits in the binarised image's bytes behind the strip work area and
+// the column pass's clustering scratch (the half-size scan uses both), all
+// free until the QR stage: bytes kHalfOffset .. kHalfCopyEnd - 1.
+constexpr size_t kHalfOffset =
+    (sizeof(StripScratch) + 15 + LocateCentresScratchBytes(kFinderLineStore) + 63) &
+    ~static_cast<size_t>(63);
+constexpr size_t kHalfCopyEnd =
+    kHalfOffset + static_cast<size_t>(kMaxImageWidth / 2) * (kMaxImageHeight / 2);
 
 // Rescans the image's half-size copy into the finder-line lists (replacing
 // what the first scan left there), in the coordinates of the full image.
