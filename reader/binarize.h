@@ -41,14 +41,18 @@ void LazyBinaryInit(LazyBinary* lazy, const uint8_t* grey, int width, int height
 // Makes band `band` (rows band * kLazyBandRows ..).
 void LazyBinaryMake(LazyBinary* lazy, int32_t band);
 
+// Makes the band of row y (0 .. height - 1) if it is not made yet; nothing
+// when `lazy` is null.
+inline void LazyBinaryEnsureRow(LazyBinary* lazy, int32_t y) {
+  if (lazy != nullptr && lazy->ready[y / kLazyBandRows] == 0) LazyBinaryMake(lazy, y / kLazyBandRows);
+}
+
 // Makes the bands of rows y0 .. y1 - 1 (clamped to the image) not made yet.
 inline void LazyBinaryEnsure(LazyBinary* lazy, int32_t y0, int32_t y1) {
   if (lazy == nullptr) return;
   if (y0 < 0) y0 = 0;
   if (y1 > lazy->height) y1 = lazy->height;
-  for (int32_t b = y0 / kLazyBandRows; b * kLazyBandRows < y1; ++b) {
-    if (lazy->ready[b] == 0) LazyBinaryMake(lazy, b);
-  }
+  for (int32_t y = y0 - y0 % kLazyBandRows; y < y1; y += kLazyBandRows) LazyBinaryEnsureRow(lazy, y);
 }
 
 // Inverts the bands made so far and makes later ones inverted.

@@ -155,8 +155,7 @@ void EdgeScannerFlaggedLine(EdgeScanner* s, const int16_t* smoothed, const uint8
           w[1] = w[0];
           w[0] = width;
           const uint32_t i = index++;
-          const uint32_t centre = w[2] + w[3];
-          if (sum5 >= 7 && !(centre <= sum5 && sum5 < (1u << 27) && centre * 14u + 1u < 7u * sum5)) {
+          if (!QuickReject(sum5, w[2] + w[3])) {
             d->index = index;
             d->sum5 = sum5;
             const int hit = WidthDecoderTest(d, width) << (i & 1);

@@ -6,7 +6,9 @@ namespace qrread {
 
 int FirstOnLine(const BinaryImage& im, const int32_t from[2], const int32_t to[2],
                 int wantDark, int32_t out[2]) {
-  LazyBinaryEnsure(im.lazy, from[1] < to[1] ? from[1] : to[1], (from[1] > to[1] ? from[1] : to[1]) + 1);
+  // The walk stays between the two rows.
+  LazyBinaryEnsure(im.lazy, from[1] < to[1] ? from[1] : to[1],
+                   (from[1] > to[1] ? from[1] : to[1]) + 1);
   int32_t x = from[0], y = from[1];
   int32_t dx = to[0] - x, dy = to[1] - y;
   int32_t sx = dx < 0 ? -1 : 1, sy = dy < 0 ? -1 : 1;

@@ -26,9 +26,7 @@ inline int PixelDark(const BinaryImage& im, int32_t qx, int32_t qy) {
   int32_t x = qx >> 2, y = qy >> 2;
   x = x < 0 ? 0 : (x >= im.width ? im.width - 1 : x);
   y = y < 0 ? 0 : (y >= im.height ? im.height - 1 : y);
-  if (im.lazy != nullptr && im.lazy->ready[y / kLazyBandRows] == 0) {
-    LazyBinaryMake(im.lazy, y / kLazyBandRows);
-  }
+  LazyBinaryEnsureRow(im.lazy, y);
   return im.px[int64_t(y) * im.width + x] != 0;
 }
 

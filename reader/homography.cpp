@@ -119,10 +119,15 @@ int Dehomogenise(Int128 hx, Int128 hy, Int128 w, int32_t out[2]) {
   return 0;
 }
 
+// The homogeneous coordinates x, y, w of (u, v) under m.
+void Homogeneous(const int64_t m[3][3], int64_t u, int64_t v, Int128 h[3]) {
+  for (int r = 0; r < 3; r++) h[r] = Int128(m[r][0]) * u + Int128(m[r][1]) * v + m[r][2];
+}
+
 int Apply(const int64_t m[3][3], int64_t u, int64_t v, int32_t out[2]) {
-  return Dehomogenise(Int128(m[0][0]) * u + Int128(m[0][1]) * v + m[0][2],
-                      Int128(m[1][0]) * u + Int128(m[1][1]) * v + m[1][2], Denominator(m, u, v),
-                      out);
+  Int128 h[3];
+  Homogeneous(m, u, v, h);
+  return Dehomogenise(h[0], h[1], h[2], out);
 }
 
 }  // namespace
@@ -212,15 +217,12 @@ int ProjMapProject(const ProjMap& map, int32_t u, int32_t v, int32_t out[2]) {
 void ProjMapProjectRow(const ProjMap& map, int32_t u0, int32_t du, int32_t v, int32_t count,
                        int32_t (*out)[2]) {
   const int64_t(&m)[3][3] = map.fwd;
-  Int128 hx = Int128(m[0][0]) * u0 + Int128(m[0][1]) * v + m[0][2];
-  Int128 hy = Int128(m[1][0]) * u0 + Int128(m[1][1]) * v + m[1][2];
-  Int128 w = Denominator(m, u0, v);
-  const Int128 sx = Int128(m[0][0]) * du, sy = Int128(m[1][0]) * du, sw = Int128(m[2][0]) * du;
+  Int128 h[3], step[3];
+  Homogeneous(m, u0, v, h);
+  for (int r = 0; r < 3; r++) step[r] = Int128(m[r][0]) * du;
   for (int32_t k = 0; k < count; k++) {
-    Dehomogenise(hx, hy, w, out[k]);
-    hx += sx;
-    hy += sy;
-    w += sw;
+    Dehomogenise(h[0], h[1], h[2], out[k]);
+    for (int r = 0; r < 3; r++) h[r] += step[r];
   }
 }
 

@@ -42,6 +42,15 @@ void WidthDecoderReset(WidthDecoder* decoder);
 // five-width sum of at least 7): 1 and the offsets set when it passes, else 0.
 int WidthDecoderTest(WidthDecoder* decoder, uint32_t width);
 
+// Whether the window whose five widths before the newest sum to `sum5`, and
+// whose centre pair (the two widths before the newest but one) sums to
+// `centre`, fails the finder-line test: too small, or (as most windows do) a
+// centre pair short of four modules of seven, turned away exactly as the full
+// test would (see PairIs).
+inline bool QuickReject(uint32_t sum5, uint32_t centre) {
+  return sum5 < 7 || (centre <= sum5 && sum5 < (1u << 27) && centre * 14u + 1u < 7u * sum5);
+}
+
 // Takes the next width. Returns 1 when the finder-line test passes on it
 // after a light element (a dark-on-light finder), 2 when it passes after a
 // dark one (light-on-dark), else 0; on a pass the decoder's offsets describe
@@ -53,12 +62,7 @@ inline int WidthDecoderPush(WidthDecoder* d, uint32_t width) {
   // The five widths before the newest one.
   d->sum5 += w[(i - 1) & 15] - w[(i - 6) & 15];
   d->index = i + 1;
-  const uint32_t s = d->sum5;
-  if (s < 7) return 0;
-  // Most windows fail on the centre pair (four modules of seven): turned
-  // away here, exactly as the full test would (see PairIs).
-  const uint32_t centre = w[(i - 2) & 15] + w[(i - 3) & 15];
-  if (centre <= s && s < (1u << 27) && centre * 14u + 1u < 7u * s) return 0;
+  if (QuickReject(d->sum5, w[(i - 2) & 15] + w[(i - 3) & 15])) return 0;
   return WidthDecoderTest(d, width) << (i & 1);
 }
 
