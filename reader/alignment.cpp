@@ -58,7 +58,10 @@ __attribute__((target("avx2"))) uint32_t SampleAtAvx2(const GatherNeighbourhood&
   const __m256i lastRead = _mm256_set1_epi32(im.width * im.height - 4);
   if (im.lazy != nullptr) {
     // The rows the clamped positions fall on.
-    auto row = [&](int32_t q) { return (q >> 2) < 0 ? 0 : ((q >> 2) >= im.height ? im.height - 1 : (q >> 2)); };
+    auto row = [&](int32_t q) {
+      const int32_t y = q >> 2;
+      return y < 0 ? 0 : (y >= im.height ? im.height - 1 : y);
+    };
     LazyBinaryEnsure(im.lazy, row(g.top + off[1]), row(g.bottom + off[1]) + 1);
   }
   const int* base = reinterpret_cast<const int*>(im.px);

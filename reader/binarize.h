@@ -44,7 +44,8 @@ void LazyBinaryMake(LazyBinary* lazy, int32_t band);
 // Makes the band of row y (0 .. height - 1) if it is not made yet; nothing
 // when `lazy` is null.
 inline void LazyBinaryEnsureRow(LazyBinary* lazy, int32_t y) {
-  if (lazy != nullptr && lazy->ready[y / kLazyBandRows] == 0) LazyBinaryMake(lazy, y / kLazyBandRows);
+  const int32_t band = y / kLazyBandRows;
+  if (lazy != nullptr && lazy->ready[band] == 0) LazyBinaryMake(lazy, band);
 }
 
 // Makes the bands of rows y0 .. y1 - 1 (clamped to the image) not made yet.

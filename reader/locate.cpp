@@ -372,7 +372,8 @@ int TryRotations(LocateContext* ctx, FinderCentre* const o[3], int i0, bool wide
 
 // Orders a triple counter-clockwise; false for collinear centres. `i0` is
 // the one opposite the longest side (the likely upper-left finder).
-bool OrderTriple(FinderCentre* c0, FinderCentre* c1, FinderCentre* c2, FinderCentre* o[3], int* i0) {
+bool OrderTriple(FinderCentre* c0, FinderCentre* c1, FinderCentre* c2, FinderCentre* o[3],
+                 int* i0) {
   int64_t k = Cross(c0->pos, c1->pos, c2->pos);
   if (k == 0) return false;
   o[0] = c0;
@@ -401,10 +402,9 @@ int MirroredTest(LocateContext* ctx, FinderCentre* const o[3], int i0, bool wide
 }
 
 // The configuration test of one triple. Returns the version of the decoded
-// code (filled into `code`), or -1; sets `apart` when only the version
-// estimates kept it from the later stages.
-// `reached` is set to how far a failure got; when it includes
-// kReachedApart the triple's retries wait for the end of the search.
+// code (filled into `code`), or -1 with `reached` set to how far the failure
+// got; when that includes kReachedApart the triple's retries wait for the end
+// of the search.
 int ConfigurationTest(LocateContext* ctx, FinderCentre* c0, FinderCentre* c1, FinderCentre* c2,
                       CodeData* code, int* reached) {
   FinderCentre* o[3];
