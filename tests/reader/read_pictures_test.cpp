@@ -17,8 +17,11 @@
 
 namespace {
 using geomtest::DrawCode;
+using geomtest::Encode;
 using geomtest::Grey;
 using geomtest::Read;
+using geomtest::Render;
+using geomtest::RenderOptions;
 
 Grey Turned(Grey g, int quarters) {
   for (; quarters > 0; --quarters) {
@@ -94,10 +97,6 @@ TEST(RoundTripTest, AtMostSixteenCodesPerPicture) {
   EXPECT_EQ(eight.texts, std::vector<std::string>(r.texts.begin(), r.texts.begin() + 8));
 }
 
-using geomtest::Encode;
-using geomtest::Read;
-using geomtest::Render;
-using geomtest::RenderOptions;
 
 struct Variant {
   const char* name;
@@ -209,15 +208,15 @@ std::pair<int32_t, int32_t> ScanCounts(const Grey& g) {
 // horizontal lines; turned a quarter, the other way round. The finder scanned
 // last in the crowded direction must still get its lines.
 TEST(ScaleTest, CrowdedDirectionBorrowsTheOtherDirectionsShare) {
-  geomtest::RenderOptions o;
+  RenderOptions o;
   o.modulePx = 5;
-  const Grey upright = geomtest::Render(geomtest::Encode("hello", 26, 3), o);
+  const Grey upright = Render(Encode("hello", 26, 3), o);
   const auto [h, v] = ScanCounts(upright);
   EXPECT_GT(v, qrread::kMaxFinderLines);
   EXPECT_LT(h, qrread::kMaxFinderLines);
   EXPECT_GT(ScanCounts(Turned(upright, 1)).first, qrread::kMaxFinderLines);
   for (int q = 0; q < 2; ++q) {
-    auto r = geomtest::Read(Turned(upright, q));
+    auto r = Read(Turned(upright, q));
     ASSERT_EQ(1, r.count);
     EXPECT_EQ("hello", r.texts[0]) << q;
   }
@@ -243,7 +242,7 @@ TEST(ScaleTest, OverfullLineStoreStopsAtItsBounds) {
   EXPECT_EQ(rows, qrread::kFinderLineStore - qrread::kMaxFinderLines);
   EXPECT_LE(columns, qrread::kMaxFinderLines);
   EXPECT_GT(columns, qrread::kMaxFinderLines / 2);
-  EXPECT_EQ(0, geomtest::Read(g).count);
+  EXPECT_EQ(0, Read(g).count);
 }
 
 }  // namespace

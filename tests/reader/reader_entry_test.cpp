@@ -1,20 +1,14 @@
-// qr_read_symbols limits, the record writer, symbol_type_name and the
-// placement of every arena object inside its block, apart and aligned.
+// qr_read_symbols limits and the record writer.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <functional>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "dec_test_util.h"
-#include "reader/arena.h"
-#include "reader/finder_centres.h"
-#include "reader/isaac.h"
-#include "reader/locate_scratch.h"
 #include "reader/qr_reader.h"
 #include "reader/reader_entry.h"
 #include "reader/reader_types.h"
@@ -63,6 +57,7 @@ struct TestPools : dectest::TestPools {
     s->type = type;
     s->dataLength = static_cast<uint32_t>(std::strlen(text));
     std::memcpy(s->data, text, s->dataLength);
+    if (std::strcmp(text, "!") == 0) s->dataLength = 5000;  // past its field
     s->version = version;
     s->ecLevel = level;
     return s;
@@ -70,7 +65,9 @@ struct TestPools : dectest::TestPools {
 };
 
 // The first added comes first, then the others newest first; partial
-// symbols ("" below) are passed over and take no record.
+// symbols ("" below) and lengths past the field ("!") are passed over and
+// take no record. The NUL goes right after the data, later bytes of the
+// field stay as they were; a symbol of full capacity fits.
 TEST(WriteRecordsTest, OrderLimitAndPartialSymbols) {
   const struct {
     std::vector<std::string> added;
@@ -81,6 +78,7 @@ TEST(WriteRecordsTest, OrderLimitAndPartialSymbols) {
       {{"first", "second"}, 1, {"first"}},
       {{"first", "second"}, 0, {}},
       {{"", "joined", "lone"}, 2, {"lone", "joined"}},
+      {{"0123456789", std::string(kSymbolDataCapacity, 'x'), "!"}, 3, {"0123456789", std::string(kSymbolDataCapacity, 'x')}},
   };
   for (const auto& r : rows) {
     TestPools t;
@@ -93,81 +91,15 @@ TEST(WriteRecordsTest, OrderLimitAndPartialSymbols) {
     ASSERT_EQ(int(r.want.size()), WriteRecords(set, records.data(), r.max));
     for (size_t i = 0; i < r.want.size(); ++i) {
       EXPECT_EQ(r.want[i], std::string(reinterpret_cast<const char*>(records[i].data), records[i].length));
+      EXPECT_EQ(0, records[i].data[records[i].length]);
+      if (int(records[i].length) < kSymbolDataCapacity) {
+        EXPECT_EQ(kUntouched, records[i].data[records[i].length + 1]);
+      }
       const int at = int(std::find(r.added.begin(), r.added.end(), r.want[i]) - r.added.begin());
       EXPECT_EQ(std::make_tuple(64, at + 1, at), std::make_tuple(int(records[i].type), int(records[i].version), int(records[i].ecLevel)));
     }
     EXPECT_TRUE(Untouched(records[r.want.size()]));
   }
-}
-
-// The NUL right after the data, later bytes of the field as they were; a
-// symbol of full capacity fits, one with a length past its field is passed over.
-TEST(WriteRecordsTest, RecordLayoutAndLengths) {
-  TestPools t;
-  SymbolSet* set = TakeSymbolSet(&t.pools);
-  ReaderSymbol* full = t.Symbol("", 40, 0);
-  std::memset(full->data, 'x', kSymbolDataCapacity);
-  full->dataLength = kSymbolDataCapacity;
-  ReaderSymbol* bad = t.Symbol("", 40, 0);
-  bad->dataLength = 5000;
-  SymbolSetAdd(set, t.Symbol("0123456789abcdefghij", 7, 1));
-  SymbolSetAdd(set, full);
-  SymbolSetAdd(set, bad);
-  auto records = FreshRecords(3);
-  ASSERT_EQ(2, WriteRecords(set, records.data(), 3));
-  EXPECT_EQ(20u, records[0].length);
-  EXPECT_EQ(std::make_tuple(int('j'), 0, int(kUntouched)), std::make_tuple(int(records[0].data[19]), int(records[0].data[20]), int(records[0].data[21])));
-  EXPECT_EQ(4096u, records[1].length);
-  EXPECT_EQ(0, records[1].data[4096]);
-  EXPECT_TRUE(Untouched(records[2]));
-}
-
-struct Range {
-  const void* p;
-  size_t bytes;
-  const char* name;
-};
-
-// Sorted by address, each range starts after the previous one ends, 4-aligned,
-// and the last ends inside the block.
-void ExpectInsideAndApart(const uint8_t* block, size_t blockBytes, std::vector<Range> ranges) {
-  std::sort(ranges.begin(), ranges.end(), [](const Range& a, const Range& b) { return std::less<>()(a.p, b.p); });
-  const uint8_t* end = block;
-  for (const Range& r : ranges) {
-    const auto* p = static_cast<const uint8_t*>(r.p);
-    EXPECT_GE(p, end) << r.name << " starts before the one below it ends";
-    EXPECT_EQ(0u, reinterpret_cast<uintptr_t>(p) % 4) << r.name;
-    end = p + r.bytes;
-  }
-  EXPECT_LE(end, block + blockBytes);
-}
-
-TEST(ArenaTest, EveryObjectHasItsOwnPlaceInItsBlock) {
-  ReaderArena* arena = ArenaOpen();
-  ASSERT_NE(nullptr, arena);
-  const ReaderPools& pools = arena->pools;
-  ExpectInsideAndApart(arena->mainBlock, kMainBlockBytes,
-                       {{arena, sizeof(ReaderArena), "arena"},
-                        {pools.symbols, sizeof(ReaderSymbol) * kMaxSymbols, "symbols"},
-                        {pools.sets, sizeof(SymbolSet) * kMaxSymbolSets, "sets"},
-                        {arena->gf, sizeof(qrstd::Gf256), "gf"},
-                        {pools.textBuffer, kTextBufferSize, "text"},
-                        {arena->columnSums, 4 * 1280, "column sums"},
-                        {arena->binary, 1280 * 1024, "binary"}});
-  ExpectInsideAndApart(
-      arena->decodeBlock, kDecodeBlockBytes,
-      {{arena->lines[0], sizeof(FinderLine) * kMaxFinderLines, "horizontal lines"},
-       {arena->lines[1], sizeof(FinderLine) * kMaxFinderLines, "vertical lines"},
-       {arena->inverted[0], sizeof(FinderLine) * kMaxFinderLines, "light-on-dark rows"},
-       {arena->inverted[1], sizeof(FinderLine) * kMaxFinderLines, "light-on-dark columns"},
-       {arena->codes, sizeof(CodeData) * kMaxCodes, "codes"},
-       {pools.entries, sizeof(DataEntry) * kMaxEntries, "entries"},
-       {pools.segmentBuffers, size_t(kMaxSegmentBuffers) * kSegmentBufferSize, "segments"},
-       {arena->centres, sizeof(FinderCentre) * kMaxFinderCentres, "centres"},
-       {arena->edgePoints, sizeof(EdgePoint) * kMaxEdgePoints, "edge points"},
-       {arena->rng, sizeof(IsaacState), "rng"},
-       {arena->scratch, sizeof(LocateScratch), "locate scratch"}});
-  ArenaClose(arena);
 }
 
 }  // namespace
