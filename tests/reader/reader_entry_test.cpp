@@ -1,14 +1,19 @@
-// qr_read_symbols limits and the record writer.
+// qr_read_symbols limits, the record writer and the placement of every arena
+// object inside its block, apart and aligned.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "dec_test_util.h"
+#include "reader/finder_centres.h"
+#include "reader/isaac.h"
+#include "reader/locate_scratch.h"
 #include "reader/qr_reader.h"
 #include "reader/reader_entry.h"
 #include "reader/reader_types.h"
@@ -100,6 +105,54 @@ TEST(WriteRecordsTest, OrderLimitAndPartialSymbols) {
     }
     EXPECT_TRUE(Untouched(records[r.want.size()]));
   }
+}
+
+struct Range {
+  const void* p;
+  size_t bytes;
+  const char* name;
+};
+
+// Sorted by address, each range starts after the previous one ends, 4-aligned,
+// and the last ends inside the block.
+void ExpectInsideAndApart(const uint8_t* block, size_t blockBytes, std::vector<Range> ranges) {
+  std::sort(ranges.begin(), ranges.end(), [](const Range& a, const Range& b) { return std::less<>()(a.p, b.p); });
+  const uint8_t* end = block;
+  for (const Range& r : ranges) {
+    const auto* p = static_cast<const uint8_t*>(r.p);
+    EXPECT_GE(p, end) << r.name << " starts before the one below it ends";
+    EXPECT_EQ(0u, reinterpret_cast<uintptr_t>(p) % 4) << r.name;
+    end = p + r.bytes;
+  }
+  EXPECT_LE(end, block + blockBytes);
+}
+
+TEST(ArenaTest, EveryObjectHasItsOwnPlaceInItsBlock) {
+  ReaderArena* arena = ArenaOpen();
+  ASSERT_NE(nullptr, arena);
+  const ReaderPools& pools = arena->pools;
+  ExpectInsideAndApart(arena->mainBlock, kMainBlockBytes,
+                       {{arena, sizeof(ReaderArena), "arena"},
+                        {pools.symbols, sizeof(ReaderSymbol) * kMaxSymbols, "symbols"},
+                        {pools.sets, sizeof(SymbolSet) * kMaxSymbolSets, "sets"},
+                        {arena->gf, sizeof(qrstd::Gf256), "gf"},
+                        {pools.textBuffer, kTextBufferSize, "text"},
+                        {arena->columnSums, 4 * 1280, "column sums"},
+                        {arena->binary, 1280 * 1024, "binary"}});
+  ExpectInsideAndApart(
+      arena->decodeBlock, kDecodeBlockBytes,
+      {{arena->lines[0], sizeof(FinderLine) * kMaxFinderLines, "horizontal lines"},
+       {arena->lines[1], sizeof(FinderLine) * kMaxFinderLines, "vertical lines"},
+       {arena->inverted[0], sizeof(FinderLine) * kMaxFinderLines, "light-on-dark rows"},
+       {arena->inverted[1], sizeof(FinderLine) * kMaxFinderLines, "light-on-dark columns"},
+       {arena->codes, sizeof(CodeData) * kMaxCodes, "codes"},
+       {pools.entries, sizeof(DataEntry) * kMaxEntries, "entries"},
+       {pools.segmentBuffers, size_t(kMaxSegmentBuffers) * kSegmentBufferSize, "segments"},
+       {arena->centres, sizeof(FinderCentre) * kMaxFinderCentres, "centres"},
+       {arena->edgePoints, sizeof(EdgePoint) * kMaxEdgePoints, "edge points"},
+       {arena->rng, sizeof(IsaacState), "rng"},
+       {arena->scratch, sizeof(LocateScratch), "locate scratch"}});
+  ArenaClose(arena);
 }
 
 }  // namespace
