@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdlib>
+#include <tuple>
 
 #include "reader/arena.h"
 #include "reader/qr_reader.h"
@@ -65,10 +66,8 @@ TEST(ArenaAllocTest, EveryCallUsesTheTwoBlocksOnly) {
   code.Finder(300, 200, 3);  // a stray finder: more triples to try
   for (const Grey* g : {&blank, &code}) {
     EXPECT_EQ(g == &code ? 1 : 0, CountedRead(*g));
-    EXPECT_EQ(2, g_allocs);
-    EXPECT_EQ(2, g_frees);
-    EXPECT_EQ(qrread::kMainBlockBytes, g_sizes[0]);
-    EXPECT_EQ(qrread::kDecodeBlockBytes, g_sizes[1]);
+    EXPECT_EQ(std::make_tuple(2, 2, size_t(qrread::kMainBlockBytes), size_t(qrread::kDecodeBlockBytes)),
+              std::make_tuple(g_allocs, g_frees, g_sizes[0], g_sizes[1]));
   }
   // Too wide: refused, and whatever was taken is given back.
   EXPECT_EQ(QR_READ_TOO_LARGE, CountedRead(Grey(1, 1), 1281));

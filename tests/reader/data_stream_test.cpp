@@ -17,6 +17,8 @@ class StreamTest : public ::testing::Test {
   dectest::TestPools pools_;
 
   int Parse(CodeData* code, int version, const BitWriter& w) {
+    *code = CodeData{};
+    code->version = static_cast<uint8_t>(version);
     return qrread::ParseDataStream(code, pools_.get(), version, w.bytes.data(), int(w.bytes.size()));
   }
 
@@ -31,13 +33,14 @@ class StreamTest : public ::testing::Test {
 
   // Parses a one-code stream and builds its text; "<fail>" when the parse fails.
   std::string Text(int version, const BitWriter& w, uint32_t* modifiers = nullptr) {
-    CodeData code{};
-    code.version = static_cast<uint8_t>(version);
+    CodeData code;
     if (Parse(&code, version, w) != 0) return "<fail>";
     const std::string text = TextOf(&code, modifiers);
     qrread::ReleaseCode(&code, pools_.get());
     return text;
   }
+
+  int BuffersInUse() { return static_cast<int>(std::bitset<32>(pools_.pools.segmentsInUse).count()); }
 
   void ExpectPoolsEmpty() {
     EXPECT_EQ(pools_.get()->entriesUsed, 0);
@@ -141,7 +144,7 @@ TEST_F(StreamTest, EntryPoolLimit) {
   for (int n : {64, 63}) {
     BitWriter w;
     for (int i = 0; i < n; ++i) w.Put(5, 4);
-    CodeData code{};
+    CodeData code;
     EXPECT_EQ(Parse(&code, 1, w), n == 64 ? -1 : 0);
     EXPECT_EQ(code.entryCount, n == 64 ? 0 : 63);
     qrread::ReleaseCode(&code, pools_.get());
@@ -224,28 +227,17 @@ TEST(TextBuildTest, GroupsAndLimits) {
   EXPECT_TRUE(b.Texts().empty());
 }
 
-class SegmentPackingTest : public StreamTest {
- protected:
-  // Writes a numeric segment of `n` digits (count width of versions 27-40)
-  // running `first`, first + 1, ... mod 10; returns the digits.
-  static std::string Numeric(dectest::BitWriter& w, int n, int first) {
-    std::string d;
-    for (int i = 0; i < n; ++i) d += static_cast<char>('0' + (first + i) % 10);
-    w.Put(1, 4).Put(static_cast<uint32_t>(n), 14);
-    for (int i = 0; i < n; i += 3) w.Put(uint32_t(std::stoi(d.substr(i, 3))), n - i >= 3 ? 10 : n - i == 2 ? 7 : 4);
-    return d;
-  }
+// Writes a numeric segment of `n` digits (count width of versions 27-40)
+// running `first`, first + 1, ... mod 10; returns the digits.
+std::string Numeric(BitWriter& w, int n, int first) {
+  std::string d;
+  for (int i = 0; i < n; ++i) d += static_cast<char>('0' + (first + i) % 10);
+  w.Put(1, 4).Put(static_cast<uint32_t>(n), 14);
+  for (int i = 0; i < n; i += 3) w.Put(uint32_t(std::stoi(d.substr(i, 3))), n - i >= 3 ? 10 : n - i == 2 ? 7 : 4);
+  return d;
+}
 
-  int Parse(qrread::CodeData* code, const dectest::BitWriter& w) {
-    *code = qrread::CodeData{};
-    code->version = 40;
-    return qrread::ParseDataStream(code, pools_.get(), 40, w.bytes.data(), int(w.bytes.size()));
-  }
-
-  int BuffersInUse() { return static_cast<int>(std::bitset<32>(pools_.pools.segmentsInUse).count()); }
-};
-
-TEST_F(SegmentPackingTest, SegmentThatDoesNotFitTheRestTakesAFreshBuffer) {
+TEST_F(StreamTest, SegmentThatDoesNotFitTheRestTakesAFreshBuffer) {
   const struct {
     std::vector<int> lengths;
     int buffers;  // -1: the parse fails
@@ -258,11 +250,11 @@ TEST_F(SegmentPackingTest, SegmentThatDoesNotFitTheRestTakesAFreshBuffer) {
       {{10, 4097}, -1},        // longer than one buffer
   };
   for (const auto& c : cases) {
-    dectest::BitWriter w;
+    BitWriter w;
     std::vector<std::string> expect;
     for (size_t i = 0; i < c.lengths.size(); ++i) expect.push_back(Numeric(w, c.lengths[i], int(i)));
-    qrread::CodeData code;
-    ASSERT_EQ(c.buffers < 0 ? -1 : 0, Parse(&code, w)) << c.lengths[1];
+    CodeData code;
+    ASSERT_EQ(c.buffers < 0 ? -1 : 0, Parse(&code, 40, w)) << c.lengths[1];
     if (c.buffers > 0) {
       EXPECT_EQ(c.buffers, BuffersInUse()) << c.lengths[0] << "," << c.lengths[1];
       // Every segment still holds its own digits once all are written (the
@@ -282,17 +274,17 @@ TEST_F(SegmentPackingTest, SegmentThatDoesNotFitTheRestTakesAFreshBuffer) {
 // An empty segment right after a full buffer must not point at the start of
 // the next buffer: releasing its code would then free a buffer another code
 // still reads from.
-TEST_F(SegmentPackingTest, EmptySegmentAfterAFullBufferKeepsToItsCode) {
-  dectest::BitWriter full, small, other;
+TEST_F(StreamTest, EmptySegmentAfterAFullBufferKeepsToItsCode) {
+  BitWriter full, small, other;
   Numeric(full, 4096, 0);
   Numeric(full, 0, 0);
   const std::string smallText = Numeric(small, 3, 1), otherText = Numeric(other, 5, 7);
-  qrread::CodeData a, b, c;
-  ASSERT_EQ(0, Parse(&a, full));
-  ASSERT_EQ(0, Parse(&b, small));
+  CodeData a, b, c;
+  ASSERT_EQ(0, Parse(&a, 40, full));
+  ASSERT_EQ(0, Parse(&b, 40, small));
   qrread::ReleaseCode(&a, pools_.get());
   EXPECT_EQ(1, BuffersInUse());  // b's
-  ASSERT_EQ(0, Parse(&c, other));
+  ASSERT_EQ(0, Parse(&c, 40, other));
   EXPECT_EQ(smallText, TextOf(&b));
   EXPECT_EQ(otherText, TextOf(&c));
   qrread::ReleaseCode(&b, pools_.get());

@@ -133,7 +133,6 @@ struct RenderOptions {
   uint32_t seed = 1;
   int width = 0, height = 0;  // canvas; 0 = fit the code
   double offsetX = 0, offsetY = 0;  // code centre offset from the canvas centre
-  int blur = 0;               // box blur radius, pixels (out of focus, shaken)
 };
 
 // Renders with 3 x 3 supersampling per pixel. Each sample goes back onto the
@@ -163,16 +162,6 @@ inline Grey Render(const Modules& m, const RenderOptions& o) {
       double level = o.lightLevel + (double(o.darkLevel) - o.lightLevel) * dark / 9.0;
       if (o.noise > 0) level += noise(rng);
       g.at(x, y) = uint8_t(std::lround(std::fmin(255.0, std::fmax(0.0, level))));
-    }
-  }
-  const Grey sharp = g;
-  for (int y = 0; y < g.height && o.blur > 0; y++) {
-    for (int x = 0; x < g.width; x++) {
-      int sum = 0, count = 0;
-      for (int b = std::max(0, y - o.blur); b <= std::min(g.height - 1, y + o.blur); b++)
-        for (int c = std::max(0, x - o.blur); c <= std::min(g.width - 1, x + o.blur); c++, count++)
-          sum += sharp.px[size_t(b) * g.width + c];
-      g.at(x, y) = uint8_t(sum / count);
     }
   }
   return g;

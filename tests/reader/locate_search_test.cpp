@@ -12,7 +12,6 @@
 #include "reader/alignment.h"
 #include "reader/binarize.h"
 #include "reader/decode_stages.h"
-#include "reader/isaac.h"
 #include "reader/locate.h"
 #include "reader/locate_scratch.h"
 
@@ -76,7 +75,6 @@ class Harness {
     ArenaClose(arena_);
   }
   LocateContext* ctx() { return &ctx_; }
-  const IsaacState& rng() const { return *arena_->rng; }
   const LocateScratch* scratch() const { return arena_->scratch; }
   int RetriesStarted() const {
     int n = 0;

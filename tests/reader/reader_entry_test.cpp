@@ -1,5 +1,5 @@
-// qr_read_symbols limits, the record writer, symbol_type_name and the
-// placement of every arena object inside its block, apart and aligned.
+// qr_read_symbols limits, the record writer and the placement of every arena
+// object inside its block, apart and aligned.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "dec_test_util.h"
-#include "reader/arena.h"
 #include "reader/finder_centres.h"
 #include "reader/isaac.h"
 #include "reader/locate_scratch.h"
@@ -63,6 +62,7 @@ struct TestPools : dectest::TestPools {
     s->type = type;
     s->dataLength = static_cast<uint32_t>(std::strlen(text));
     std::memcpy(s->data, text, s->dataLength);
+    if (std::strcmp(text, "!") == 0) s->dataLength = 5000;  // past its field
     s->version = version;
     s->ecLevel = level;
     return s;
@@ -70,7 +70,9 @@ struct TestPools : dectest::TestPools {
 };
 
 // The first added comes first, then the others newest first; partial
-// symbols ("" below) are passed over and take no record.
+// symbols ("" below) and lengths past the field ("!") are passed over and
+// take no record. The NUL goes right after the data, later bytes of the
+// field stay as they were; a symbol of full capacity fits.
 TEST(WriteRecordsTest, OrderLimitAndPartialSymbols) {
   const struct {
     std::vector<std::string> added;
@@ -81,6 +83,7 @@ TEST(WriteRecordsTest, OrderLimitAndPartialSymbols) {
       {{"first", "second"}, 1, {"first"}},
       {{"first", "second"}, 0, {}},
       {{"", "joined", "lone"}, 2, {"lone", "joined"}},
+      {{"0123456789", std::string(kSymbolDataCapacity, 'x'), "!"}, 3, {"0123456789", std::string(kSymbolDataCapacity, 'x')}},
   };
   for (const auto& r : rows) {
     TestPools t;
@@ -93,33 +96,15 @@ TEST(WriteRecordsTest, OrderLimitAndPartialSymbols) {
     ASSERT_EQ(int(r.want.size()), WriteRecords(set, records.data(), r.max));
     for (size_t i = 0; i < r.want.size(); ++i) {
       EXPECT_EQ(r.want[i], std::string(reinterpret_cast<const char*>(records[i].data), records[i].length));
+      EXPECT_EQ(0, records[i].data[records[i].length]);
+      if (int(records[i].length) < kSymbolDataCapacity) {
+        EXPECT_EQ(kUntouched, records[i].data[records[i].length + 1]);
+      }
       const int at = int(std::find(r.added.begin(), r.added.end(), r.want[i]) - r.added.begin());
       EXPECT_EQ(std::make_tuple(64, at + 1, at), std::make_tuple(int(records[i].type), int(records[i].version), int(records[i].ecLevel)));
     }
     EXPECT_TRUE(Untouched(records[r.want.size()]));
   }
-}
-
-// The NUL right after the data, later bytes of the field as they were; a
-// symbol of full capacity fits, one with a length past its field is passed over.
-TEST(WriteRecordsTest, RecordLayoutAndLengths) {
-  TestPools t;
-  SymbolSet* set = TakeSymbolSet(&t.pools);
-  ReaderSymbol* full = t.Symbol("", 40, 0);
-  std::memset(full->data, 'x', kSymbolDataCapacity);
-  full->dataLength = kSymbolDataCapacity;
-  ReaderSymbol* bad = t.Symbol("", 40, 0);
-  bad->dataLength = 5000;
-  SymbolSetAdd(set, t.Symbol("0123456789abcdefghij", 7, 1));
-  SymbolSetAdd(set, full);
-  SymbolSetAdd(set, bad);
-  auto records = FreshRecords(3);
-  ASSERT_EQ(2, WriteRecords(set, records.data(), 3));
-  EXPECT_EQ(20u, records[0].length);
-  EXPECT_EQ(std::make_tuple(int('j'), 0, int(kUntouched)), std::make_tuple(int(records[0].data[19]), int(records[0].data[20]), int(records[0].data[21])));
-  EXPECT_EQ(4096u, records[1].length);
-  EXPECT_EQ(0, records[1].data[4096]);
-  EXPECT_TRUE(Untouched(records[2]));
 }
 
 struct Range {

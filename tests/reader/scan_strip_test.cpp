@@ -30,7 +30,6 @@ geomtest::Grey BusyPicture(int w, int h, uint32_t seed, int noise) {
 }
 
 using geomtest::PlainScan;
-using geomtest::kPlainCapacity;
 
 TEST(ScanStripTest, WholeScanFindsThePlainScansCentres) {
   // Sizes off the strip width, single lines, and the full-size limit with
@@ -98,12 +97,10 @@ TEST(ScanStripTest, VectorSmoothingMatchesTheScalarForm) {
   }
 }
 
-using geomtest::Grey;
-
 // Three finders of a scanned picture, sorted by edge points, then row, then
 // column; each with its own points.
 TEST(FinderCentresTest, SortedByEdgePointsThenRowThenColumn) {
-  Grey g(400, 300);
+  geomtest::Grey g(400, 300);
   g.Finder(20, 200, 4);   // large: most points
   g.Finder(250, 30, 2);
   g.Finder(30, 30, 2);    // same size and row as the one above, left of it
@@ -146,8 +143,7 @@ TEST(FinderCentresTest, ThreeLinesMakeAClusterWithinTheCapacities) {
   EXPECT_EQ(1, LocateCentres(h, nh, v, nv, scratch, a, 4, pa, 128));
   EXPECT_EQ(2 * (3 + 9), a[0].nedgePts);
   // x from the rows: 2 * 100 + 36 per line; y from the columns: 2 * 124 + 36.
-  EXPECT_EQ(118, a[0].pos[0]);
-  EXPECT_EQ(142, a[0].pos[1]);
+  EXPECT_EQ(std::make_pair(118, 142), std::make_pair(a[0].pos[0], a[0].pos[1]));
   AddLines(h, &nh, 9, 400, 31, 0);
   AddLines(v, &nv, 9, 124, 100, 1);
   EXPECT_EQ(2, LocateCentres(h, nh, v, nv, scratch, a, 4, pa, 128));
