@@ -174,41 +174,29 @@ class ScreenCaptureWindowTest : public QObject {
     QCOMPARE(tracker::CursorHit(p, Rect{100, 150, 200, 100}, 100, 100), tracker::kHitTopLeft);
   }
 
-  void drags_data() {
-    QTest::addColumn<QPoint>("press");
-    QTest::addColumn<bool>("allowInvert");
-    QTest::addColumn<QList<QPoint>>("moves");
-    QTest::addColumn<QList<int>>("rect");  // after the release at the last point
-    QTest::addColumn<bool>("changed");
-    auto row = [](const char* name, QPoint press, bool invert, QList<QPoint> moves, QList<int> rect,
-                  bool changed = true) {
-      QTest::newRow(name) << press << invert << moves << rect << changed;
-    };
-    // The right handle keeps 8 pixels unless it passes the left edge with invert on.
-    const QPoint right(200, 125);
-    row("invert, 5 right of left edge", right, true, {{105, 125}}, {100, 100, 108, 150});
-    row("invert, on the left edge", right, true, {{100, 125}}, {100, 100, 108, 150});
-    row("invert, 3 past the left edge", right, true, {{97, 125}}, {100, 100, 92, 150});
-    row("no invert, 3 past the left edge", right, false, {{97, 125}}, {100, 100, 108, 150});
-    row("top-left keeps 8 x 8", {100, 100}, false, {{197, 148}, {300, 300}}, {192, 142, 200, 150});
-    row("top edge, one axis only", {150, 99}, true, {{170, 60}}, {100, 61, 200, 150});
-    row("click on a handle without moving", {200, 150}, true, {}, {100, 100, 200, 150}, false);
-  }
-
+  // Drags of the rectangle {100, 100, 200, 150}: the right handle keeps 8
+  // pixels unless it passes the left edge with invert on.
   void drags() {
-    QFETCH(QPoint, press);
-    QFETCH(bool, allowInvert);
-    QFETCH(QList<QPoint>, moves);
-    QFETCH(QList<int>, rect);
-    QFETCH(bool, changed);
-    SelectionTracker t;
-    t.setStyle(tracker::kCaptureStyle);
-    t.setRect({100, 100, 200, 150});
-    QVERIFY(t.trackBegin(press, allowInvert));
-    for (QPoint m : moves) t.trackMove(m);
-    QCOMPARE(t.trackRelease(moves.isEmpty() ? press : moves.last()), changed);
-    QCOMPARE(t.rect(), (Rect{rect[0], rect[1], rect[2], rect[3]}));
-    QVERIFY(!t.isTracking());
+    const QPoint right(200, 125);
+    const struct { QPoint press; bool invert; QList<QPoint> moves; Rect after; bool changed; } rows[] = {
+        {right, true, {{105, 125}}, {100, 100, 108, 150}, true},  // 5 right of the left edge
+        {right, true, {{100, 125}}, {100, 100, 108, 150}, true},  // on the left edge
+        {right, true, {{97, 125}}, {100, 100, 92, 150}, true},    // 3 past it
+        {right, false, {{97, 125}}, {100, 100, 108, 150}, true},  // 3 past it, no invert
+        {{100, 100}, false, {{197, 148}, {300, 300}}, {192, 142, 200, 150}, true},  // top-left keeps 8 x 8
+        {{150, 99}, true, {{170, 60}}, {100, 61, 200, 150}, true},  // top edge: one axis only
+        {{200, 150}, true, {}, {100, 100, 200, 150}, false},        // a click on a handle
+    };
+    for (const auto& row : rows) {
+      SelectionTracker t;
+      t.setStyle(tracker::kCaptureStyle);
+      t.setRect({100, 100, 200, 150});
+      QVERIFY(t.trackBegin(row.press, row.invert));
+      for (QPoint m : row.moves) t.trackMove(m);
+      QCOMPARE(t.trackRelease(row.moves.isEmpty() ? row.press : row.moves.last()), row.changed);
+      QCOMPARE(t.rect(), row.after);
+      QVERIFY(!t.isTracking());
+    }
   }
 
  private:

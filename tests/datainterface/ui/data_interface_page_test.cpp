@@ -26,52 +26,42 @@ class DataInterfacePageTest : public QObject {
     sender_.Close();
   }
 
-  void showsTheStoredSettingsSwitchedOff_data() {
-    QTest::addColumn<QByteArray>("stored");
-    QTest::addColumn<uint>("shown");
-    QTest::newRow("address") << QByteArray("192.168.1.20") << 0xC0A80114u;
-    // Unparsable addresses show as all ones.
-    QTest::newRow("no NUL in 16 bytes") << QByteArray("127.0.0.1.......", 16) << 0xFFFFFFFFu;
-  }
   void showsTheStoredSettingsSwitchedOff() {
-    QFETCH(QByteArray, stored);
-    QFETCH(uint, shown);
-    std::memcpy(settings_.sendAddress, stored.constData(), static_cast<size_t>(stored.size()));
-    settings_.sendPort = 6000;
-    settings_.repeatInterval = 5;
-    open();
-    QCOMPARE(address()->address(), shown);
-    QCOMPARE(port()->text(), QStringLiteral("6000"));
-    QCOMPARE(interval()->text(), QStringLiteral("5"));
-    QVERIFY(!box()->isChecked());
+    // Unparsable addresses (no NUL in the 16 bytes) show as all ones.
+    for (const auto& [stored, shown] : {std::pair{QByteArray("192.168.1.20"), 0xC0A80114u},
+                                        std::pair{QByteArray("127.0.0.1......."), 0xFFFFFFFFu}}) {
+      std::memcpy(settings_.sendAddress, stored.constData(), static_cast<size_t>(stored.size()));
+      settings_.sendPort = 6000;
+      settings_.repeatInterval = 5;
+      open();
+      QCOMPARE(address()->address(), shown);
+      QCOMPARE(port()->text(), QStringLiteral("6000"));
+      QCOMPARE(interval()->text(), QStringLiteral("5"));
+      QVERIFY(!box()->isChecked());
+    }
   }
 
-  void refusalsComeInOrder_data() {
-    QTest::addColumn<QString>("portText");
-    QTest::addColumn<QString>("intervalText");
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<QString>("focus");
-    QTest::newRow("empty port") << "" << "" << "请输入端口号码！" << "portEdit";
-    QTest::newRow("empty interval") << "9981" << "" << "请输入发送间隔！" << "intervalEdit";
-    QTest::newRow("blank address") << "9981" << "1" << "请输入有效的IP地址！" << "addressEdit";
-  }
   void refusalsComeInOrder() {
-    QFETCH(QString, portText);
-    QFETCH(QString, intervalText);
-    QFETCH(QString, message);
-    QFETCH(QString, focus);
-    open();
-    port()->setText(portText);
-    interval()->setText(intervalText);
-    address()->clear();
-    clickBox();
-    QCOMPARE(dialogs_->messages.size(), size_t(1));
-    QCOMPARE(dialogs_->lastText(), message);
-    QCOMPARE(dialogs_->messages[0].icon, DialogService::Icon::Error);
-    QWidget* control = page_->findChild<QWidget*>(focus);
-    QVERIFY(control->hasFocus() || control->isAncestorOf(QApplication::focusWidget()));
-    QVERIFY(!box()->isChecked() && !sender_.IsReady() && port()->isEnabled());
-    QVERIFY(!QFile::exists(dir_ + "/pa.dat"));
+    const struct { const char *port, *interval, *message, *focus; } rows[] = {
+        {"", "", "请输入端口号码！", "portEdit"},
+        {"9981", "", "请输入发送间隔！", "intervalEdit"},
+        {"9981", "1", "请输入有效的IP地址！", "addressEdit"}};
+    for (const auto& row : rows) {
+      cleanup();
+      init();
+      open();
+      port()->setText(QString::fromUtf8(row.port));
+      interval()->setText(QString::fromUtf8(row.interval));
+      address()->clear();
+      clickBox();
+      QCOMPARE(dialogs_->messages.size(), size_t(1));
+      QCOMPARE(dialogs_->lastText(), QString::fromUtf8(row.message));
+      QCOMPARE(dialogs_->messages[0].icon, DialogService::Icon::Error);
+      QWidget* control = page_->findChild<QWidget*>(row.focus);
+      QVERIFY(control->hasFocus() || control->isAncestorOf(QApplication::focusWidget()));
+      QVERIFY(!box()->isChecked() && !sender_.IsReady() && port()->isEnabled());
+      QVERIFY(!QFile::exists(dir_ + "/pa.dat"));
+    }
   }
 
   void switchingOnSavesLocksAndOpensTheSender() {
@@ -96,26 +86,23 @@ class DataInterfacePageTest : public QObject {
 
   // Typed as a user would, into the field with the focus, over what the fields
   // held (all selected in the first): the fields show exactly what was typed.
-  void typingGivesTheAddressTyped_data() {
-    QTest::addColumn<uint>("before");  // 0: empty fields
-    QTest::addColumn<QString>("keys");
-    QTest::addColumn<QString>("shown");
-    QTest::newRow("over an old address") << 0xC0000000u << "192.168.1.20" << "192.168.1.20";
-    QTest::newRow("dots in empty fields") << 0u << ".1..2.3.4." << "1.2.3.4";
-    QTest::newRow("three digits, no dots") << 0x01020304u << "192168100200" << "192.168.100.200";
-    QTest::newRow("backspace across fields") << 0u << "1.2.3\b\b4" << "1.24..";
-  }
   void typingGivesTheAddressTyped() {
-    QFETCH(uint, before);
-    QFETCH(QString, keys);
-    QFETCH(QString, shown);
-    open();
-    address()->setAddress(before);
-    if (before == 0) address()->clear();
-    typeAddress(keys);
-    QStringList fields;
-    for (int i = 0; i < 4; ++i) fields << address()->field(i)->text();
-    QCOMPARE(fields.join('.'), shown);
+    const struct { uint before; const char *keys, *shown; } rows[] = {  // before 0: empty fields
+        {0xC0000000u, "192.168.1.20", "192.168.1.20"},     // over an old address
+        {0u, ".1..2.3.4.", "1.2.3.4"},                     // dots in empty fields
+        {0x01020304u, "192168100200", "192.168.100.200"},  // three digits, no dots
+        {0u, "1.2.3\b\b4", "1.24.."}};                    // backspace across fields
+    for (const auto& row : rows) {
+      open();
+      address()->setAddress(row.before);
+      if (row.before == 0) {
+        address()->clear();
+      }
+      typeAddress(QString::fromLatin1(row.keys));
+      QStringList fields;
+      for (int i = 0; i < 4; ++i) fields << address()->field(i)->text();
+      QCOMPARE(fields.join('.'), QString::fromLatin1(row.shown));
+    }
   }
 
   void failedOpenWarnsAndKeepsTheDestination() {
