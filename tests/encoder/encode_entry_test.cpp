@@ -46,7 +46,6 @@ TEST(LevelAndVersion, ChosenOrRefused) {
     const char* error;
   } cases[] = {
       {digits, 0, 0, DATA_MODE, QR_OK, 1, 3, ""},  // Q holds 104 bits, H only 72
-      {digits, 0, 5, DATA_MODE, QR_OK, 5, 4, ""},  // a larger version than needed is kept
       {"hello world", 0, 0, DATA_MODE, QR_OK, 1, 2, ""},
       {forty, 0, 2, DATA_MODE, QR_ERROR_TOO_LONG, 2, 0, kVersion},  // the caller's values stay
       {forty, 0, 3, DATA_MODE, QR_OK, 3, 2, ""},
