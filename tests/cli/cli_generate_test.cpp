@@ -8,7 +8,6 @@
 
 #include <csignal>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -70,12 +69,9 @@ TEST_F(CliTest, EncodeWritesWhatWasAskedFor) {
       // Standard input loses its last line break only.
       {{"encode", "--output", "two.jpg", "-"}, "two\nlines\n", "", "two.jpg", "two\nlines"},
       // Over the page's 300 bytes: the command line takes what a symbol holds.
-      {{"encode", "--json", "--output", "long.jpg", std::string(1300, 'a')}, "",
-       "{\"version\": 26, \"level\": \"L\", \"width_px\": 725, \"file\": \"long.jpg\"}\n",
-       "long.jpg", std::string(1300, 'a')},
-      {{"encode", "--json", "HELLO WORLD"}, "",
-       "{\"version\": 1, \"level\": \"Q\", \"width_px\": 125, \"file\": \"qr.jpg\"}\n", "qr.jpg",
-       "HELLO WORLD"},
+      {{"encode", "--json", std::string(1300, 'a')}, "",
+       "{\"version\": 26, \"level\": \"L\", \"width_px\": 725, \"file\": \"qr.jpg\"}\n",
+       "qr.jpg", std::string(1300, 'a')},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file);
@@ -94,8 +90,7 @@ TEST_F(CliTest, EncodeWritesWhatWasAskedFor) {
 TEST_F(CliTest, EveryFormatHoldsTheSamePicture) {
   const struct {
     std::string version, name;
-  } cases[] = {{"1", "v1.png"}, {"1", "v1.svg"}, {"10", "v10.PNG"}, {"10", "v10.Svg"},
-               {"40", "v40.png"}, {"40", "v40.svg"}};
+  } cases[] = {{"1", "v1.svg"}, {"10", "v10.PNG"}, {"40", "v40.Svg"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string text = c.name;  // at most 7 bytes: version 1 takes no more

@@ -1,4 +1,4 @@
-// The 24-byte settings file: layout, sizes that are ignored, missing file.
+// The 24-byte settings file: layout, sizes that are ignored, missing file, odd contents.
 #include "common/interface_settings.h"
 
 #include <gtest/gtest.h>
@@ -34,7 +34,6 @@ TEST_F(SettingsTest, SavedBytesHoldAddressThenPortThenIntervalLittleEndianAndLoa
       {"192.168.1.20", 6000, 5, std::string("192.168.1.20\0\0\0\0\x70\x17\0\0\x05\0\0\0", 24)},
       // Fifteen characters: the NUL is the sixteenth byte.
       {"255.255.255.255", 9981, 1, std::string("255.255.255.255\0\xFD\x26\0\0\x01\0\0\0", 24)},
-      {"10.0.0.7", 999999, 0, std::string("10.0.0.7\0\0\0\0\0\0\0\0\x3F\x42\x0F\0\0\0\0\0", 24)},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.address);
@@ -53,7 +52,7 @@ TEST_F(SettingsTest, SavedBytesHoldAddressThenPortThenIntervalLittleEndianAndLoa
   }
 }
 
-TEST_F(SettingsTest, WrongSizeOrMissingFileLeavesTheDefaults) {
+TEST_F(SettingsTest, WrongSizeOrMissingFileLeavesTheDefaultsAndOddBytesRoundTrip) {
   InterfaceSettings settings;
   EXPECT_EQ(LoadSettings(dir_.string(), &settings), -1);
   for (size_t size : {0u, 23u, 25u}) {
@@ -69,12 +68,10 @@ TEST_F(SettingsTest, WrongSizeOrMissingFileLeavesTheDefaults) {
   EXPECT_EQ(SendAddressText(settings), "127.0.0.1");
   EXPECT_EQ(settings.sendPort, 9981);
   EXPECT_EQ(settings.repeatInterval, 1);
-}
-
-TEST_F(SettingsTest, SixteenAddressBytesWithoutNulRoundTrip) {
-  std::string bytes("not an address!!" "\x01\x02\x03\x04" "\x00\x00\x00\x80", 24);
+  // Sixteen address bytes without a NUL, and every byte of both numbers, round trip.
+  fs::remove(file());
+  const std::string bytes("not an address!!" "\x01\x02\x03\x04" "\x00\x00\x00\x80", 24);
   WriteFile(bytes);
-  InterfaceSettings settings;
   ASSERT_EQ(LoadSettings(dir_.string(), &settings), 1);
   EXPECT_EQ(SendAddressText(settings), "not an address!!");
   EXPECT_EQ(settings.sendPort, 0x04030201);

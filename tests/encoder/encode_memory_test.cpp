@@ -37,31 +37,26 @@ void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); 
 
 namespace {
 
-TEST(Memory, EncodeReportsInsufficientMemory) {
+TEST(Memory, CreateAndEncodeReportInsufficientMemory) {
+  g_failAllocations = true;
+  QrSymbol* none = qr_create_symbol();
+  g_failAllocations = false;
+  EXPECT_EQ(none, nullptr);
   QrSymbol* s = qr_create_symbol();
   ASSERT_NE(s, nullptr);
   s->symbology = QR_SYMBOLOGY_QRCODE;
   const std::string text(500, 'q');
+  const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
   g_failAllocations = true;
-  const int32_t code = qr_encode(s, reinterpret_cast<const uint8_t*>(text.data()),
-                                 static_cast<int32_t>(text.size()));
+  const int32_t code = qr_encode(s, bytes, static_cast<int32_t>(text.size()));
   g_failAllocations = false;
   EXPECT_EQ(code, QR_ERROR_MEMORY);
   EXPECT_STREQ(s->errorText, "error: Insufficient memory");
   EXPECT_EQ(s->rows, 0);
   EXPECT_EQ(s->version, 0);
   // With memory back the same record encodes.
-  EXPECT_EQ(qr_encode(s, reinterpret_cast<const uint8_t*>(text.data()),
-                      static_cast<int32_t>(text.size())),
-            QR_OK);
+  EXPECT_EQ(qr_encode(s, bytes, static_cast<int32_t>(text.size())), QR_OK);
   qr_delete_symbol(s);
-}
-
-TEST(Memory, CreateReturnsNullWithoutMemory) {
-  g_failAllocations = true;
-  QrSymbol* s = qr_create_symbol();
-  g_failAllocations = false;
-  EXPECT_EQ(s, nullptr);
 }
 
 }  // namespace

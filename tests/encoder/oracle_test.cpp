@@ -3,10 +3,8 @@
 // zxing-cpp to exactly our input bytes at the level we report.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <random>
 #include <string>
-#include <vector>
 
 #include "encoder/qr_encoder.h"
 #include "qrcore/qr_standard.h"

@@ -64,29 +64,21 @@ void ExpectPixelsMatch(const QrSymbol& symbol, int scale, const Canvas& picture)
   }
 }
 
-struct SizeCase {
-  int modules, scale, side;
-};
-
-class PictureSize : public ::testing::TestWithParam<SizeCase> {};
-
-TEST_P(PictureSize, WidthHeightAndPixelsFollowTheMatrix) {
-  const SizeCase& p = GetParam();
-  auto symbol = PatternSymbol(p.modules, 1000u + p.modules * 31u + p.scale);
-  std::string path = TempDir() + "/size_" + std::to_string(p.modules) + "_" +
-                     std::to_string(p.scale) + ".jpg";
-  ASSERT_EQ(SaveSymbolPicture(symbol.get(), p.scale, path.c_str()), p.side);
-  const Canvas picture = ReadGrey(path);
-  EXPECT_EQ(picture.width, p.side);
-  EXPECT_EQ(picture.height, p.side);
-  ExpectPixelsMatch(*symbol, p.scale, picture);
-}
-
 // Quiet zone N div 10: 21 -> 2, 29 -> 2, 33 -> 3, 57 -> 5, 177 -> 17.
-INSTANTIATE_TEST_SUITE_P(Geometry, PictureSize,
-                         ::testing::Values(SizeCase{21, 5, 125}, SizeCase{29, 2, 66},
-                                           SizeCase{33, 3, 117}, SizeCase{57, 5, 335},
-                                           SizeCase{177, 1, 211}, SizeCase{177, 20, 4220}));
+TEST(SymbolPicture, WidthHeightAndPixelsFollowTheMatrix) {
+  const struct { int modules, scale, side; } cases[] = {
+      {21, 5, 125}, {29, 2, 66}, {33, 3, 117}, {57, 5, 335}, {177, 1, 211}, {177, 20, 4220}};
+  for (const auto& p : cases) {
+    SCOPED_TRACE(std::to_string(p.modules) + " modules at " + std::to_string(p.scale));
+    auto symbol = PatternSymbol(p.modules, 1000u + p.modules * 31u + p.scale);
+    const std::string path = TempDir() + "/size.jpg";
+    ASSERT_EQ(SaveSymbolPicture(symbol.get(), p.scale, path.c_str()), p.side);
+    const Canvas picture = ReadGrey(path);
+    EXPECT_EQ(picture.height, p.side);
+    ASSERT_EQ(picture.width, p.side);
+    ExpectPixelsMatch(*symbol, p.scale, picture);
+  }
+}
 
 TEST(SymbolPicture, GreyBaselineHighQualityJfif) {
   auto symbol = PatternSymbol(25, 7);

@@ -1,7 +1,8 @@
 // The main window: caption, frame, the five tabs and when their pages start,
-// and the show request of a second copy.
+// the show request of a second copy, closing during a batch, the interface.
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QtTest>
@@ -25,7 +26,7 @@ class MainWindowTest : public QObject {
     QrToolApp::applyApplicationFont();
   }
 
-  void captionFrameAndFiveTabsInOrder() {
+  void captionFrameAndFiveTabsStartingWhenShown() {
     MainWindow w(dir_, &settings_, &sender_);
     QCOMPARE(w.windowTitle(), QStringLiteral("Velmora二维码生成分析工具2.0"));
     QVERIFY(!w.windowIcon().isNull());
@@ -43,10 +44,7 @@ class MainWindowTest : public QObject {
       QCOMPARE(w.host()->tabText(i), QString::fromUtf8(tabs[i].title));
       QVERIFY2(w.host()->widget(i)->inherits(tabs[i].page), tabs[i].page);
     }
-  }
-
-  void pagesStartWhenFirstShownAndFitTheWindow() {
-    MainWindow w(dir_, &settings_, &sender_);
+    // Pages start when first shown, and fit the window.
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     QVERIFY(!w.page(4)->initialised());
@@ -58,13 +56,8 @@ class MainWindowTest : public QObject {
       QVERIFY2(needed.width() <= area.width() && needed.height() <= area.height(),
                qPrintable(w.host()->tabText(i)));
     }
-  }
-
-  void showRequestBringsBackAHiddenWindowAndClosingAnnouncesTheEnd() {
-    MainWindow w(dir_, &settings_, &sender_);
+    // A second copy's show request brings back the hidden window; closing announces the end.
     QSignalSpy closed(&w, &MainWindow::closed);
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
     const QPoint where = w.pos();
     w.hide();
     PostDecodeDone(&w, 99);
@@ -97,9 +90,14 @@ class MainWindowTest : public QObject {
     QSignalSpy finished(batch, &BatchPage::batchFinished);
     batch->setLinePause(30);
     batch->findChild<QLineEdit*>("folderEdit")->setText(out);
-    batch->findChild<QPlainTextEdit*>("linesBox")->setPlainText(QString("line\n").repeated(20));
+    auto* box = batch->findChild<QPlainTextEdit*>("linesBox");
+    box->setPlainText(QString("line\n").repeated(20));
+    auto* progress = batch->findChild<QProgressBar*>("batchProgress");
     batch->findChild<QPushButton*>("generateButton")->click();
-    QTRY_VERIFY(QDir(out).entryList(QDir::Files).size() >= 3);
+    QVERIFY(!box->isEnabled() && progress->isVisible());
+    // The page stays live: files and progress come while the batch runs.
+    QTRY_VERIFY(QDir(out).entryList(QDir::Files).size() >= 3 && progress->value() >= 2);
+    batch->findChild<QPushButton*>("generateButton")->click();  // ignored while running
     dialogs_.messages.clear();
     dialogs_.questionAnswer = stop;
     dialogs_.whileAsking = [&] { QVERIFY(!endsWhileAsking || finished.wait(30000)); };
@@ -119,6 +117,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(dialogs_.lastText(),
              stop && !endsWhileAsking ? told : QStringLiteral("二维码批量生成完毕！"));
     QCOMPARE(finished.count(), 1);
+    QVERIFY(box->isEnabled() && !progress->isVisible());
   }
 
   // The decode page's text goes out through the sender, to the destination

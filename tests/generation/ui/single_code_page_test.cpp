@@ -3,7 +3,6 @@
 #include "generation/ui/single_code_page.h"
 
 #include <QComboBox>
-#include <QFrame>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -78,35 +77,33 @@ class SingleCodePageTest : public QObject {
     QCOMPARE(fileBytes(page_->workingPicturePath()), picture);
   }
 
-  void pictureReadsBackWithStatus_data() {
-    QTest::addColumn<QString>("content");
-    QTest::addColumn<int>("compression");
-    QTest::addColumn<int>("pixelsIndex");
-    QTest::addColumn<QString>("status");
+  void pictureReadsBackWithStatus() {
     const QString f = QStringLiteral("二维码生成成功 使用版本：%1   使用纠错级别： %2   图像尺寸: %3 X %3");
     // "低(7%)" stays low only when the data need it; otherwise the encoder raises it.
-    QTest::newRow("low") << "abcdefghijklmn" << 0 << 4 << f.arg(1).arg("低").arg(125) + " ";
-    QTest::newRow("raised") << "0123456" << 0 << 0 << f.arg(1).arg("高").arg(25);
-    QTest::newRow("hanzi") << QStringLiteral("Hello\n二维码生成分析工具") << 1 << 4 << QString();
-  }
-  void pictureReadsBackWithStatus() {
-    QFETCH(QString, content);
-    QFETCH(int, compression);
-    QFETCH(int, pixelsIndex);
-    QFETCH(QString, status);
+    const struct { QString content; int compression, pixelsIndex; QString status; } rows[] = {
+        {"abcdefghijklmn", 0, 4, f.arg(1).arg("低").arg(125) + " "},
+        {"0123456", 0, 0, f.arg(1).arg("高").arg(25)},
+        {QStringLiteral("Hello\n二维码生成分析工具"), 1, 4, QString()}};
     list("levelList")->setCurrentIndex(1);
-    list("chineseList")->setCurrentIndex(compression);
-    list("modulePixelsList")->setCurrentIndex(pixelsIndex);
-    generate(content);
-    QVERIFY2(dialogs_->messages.empty(), qPrintable(dialogs_->lastText()));
-    if (!status.isEmpty()) QCOMPARE(label("statusLabel"), status);
-    // The data are GBK bytes with CR LF line breaks; Hanzi segments come back as text.
-    QString sent = content;
-    sent.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    QByteArray gbk;
-    QVERIFY(ToGbk(sent, &gbk));
-    if (compression == 0) QCOMPARE(ReadWithOracle(page_->workingPicturePath()), gbk);
-    else QCOMPARE(QString::fromUtf8(ReadWithOracle(page_->workingPicturePath(), true)), sent);
+    for (const auto& row : rows) {
+      list("chineseList")->setCurrentIndex(row.compression);
+      list("modulePixelsList")->setCurrentIndex(row.pixelsIndex);
+      generate(row.content);
+      QVERIFY2(dialogs_->messages.empty(), qPrintable(dialogs_->lastText()));
+      if (!row.status.isEmpty()) {
+        QCOMPARE(label("statusLabel"), row.status);
+      }
+      // The data are GBK bytes with CR LF line breaks; Hanzi segments come back as text.
+      QString sent = row.content;
+      sent.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+      QByteArray gbk;
+      QVERIFY(ToGbk(sent, &gbk));
+      if (row.compression == 0) {
+        QCOMPARE(ReadWithOracle(page_->workingPicturePath()), gbk);
+      } else {
+        QCOMPARE(QString::fromUtf8(ReadWithOracle(page_->workingPicturePath(), true)), sent);
+      }
+    }
   }
 
   // JPEG has ".jpg" appended and replaces a file there; PNG and SVG go by the
