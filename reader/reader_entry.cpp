@@ -1,5 +1,7 @@
 // qr_read_symbols: the arena, the row and column scan, the QR stage and the
 // result records.
+#include <algorithm>
+#include <climits>
 #include <cstring>
 
 #include "reader/arena.h"
@@ -150,10 +152,94 @@ void MergeByRow(FinderLine* lines, int32_t first, int32_t count, FinderLine* tem
   while (j < count) lines[k++] = temp[j++];
 }
 
-// Marks the second-pass pairs on either side of each line's pair.
-void MarkBands(const FinderLine* lines, int32_t count, int32_t npairs, uint8_t* need) {
+// Walks column x from row y (step +1 down, -1 up) through a finder's core and
+// its two rings. Values are 1-2-1 sums across three columns, negated for a
+// light core so that the core is always the low side. The core ends at the
+// first value at or above `threshold`; the light ring where the values fall
+// `h` below their highest since, the dark ring where they rise `h` above
+// their lowest since. runs[] gets the three lengths in pixels (the core's
+// from y); false when the walk passes `cap` pixels. Where the image ends
+// first, the runs not reached are 0.
+bool RingRuns(const uint8_t* pixels, int32_t width, int32_t height, int32_t x, int32_t y,
+              int32_t step, int32_t sign, int32_t threshold, int32_t h, int32_t cap,
+              int32_t runs[3]) {
+  const uint8_t* column = pixels + x;
+  auto value = [&](int32_t r) {
+    const uint8_t* p = column + static_cast<ptrdiff_t>(r) * width;
+    return sign * (p[-1] + 2 * p[0] + p[1]);
+  };
+  runs[0] = runs[1] = runs[2] = 0;
+  int32_t r = y, n = 0;
+  for (; r >= 0 && r < height && value(r) < threshold; r += step) {
+    if (++n > cap) return false;
+  }
+  runs[0] = n;
+  int32_t top = INT32_MIN;
+  for (; r >= 0 && r < height; r += step) {
+    const int32_t v = value(r);
+    if (v > top) top = v;
+    if (v < top - h) break;
+    if (++n > cap) return false;
+  }
+  if (r < 0 || r >= height) return true;
+  runs[1] = n - runs[0];
+  int32_t bottom = INT32_MAX;
+  for (; r >= 0 && r < height; r += step) {
+    const int32_t v = value(r);
+    if (v < bottom) bottom = v;
+    if (v > bottom + h) break;
+    if (++n > cap) return false;
+  }
+  if (r >= 0 && r < height) runs[2] = n - runs[0] - runs[1];
+  return true;
+}
+
+// Whether the column through the middle of a horizontal finder line could
+// hold a finder's vertical 1:1:3:1:1: a core of at least half the line's
+// centre run and, on either side, a light and a dark ring of at most
+// 1 3/4 modules each (or cut by the image's edge). Lenient on purpose: it
+// only spares the scan the many short lines of a code's data.
+bool VerticalFinderPlausible(const uint8_t* pixels, int32_t width, int32_t height,
+                             const FinderLine& m, bool inverted) {
+  const int32_t y = m.pos[1] >> 2;
+  const int32_t x = (m.pos[0] + m.len / 2) >> 2;
+  const int32_t mq = m.len / 3;  // module, quarter pixels
+  const int32_t lead = m.boffs > 0 ? m.boffs : 3 * mq / 2;
+  const int32_t trail = m.eoffs > 0 ? m.eoffs : 3 * mq / 2;
+  // The light ring's level on this row, either side of the run.
+  const int32_t xl0 = (m.pos[0] - lead / 2) >> 2, xl1 = (m.pos[0] + m.len + trail / 2) >> 2;
+  if (x < 1 || x >= width - 1 || xl0 < 0 || xl1 >= width) return true;
+  const int32_t sign = inverted ? -1 : 1;
+  const uint8_t* row = pixels + static_cast<size_t>(y) * width;
+  const int32_t core = sign * (row[x - 1] + 2 * row[x] + row[x + 1]);
+  const int32_t light = sign * 2 * (row[xl0] + row[xl1]);
+  const int32_t contrast = light - core;
+  if (contrast < 4 * 8) return true;  // too faint to judge
+  const int32_t threshold = (core + light) / 2, h = std::max(contrast / 4, 8);
+  const int32_t cap = (10 * m.len) / 16 + 2;  // pixels: seven and a half modules
+  int32_t up[3], down[3];
+  if (!RingRuns(pixels, width, height, x, y, -1, sign, threshold, h, cap, up) ||
+      !RingRuns(pixels, width, height, x, y, 1, sign, threshold, h, cap, down)) {
+    return false;
+  }
+  const int32_t coreRun = 4 * (up[0] + down[0] - 1);
+  if (2 * coreRun < m.len || coreRun > 2 * m.len) return false;
+  // The column's own module (perspective can make it differ from the row's),
+  // and a ring's limit: 1 3/4 modules, or a module and two pixels where
+  // pixel steps weigh more.
+  const int32_t vm = coreRun / 3;
+  const int32_t ring = std::max(7 * vm / 4, vm + 8);
+  return 4 * up[1] <= ring && 4 * up[2] <= ring && 4 * down[1] <= ring && 4 * down[2] <= ring;
+}
+
+// Marks the second-pass pairs on either side of each line's pair, for the
+// lines whose column could hold a finder.
+void MarkBands(const FinderLine* lines, int32_t count, int32_t npairs, uint8_t* need,
+               const uint8_t* pixels, int32_t width, int32_t height, bool inverted) {
   for (int32_t i = 0; i < count; ++i) {
     const int32_t pair = lines[i].pos[1] >> 3;  // a first-pass pair: even
+    if ((pair == 0 || need[pair - 1] != 0) && (pair + 1 >= npairs || need[pair + 1] != 0)) continue;
+    if (!VerticalFinderPlausible(pixels, width, height, lines[i], inverted)) continue;
     if (pair > 0) need[pair - 1] = 1;
     if (pair + 1 < npairs) need[pair + 1] = 1;
   }
@@ -162,9 +248,10 @@ void MarkBands(const FinderLine* lines, int32_t count, int32_t npairs, uint8_t* 
 // Rows go in pairs, an even row (scanned forward) and the odd one below it
 // (backward), so that every row is scanned as a pass over all rows would
 // scan it. The first pass takes every second pair; the second only the two
-// pairs next to a pair where the first found a line. Every three
-// neighbouring rows hold a row of the first pass, so a finder's lines are all
-// found; rows far from any line (background, texture) are never scanned.
+// pairs next to a pair where the first found a line whose column could hold
+// a finder. Every three neighbouring rows hold a row of the first pass, so a
+// finder's lines are all found; rows far from any such line (background,
+// texture, a code's data) are never scanned.
 // The first pass fills at most half of each store, so that the second can
 // complete the rows above where it stopped; a busy picture ends about where
 // a pass over all rows would have filled the store.
@@ -178,8 +265,8 @@ void ScanRows(ReaderArena* arena, const uint8_t* pixels, int32_t width, int32_t 
   sink.invertedCapacity = invertedCapacity;
   const int32_t n1 = sink.count[0], i1 = sink.invertedCount[0];
   uint8_t need[(kMaxImageHeight + 1) / 2] = {};
-  MarkBands(arena->lines[0], n1, npairs, need);
-  MarkBands(arena->inverted[0], i1, npairs, need);
+  MarkBands(arena->lines[0], n1, npairs, need, pixels, width, height, false);
+  MarkBands(arena->inverted[0], i1, npairs, need, pixels, width, height, true);
   ScanPairs(arena, pixels, width, height, stop, sink.capacity,
             [&need](int32_t p) { return need[p] != 0; });
   FinderLine* temp = MergeArea(arena);
@@ -218,28 +305,58 @@ void ScanColumnStrip(ReaderArena* arena, const uint8_t* pixels, int32_t width, i
 
 constexpr int32_t kMaxColumnStrips = (kMaxImageWidth + kStripLines - 1) / kStripLines;
 
-// The column pass's plan: per strip the rows wanted, and whether it was
-// scanned. A strip is scanned once: rows wanted after that (a neighbour's
-// line reaching further) are not added.
+// The column pass's plan: per strip up to four row ranges wanted, and
+// whether it was scanned. A strip is scanned once: rows wanted after that (a
+// neighbour's line reaching further) are not added.
+constexpr int kMaxStripRanges = 4;
+
 struct ColumnPlan {
-  StripRows want[kMaxColumnStrips];
+  StripRows want[kMaxColumnStrips][kMaxStripRanges];
+  int32_t nwant[kMaxColumnStrips];
   bool scanned[kMaxColumnStrips];
   int32_t nstrips;
   int32_t height;
 };
 
-// Adds rows [lo, hi) (clamped to the image) to strip s's wanted rows.
+// Ranges this close are scanned as one: apart, each would pay its settling
+// rows.
+constexpr int32_t kJoinGap = 2 * kSettleRows;
+
+// Adds rows [lo, hi) (clamped to the image) to strip s's wanted rows, kept
+// sorted and apart by more than kJoinGap; past four ranges the two closest
+// are joined.
 void Want(ColumnPlan* plan, int32_t s, int32_t lo, int32_t hi) {
   if (lo < 0) lo = 0;
   if (hi > plan->height) hi = plan->height;
   if (lo >= hi) return;
-  StripRows& w = plan->want[s];
-  if (w.lo >= w.hi) {
-    w = StripRows{lo, hi};
-    return;
+  StripRows* w = plan->want[s];
+  StripRows all[kMaxStripRanges + 1];
+  int32_t n = 0;
+  bool placed = false;
+  for (int32_t i = 0; i < plan->nwant[s]; ++i) {
+    if (w[i].hi + kJoinGap >= lo && hi + kJoinGap >= w[i].lo) {
+      lo = std::min(lo, w[i].lo);  // within reach: joined into the new range
+      hi = std::max(hi, w[i].hi);
+      continue;
+    }
+    if (!placed && w[i].lo > lo) {
+      all[n++] = StripRows{lo, hi};
+      placed = true;
+    }
+    all[n++] = w[i];
   }
-  if (lo < w.lo) w.lo = lo;
-  if (hi > w.hi) w.hi = hi;
+  if (!placed) all[n++] = StripRows{lo, hi};
+  if (n > kMaxStripRanges) {
+    int32_t best = 0;
+    for (int32_t i = 1; i + 1 < n; ++i) {
+      if (all[i + 1].lo - all[i].hi < all[best + 1].lo - all[best].hi) best = i;
+    }
+    all[best].hi = all[best + 1].hi;
+    for (int32_t i = best + 1; i + 1 < n; ++i) all[i] = all[i + 1];
+    --n;
+  }
+  for (int32_t i = 0; i < n; ++i) w[i] = all[i];
+  plan->nwant[s] = n;
 }
 
 // Wants, for every middle line of a horizontal cluster, the strips under it
@@ -274,6 +391,24 @@ void WantReach(ColumnPlan* plan, const FinderLine* lines, int32_t n) {
   }
 }
 
+// What the column pass's cluster callback needs besides the plan.
+struct CrossingCheck {
+  ColumnPlan* plan;
+  const uint8_t* pixels;
+  int32_t width;
+  bool inverted;
+};
+
+// WantCrossing for the clusters whose middle line's column could hold a
+// finder: a code's data makes many short horizontal clusters that no
+// vertical one crosses.
+void WantFinderCrossing(void* context, const FinderLine& middle, int32_t c0, int32_t c1) {
+  const CrossingCheck& check = *static_cast<const CrossingCheck*>(context);
+  if (VerticalFinderPlausible(check.pixels, check.width, check.plan->height, middle, check.inverted)) {
+    WantCrossing(check.plan, middle, c0, c1);
+  }
+}
+
 // Keeps lines [first, count) that end at least kSettleRows rows inside the
 // scanned rows (or at the image's edge, where a full pass starts too).
 int32_t KeepSettled(FinderLine* lines, int32_t first, int32_t count, StripRows rows,
@@ -290,40 +425,54 @@ int32_t KeepSettled(FinderLine* lines, int32_t first, int32_t count, StripRows r
   return k;
 }
 
+// Scans strip s over `rows`, keeps its settled lines and wants the strips
+// they reach into.
+void ScanWantedRows(ReaderArena* arena, const uint8_t* pixels, int32_t width, int32_t height,
+                    int32_t s, StripRows rows, ColumnPlan* plan) {
+  ScanSink& sink = arena->sink;
+  const int32_t n0 = sink.count[1], i0 = sink.invertedCount[1];
+  ScanColumnStrip(arena, pixels, width, s * kStripLines, rows);
+  sink.count[1] = KeepSettled(sink.lines[1], n0, sink.count[1], rows, height);
+  sink.invertedCount[1] = KeepSettled(sink.inverted[1], i0, sink.invertedCount[1], rows, height);
+  WantReach(plan, sink.lines[1] + n0, sink.count[1] - n0);
+  WantReach(plan, sink.inverted[1] + i0, sink.invertedCount[1] - i0);
+}
+
 // Column passes only where a vertical cluster could cross a horizontal one:
 // the strips under the middle lines of the horizontal clusters (both
-// polarities), over the rows such a cluster can span, grown until no
-// vertical line could join a cluster from columns not scanned.
+// polarities) whose column could hold a finder, over the rows such a cluster
+// can span, grown until no vertical line could join a cluster from columns
+// not scanned.
 void ScanColumns(ReaderArena* arena, const uint8_t* pixels, int32_t width, int32_t height) {
   ScanSink& sink = arena->sink;
   ColumnPlan plan;
   plan.nstrips = (width + kStripLines - 1) / kStripLines;
   plan.height = height;
   for (int32_t s = 0; s < plan.nstrips; ++s) {
-    plan.want[s] = StripRows{0, 0};
+    plan.nwant[s] = 0;
     plan.scanned[s] = false;
   }
   // Clustering scratch behind the strip work area (both sit in the binarised
   // image's bytes).
   uint8_t* scratch = reinterpret_cast<uint8_t*>(StripArea(arena)) + sizeof(StripScratch);
-  auto crossing = [](void* p, const FinderLine& m, int32_t c0, int32_t c1) {
-    WantCrossing(static_cast<ColumnPlan*>(p), m, c0, c1);
-  };
-  MarkCrossingStrips(arena->lines[0], sink.count[0], scratch, plan.nstrips, crossing, &plan);
-  MarkCrossingStrips(arena->inverted[0], sink.invertedCount[0], scratch, plan.nstrips, crossing, &plan);
+  CrossingCheck check{&plan, pixels, width, false};
+  MarkCrossingStrips(arena->lines[0], sink.count[0], scratch, plan.nstrips, WantFinderCrossing, &check);
+  check.inverted = true;
+  MarkCrossingStrips(arena->inverted[0], sink.invertedCount[0], scratch, plan.nstrips,
+                     WantFinderCrossing, &check);
   for (bool more = true; more;) {
     more = false;
     for (int32_t s = 0; s < plan.nstrips && sink.count[1] < sink.capacity; ++s) {
-      if (plan.scanned[s] || plan.want[s].lo >= plan.want[s].hi) continue;
+      if (plan.scanned[s] || plan.nwant[s] == 0) continue;
       more = true;
       plan.scanned[s] = true;
-      const StripRows rows = plan.want[s];
-      const int32_t n0 = sink.count[1], i0 = sink.invertedCount[1];
-      ScanColumnStrip(arena, pixels, width, s * kStripLines, rows);
-      sink.count[1] = KeepSettled(sink.lines[1], n0, sink.count[1], rows, height);
-      sink.invertedCount[1] = KeepSettled(sink.inverted[1], i0, sink.invertedCount[1], rows, height);
-      WantReach(&plan, sink.lines[1] + n0, sink.count[1] - n0);
-      WantReach(&plan, sink.inverted[1] + i0, sink.invertedCount[1] - i0);
+      // A copy: the strip's own lines may want more of it, which is not added.
+      StripRows ranges[kMaxStripRanges];
+      const int32_t nranges = plan.nwant[s];
+      std::copy(plan.want[s], plan.want[s] + nranges, ranges);
+      for (int32_t k = 0; k < nranges && sink.count[1] < sink.capacity; ++k) {
+        ScanWantedRows(arena, pixels, width, height, s, ranges[k], &plan);
+      }
     }
   }
 }

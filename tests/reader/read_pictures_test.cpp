@@ -167,17 +167,19 @@ std::pair<int32_t, int32_t> ScanCounts(const Grey& g) {
   return {arena->sink.count[0], arena->sink.count[1]};
 }
 
-// A version 26 code at 5 px per module gives far more vertical than
+// A version 34 code at 5 px per module gives far more vertical than
 // horizontal lines; turned a quarter, the other way round. The finder scanned
 // last in the crowded direction must still get its lines.
 TEST(ScaleTest, CrowdedDirectionBorrowsTheOtherDirectionsShare) {
   RenderOptions o;
   o.modulePx = 5;
-  const Grey upright = Render(Encode("hello", 26, 3), o);
+  const Grey upright = Render(Encode("hello", 34, 3), o);
   const auto [h, v] = ScanCounts(upright);
   EXPECT_GT(v, qrread::kMaxFinderLines);
   EXPECT_LT(h, qrread::kMaxFinderLines);
   EXPECT_GT(ScanCounts(Turned(upright, 1)).first, qrread::kMaxFinderLines);
+  // Columns are scanned under finder-like clusters only, not under the data's.
+  EXPECT_LT(ScanCounts(Render(Encode("hello", 26, 3), o)).second, qrread::kMaxFinderLines);
   for (int q = 0; q < 2; ++q) {
     auto r = Read(Turned(upright, q));
     ASSERT_EQ(1, r.count);
