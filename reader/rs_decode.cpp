@@ -4,6 +4,10 @@
 
 #include "reader/decode_stages.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace qrread {
 
 namespace {
@@ -20,12 +24,39 @@ uint8_t Eval(const Gf256& gf, const uint8_t* poly, int degree, uint8_t x) {
 
 // S_j = c(alpha^j) for j = 0..parity-1; returns true when all are zero.
 bool Syndromes(const Gf256& gf, const uint8_t* block, int n, int parity, uint8_t* s) {
-  // All syndromes advance together, byte by byte: each is a chain of
-  // dependent table look-ups, and side by side they overlap.
+#if defined(__SSE2__)
+  static_assert(kMaxParity <= 32, "the syndromes fill two 16-byte registers");
+  // All syndromes advance together, byte by byte (S_j = S_j alpha^j + c_i),
+  // one per byte lane. Multiplying by alpha^j is linear over bits: bit b of
+  // S_j contributes alpha^j 2^b, so each step is eight masked XORs.
+  alignas(16) uint8_t terms[8][32] = {};
+  for (int b = 0; b < 8; ++b) {
+    for (int j = 0; j < parity; ++j) terms[b][j] = GfMul(gf, static_cast<uint8_t>(1 << b), gf.exp[j]);
+  }
+  __m128i lo = _mm_setzero_si128(), hi = _mm_setzero_si128();
+  for (int i = 0; i < n; ++i) {
+    __m128i nextLo = _mm_set1_epi8(static_cast<char>(block[i])), nextHi = nextLo;
+    for (int b = 0; b < 8; ++b) {
+      const __m128i bit = _mm_set1_epi8(static_cast<char>(1 << b));
+      const __m128i setLo = _mm_cmpeq_epi8(_mm_and_si128(lo, bit), bit);
+      const __m128i setHi = _mm_cmpeq_epi8(_mm_and_si128(hi, bit), bit);
+      const __m128i* t = reinterpret_cast<const __m128i*>(terms[b]);
+      nextLo = _mm_xor_si128(nextLo, _mm_and_si128(setLo, _mm_load_si128(t)));
+      nextHi = _mm_xor_si128(nextHi, _mm_and_si128(setHi, _mm_load_si128(t + 1)));
+    }
+    lo = nextLo;
+    hi = nextHi;
+  }
+  alignas(16) uint8_t all[32];
+  _mm_store_si128(reinterpret_cast<__m128i*>(all), lo);
+  _mm_store_si128(reinterpret_cast<__m128i*>(all + 16), hi);
+  for (int j = 0; j < parity; ++j) s[j] = all[j];
+#else
   for (int j = 0; j < parity; ++j) s[j] = 0;
   for (int i = 0; i < n; ++i) {
     for (int j = 0; j < parity; ++j) s[j] = GfMul(gf, s[j], gf.exp[j]) ^ block[i];
   }
+#endif
   bool clean = true;
   for (int j = 0; j < parity; ++j) clean = clean && s[j] == 0;
   return clean;
