@@ -44,13 +44,14 @@ StripScratch* StripArea(ReaderArena* arena) {
 }
 
 // Feeds the `count` (up to 16) lines of a smoothed strip to the edge scanner,
-// in order, lane j as line index[j]: even lanes forward, odd lanes backward,
-// each closed as a scan line.
+// in order, lane j as line index[j] (none when -1): even lanes forward, odd
+// lanes backward, each closed as a scan line.
 void ScanStripLines(ReaderArena* arena, const StripScratch& strip, const int32_t* index,
                     int32_t count, int32_t base, int32_t length) {
   EdgeScanner* scanner = &arena->scanner;
   ScanSink* sink = &arena->sink;
   for (int32_t j = 0; j < count; ++j) {
+    if (index[j] < 0) continue;  // an empty lane
     const int g = j & 1;
     sink->lineIndex = index[j];
     sink->lineStart = g == 0 ? base : base + length;
@@ -87,11 +88,14 @@ StripScratch* SecondStripArea(ReaderArena* arena) {
   return reinterpret_cast<StripScratch*>((p + 15) & ~static_cast<uintptr_t>(15));
 }
 
-// Gathers the listed rows (up to 16; row j of the list has the parity of j).
+// Gathers the listed rows (up to 16; row j of the list has the parity of j,
+// or is -1 for an empty lane, which gets the first row and is not scanned).
 void GatherRowList(const uint8_t* pixels, int32_t width, const int32_t* rows, int32_t count,
                    StripScratch* strip) {
   const uint8_t* starts[kStripLines] = {};
-  for (int32_t j = 0; j < count; ++j) starts[j] = pixels + static_cast<size_t>(rows[j]) * width;
+  for (int32_t j = 0; j < count; ++j) {
+    starts[j] = pixels + static_cast<size_t>(rows[j] < 0 ? 0 : rows[j]) * width;
+  }
   GatherRows(starts, count, width, strip);
 }
 
@@ -117,28 +121,46 @@ bool ScanRowList(ReaderArena* arena, const uint8_t* pixels, int32_t width, const
   return true;
 }
 
-// Scans the pairs p < end for which take(p) holds, sixteen rows a strip and
-// two strips at a time, while fewer than `limit` dark-on-light lines are
-// stored; returns the pair where it stopped.
+// Scans the rows r < end for which take(r) holds, thirty-two at a time in
+// two strips: even rows in even lanes (scanned forward), odd rows in odd
+// lanes (backward), a lane without a row of its parity left empty. Stops
+// once `limit` dark-on-light lines are stored; returns the first row not
+// scanned (end when all were).
 template <typename Take>
-int32_t ScanPairs(ReaderArena* arena, const uint8_t* pixels, int32_t width, int32_t height,
-                  int32_t end, int32_t limit, Take take) {
+int32_t ScanRowSet(ReaderArena* arena, const uint8_t* pixels, int32_t width, int32_t end,
+                   int32_t limit, Take take) {
   const ScanSink& sink = arena->sink;
-  int32_t rows[2 * kStripLines];
-  int32_t n = 0, p = 0;
-  int32_t afterFirst = 0;  // the pair after the first strip's rows
-  for (; p < end && sink.count[0] < limit; ++p) {
-    if (!take(p)) continue;
-    rows[n++] = 2 * p;
-    if (2 * p + 1 < height) rows[n++] = 2 * p + 1;
-    if (n == kStripLines) afterFirst = p + 1;
-    if (n == 2 * kStripLines) {
-      if (!ScanRowList(arena, pixels, width, rows, n, limit)) return afterFirst;
-      n = 0;
+  int32_t lanes[2 * kStripLines];
+  int32_t next[2] = {0, 1};  // the next free lane of each parity
+  std::fill(lanes, lanes + 2 * kStripLines, -1);
+  // Scans the lanes filled so far; the first row left unscanned, or -1.
+  auto flush = [&]() {
+    const int32_t count = std::max(next[0], next[1]) - 1;  // past the last lane filled
+    int32_t unscanned = -1;
+    if (count > 0 && !ScanRowList(arena, pixels, width, lanes, count, limit)) {
+      for (int32_t j = kStripLines; j < count; ++j) {
+        if (lanes[j] >= 0 && (unscanned < 0 || lanes[j] < unscanned)) unscanned = lanes[j];
+      }
     }
+    std::fill(lanes, lanes + 2 * kStripLines, -1);
+    next[0] = 0;
+    next[1] = 1;
+    return unscanned;
+  };
+  for (int32_t r = 0; r < end; ++r) {
+    if (sink.count[0] >= limit) return r;
+    if (!take(r)) continue;
+    const int q = r & 1;
+    if (next[q] >= 2 * kStripLines) {
+      const int32_t unscanned = flush();
+      if (unscanned >= 0) return unscanned;
+      if (sink.count[0] >= limit) return r;
+    }
+    lanes[next[q]] = r;
+    next[q] += 2;
   }
-  if (n > 0 && !ScanRowList(arena, pixels, width, rows, n, limit)) return afterFirst;
-  return p;
+  const int32_t unscanned = flush();
+  return unscanned >= 0 ? unscanned : end;
 }
 
 // Lines [0, first) and [first, count) are each in row order, and no row has
@@ -232,43 +254,64 @@ bool VerticalFinderPlausible(const uint8_t* pixels, int32_t width, int32_t heigh
   return 4 * up[1] <= ring && 4 * up[2] <= ring && 4 * down[1] <= ring && 4 * down[2] <= ring;
 }
 
-// Marks the second-pass pairs on either side of each line's pair, for the
-// lines whose column could hold a finder.
-void MarkBands(const FinderLine* lines, int32_t count, int32_t npairs, uint8_t* need,
-               const uint8_t* pixels, int32_t width, int32_t height, bool inverted) {
+// The first pass scans every third row: any three neighbouring rows hold
+// one of its rows.
+constexpr int32_t kFirstPassStep = 3;
+
+// Marks the rows between a first-pass row and its neighbours in that pass,
+// on both sides of each line whose column could hold a finder.
+void MarkRows(const FinderLine* lines, int32_t count, int32_t height, uint8_t* need,
+              const uint8_t* pixels, int32_t width, bool inverted) {
   for (int32_t i = 0; i < count; ++i) {
-    const int32_t pair = lines[i].pos[1] >> 3;  // a first-pass pair: even
-    if ((pair == 0 || need[pair - 1] != 0) && (pair + 1 >= npairs || need[pair + 1] != 0)) continue;
-    if (!VerticalFinderPlausible(pixels, width, height, lines[i], inverted)) continue;
-    if (pair > 0) need[pair - 1] = 1;
-    if (pair + 1 < npairs) need[pair + 1] = 1;
+    const int32_t row = lines[i].pos[1] >> 2;
+    const int32_t r0 = std::max(row - kFirstPassStep + 1, 0);
+    const int32_t r1 = std::min(row + kFirstPassStep - 1, height - 1);
+    bool marked = true;
+    for (int32_t r = r0; r <= r1; ++r) marked = marked && (r == row || need[r] != 0);
+    if (marked || !VerticalFinderPlausible(pixels, width, height, lines[i], inverted)) continue;
+    for (int32_t r = r0; r <= r1; ++r) need[r] = r != row;
   }
 }
 
-// Rows go in pairs, an even row (scanned forward) and the odd one below it
-// (backward), so that every row is scanned as a pass over all rows would
-// scan it. The first pass takes every second pair; the second only the two
-// pairs next to a pair where the first found a line whose column could hold
-// a finder. Every three neighbouring rows hold a row of the first pass, so a
-// finder's lines are all found; rows far from any such line (background,
-// texture, a code's data) are never scanned.
-// The first pass fills at most half of each store, so that the second can
-// complete the rows above where it stopped; a busy picture ends about where
-// a pass over all rows would have filled the store.
+// Sorts lines [first, count) by row, keeping each row's lines in scan order
+// (nearly sorted already: insertion is quick and needs no memory).
+void SortByRow(FinderLine* lines, int32_t first, int32_t count) {
+  for (int32_t i = first + 1; i < count; ++i) {
+    const FinderLine l = lines[i];
+    int32_t j = i;
+    while (j > first && lines[j - 1].pos[1] > l.pos[1]) {
+      lines[j] = lines[j - 1];
+      --j;
+    }
+    lines[j] = l;
+  }
+}
+
+// Every row is scanned as a pass over all rows would scan it: even rows
+// forward, odd rows backward. The first pass takes every third row; the
+// second only the rows between a first-pass row where a line was found whose
+// column could hold a finder and its neighbours in the first pass. Every
+// three neighbouring rows hold a row of the first pass, so a finder's lines
+// are all found; rows far from any such line (background, texture, a code's
+// data) are never scanned. The first pass fills at most half of each store,
+// so that the second can complete the rows above where it stopped; a busy
+// picture ends about where a pass over all rows would have filled the store.
 void ScanRows(ReaderArena* arena, const uint8_t* pixels, int32_t width, int32_t height) {
   ScanSink& sink = arena->sink;
-  const int32_t npairs = (height + 1) / 2;
   const int32_t invertedCapacity = sink.invertedCapacity;
   sink.invertedCapacity = invertedCapacity / 2;
-  const int32_t stop = ScanPairs(arena, pixels, width, height, npairs, sink.capacity / 2,
-                                 [](int32_t p) { return (p & 1) == 0; });
+  const int32_t stop = ScanRowSet(arena, pixels, width, height, sink.capacity / 2,
+                                  [](int32_t r) { return r % kFirstPassStep == 0; });
   sink.invertedCapacity = invertedCapacity;
   const int32_t n1 = sink.count[0], i1 = sink.invertedCount[0];
-  uint8_t need[(kMaxImageHeight + 1) / 2] = {};
-  MarkBands(arena->lines[0], n1, npairs, need, pixels, width, height, false);
-  MarkBands(arena->inverted[0], i1, npairs, need, pixels, width, height, true);
-  ScanPairs(arena, pixels, width, height, stop, sink.capacity,
-            [&need](int32_t p) { return need[p] != 0; });
+  uint8_t need[kMaxImageHeight] = {};
+  MarkRows(arena->lines[0], n1, height, need, pixels, width, false);
+  MarkRows(arena->inverted[0], i1, height, need, pixels, width, true);
+  ScanRowSet(arena, pixels, width, stop, sink.capacity, [&need](int32_t r) { return need[r] != 0; });
+  // A strip's lanes alternate even and odd rows, so the second pass's lines
+  // come out of row order where the two are not balanced.
+  SortByRow(arena->lines[0], n1, sink.count[0]);
+  SortByRow(arena->inverted[0], i1, sink.invertedCount[0]);
   FinderLine* temp = MergeArea(arena);
   MergeByRow(arena->lines[0], n1, sink.count[0], temp);
   MergeByRow(arena->inverted[0], i1, sink.invertedCount[0], temp);
