@@ -174,45 +174,54 @@ void MergeByRow(FinderLine* lines, int32_t first, int32_t count, FinderLine* tem
   while (j < count) lines[k++] = temp[j++];
 }
 
-// Walks column x from row y (step +1 down, -1 up) through a finder's core and
-// its two rings. Values are 1-2-1 sums across three columns, negated for a
-// light core so that the core is always the low side. The core ends at the
-// first value at or above `threshold`; the light ring where the values fall
-// `h` below their highest since, the dark ring where they rise `h` above
-// their lowest since. runs[] gets the three lengths in pixels (the core's
-// from y); false when the walk passes `cap` pixels. Where the image ends
-// first, the runs not reached are 0.
-bool RingRuns(const uint8_t* pixels, int32_t width, int32_t height, int32_t x, int32_t y,
-              int32_t step, int32_t sign, int32_t threshold, int32_t h, int32_t cap,
-              int32_t runs[3]) {
-  const uint8_t* column = pixels + x;
-  auto value = [&](int32_t r) {
+// A walk along column x (step +1 down, -1 up) through a finder's core and its
+// two rings. Values are 1-2-1 sums across three columns, negated for a light
+// core so that the core is always the low side.
+struct ColumnWalk {
+  const uint8_t* column;
+  int32_t width, height, step, sign, cap;
+  int32_t Value(int32_t r) const {
     const uint8_t* p = column + static_cast<ptrdiff_t>(r) * width;
     return sign * (p[-1] + 2 * p[0] + p[1]);
-  };
-  runs[0] = runs[1] = runs[2] = 0;
-  int32_t r = y, n = 0;
-  for (; r >= 0 && r < height && value(r) < threshold; r += step) {
-    if (++n > cap) return false;
   }
-  runs[0] = n;
+  bool Inside(int32_t r) const { return r >= 0 && r < height; }
+};
+
+// The core's pixels from row y on: up to the first value at or above
+// `threshold`; -1 past the walk's cap.
+int32_t CoreRun(const ColumnWalk& walk, int32_t y, int32_t threshold) {
+  int32_t n = 0;
+  for (int32_t r = y; walk.Inside(r) && walk.Value(r) < threshold; r += walk.step) {
+    if (++n > walk.cap) return -1;
+  }
+  return n;
+}
+
+// From `core` pixels past y on: the light ring ends where the values fall
+// `h` below their highest since, the dark ring where they rise `h` above
+// their lowest since. rings[] gets their lengths in pixels; false when the
+// walk passes its cap. Where the image ends first, the rings not reached
+// are 0.
+bool RingRuns(const ColumnWalk& walk, int32_t y, int32_t core, int32_t h, int32_t rings[2]) {
+  rings[0] = rings[1] = 0;
+  int32_t r = y + core * walk.step, n = core;
   int32_t top = INT32_MIN;
-  for (; r >= 0 && r < height; r += step) {
-    const int32_t v = value(r);
+  for (; walk.Inside(r); r += walk.step) {
+    const int32_t v = walk.Value(r);
     if (v > top) top = v;
     if (v < top - h) break;
-    if (++n > cap) return false;
+    if (++n > walk.cap) return false;
   }
-  if (r < 0 || r >= height) return true;
-  runs[1] = n - runs[0];
+  if (!walk.Inside(r)) return true;
+  rings[0] = n - core;
   int32_t bottom = INT32_MAX;
-  for (; r >= 0 && r < height; r += step) {
-    const int32_t v = value(r);
+  for (; walk.Inside(r); r += walk.step) {
+    const int32_t v = walk.Value(r);
     if (v < bottom) bottom = v;
     if (v > bottom + h) break;
-    if (++n > cap) return false;
+    if (++n > walk.cap) return false;
   }
-  if (r >= 0 && r < height) runs[2] = n - runs[0] - runs[1];
+  if (walk.Inside(r)) rings[1] = n - core - rings[0];
   return true;
 }
 
@@ -239,19 +248,25 @@ bool VerticalFinderPlausible(const uint8_t* pixels, int32_t width, int32_t heigh
   if (contrast < 4 * 8) return true;  // too faint to judge
   const int32_t threshold = (core + light) / 2, h = std::max(contrast / 4, 8);
   const int32_t cap = (10 * m.len) / 16 + 2;  // pixels: seven and a half modules
-  int32_t up[3], down[3];
-  if (!RingRuns(pixels, width, height, x, y, -1, sign, threshold, h, cap, up) ||
-      !RingRuns(pixels, width, height, x, y, 1, sign, threshold, h, cap, down)) {
+  const ColumnWalk up{pixels + x, width, height, -1, sign, cap};
+  const ColumnWalk down{pixels + x, width, height, 1, sign, cap};
+  // The core first: many of a code's data lines fail on it already.
+  const int32_t coreUp = CoreRun(up, y, threshold);
+  const int32_t coreDown = coreUp < 0 ? -1 : CoreRun(down, y, threshold);
+  if (coreDown < 0) return false;
+  const int32_t coreRun = 4 * (coreUp + coreDown - 1);
+  if (2 * coreRun < m.len || coreRun > 2 * m.len) return false;
+  int32_t ringsUp[2], ringsDown[2];
+  if (!RingRuns(up, y, coreUp, h, ringsUp) || !RingRuns(down, y, coreDown, h, ringsDown)) {
     return false;
   }
-  const int32_t coreRun = 4 * (up[0] + down[0] - 1);
-  if (2 * coreRun < m.len || coreRun > 2 * m.len) return false;
   // The column's own module (perspective can make it differ from the row's),
   // and a ring's limit: 1 3/4 modules, or a module and two pixels where
   // pixel steps weigh more.
   const int32_t vm = coreRun / 3;
   const int32_t ring = std::max(7 * vm / 4, vm + 8);
-  return 4 * up[1] <= ring && 4 * up[2] <= ring && 4 * down[1] <= ring && 4 * down[2] <= ring;
+  return 4 * ringsUp[0] <= ring && 4 * ringsUp[1] <= ring && 4 * ringsDown[0] <= ring &&
+         4 * ringsDown[1] <= ring;
 }
 
 // The first pass scans every third row: any three neighbouring rows hold
