@@ -100,18 +100,10 @@ TEST(DecodeFrame, PublishesTheTableBeforeNotifyingAndClearsItWhenNothingIsFound)
 
   Decode(PictureWithCodes({}), &notices);
   EXPECT_EQ(notices.seen[1], std::make_pair(DECODE_NOTHING_FOUND, size_t(0)));
-}
-
-TEST(DecodeFrame, TooLargeOrShortBuffersFindNothing) {
-  Notices notices;
-  // 1281 pixels wide: 1284 grey columns, over the reader's limit.
-  std::vector<uint8_t> wide(static_cast<size_t>(FrameStride(1281, 24) * 2), 255);
-  DecodeFrame(wide.data(), static_cast<int32_t>(wide.size()), 1281, 2, 24, notices.hook());
   // A byte count shorter than the rows is never read past.
-  BgrPicture p = PictureWithCodes({"short"});
+  const BgrPicture p = PictureWithCodes({"short"});
   Decode(p, &notices, static_cast<int32_t>(p.rows.size()) - 1);
-  ASSERT_EQ(notices.seen.size(), 2u);
-  for (const auto& n : notices.seen) EXPECT_EQ(n.first, DECODE_NOTHING_FOUND);
+  EXPECT_EQ(notices.seen.at(2), std::make_pair(DECODE_NOTHING_FOUND, size_t(0)));
 }
 
 uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
