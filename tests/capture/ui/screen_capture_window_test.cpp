@@ -51,19 +51,6 @@ class ScreenCaptureWindowTest : public QObject {
     QTest::qWait(200);
   }
 
-  void readoutDescribesTrueRectAndFlipsAtEdges() {
-    SelectionTracker t;
-    t.setStyle(tracker::kCaptureStyle);
-    t.setRect({100, 100, 200, 150});
-    QCOMPARE(ReadoutLines(t.trueRect(), QPoint(7, 9)),
-             (QStringList{QStringLiteral("顶点位置"), QStringLiteral("(96,96)"),
-                          QStringLiteral("矩形大小"), QStringLiteral("(108,58)"),
-                          QStringLiteral("光标坐标"), QStringLiteral("(7,9)")}));
-    const QSize screen(1280, 1024);
-    QCOMPARE(ReadoutBox({500, 500}, 60, 12, screen), QRect(503, 425, 60, 72));
-    QCOMPARE(ReadoutBox({1279, 0}, 60, 12, screen), QRect(1216, 3, 60, 72));
-  }
-
   // The info box hides under the cursor. Where the first drag puts the
   // rectangle is the picking case's to check.
   void infoBoxAndFirstDrag() {
@@ -138,8 +125,8 @@ class ScreenCaptureWindowTest : public QObject {
 
   // What a point hits: handles centred on the outline, mid-edge ones only from
   // 17 pixels on, the outline and the inside; an inverted rectangle's cursor
-  // names the handle where it is drawn.
-  void hits() {
+  // names the handle where it is drawn. And the readout.
+  void hitsAndReadout() {
     tracker::Params p;
     p.style = tracker::kCaptureStyle;
     const Rect r{100, 100, 200, 150}, w16{100, 100, 116, 116}, w17{100, 100, 117, 116};
@@ -155,6 +142,17 @@ class ScreenCaptureWindowTest : public QObject {
     }
     QCOMPARE(tracker::CursorHit(p, Rect{200, 100, 100, 150}, 100, 125), tracker::kHitLeft);
     QCOMPARE(tracker::CursorHit(p, Rect{100, 150, 200, 100}, 100, 100), tracker::kHitTopLeft);
+    // The readout describes the true rectangle, its box flips at the screen's edges.
+    SelectionTracker t;
+    t.setStyle(tracker::kCaptureStyle);
+    t.setRect(r);
+    QCOMPARE(ReadoutLines(t.trueRect(), QPoint(7, 9)),
+             (QStringList{QStringLiteral("顶点位置"), QStringLiteral("(96,96)"),
+                          QStringLiteral("矩形大小"), QStringLiteral("(108,58)"),
+                          QStringLiteral("光标坐标"), QStringLiteral("(7,9)")}));
+    const QSize screen(1280, 1024);
+    QCOMPARE(ReadoutBox({500, 500}, 60, 12, screen), QRect(503, 425, 60, 72));
+    QCOMPARE(ReadoutBox({1279, 0}, 60, 12, screen), QRect(1216, 3, 60, 72));
   }
 
   // Drags of the rectangle {100, 100, 200, 150}: the right handle keeps 8
