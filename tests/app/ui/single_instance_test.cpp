@@ -20,12 +20,6 @@ class SingleInstanceTest : public QObject {
     QCOMPARE(SingleInstance::defaultDirectory(), runtime_);
   }
 
-  void init() {
-    for (const QString& f : QDir(runtime_).entryList(QDir::Files | QDir::System)) {
-      QFile::remove(runtime_ + '/' + f);
-    }
-  }
-
   // A second copy hands over and ends, also when the lock is held but nobody
   // listens yet (a first copy still starting).
   void secondCopyAsksTheFirstToShowAndEnds_data() {

@@ -1,8 +1,7 @@
 // The decode page: controls, preview and automatic decoding, the results in
 // the three encodings and the text handed on after each record; and end to end
-// under a real X server, codes made by our encoder read from camera frames
-// (image-file back end), from a dragged screen rectangle and from pictures
-// opened, pasted or dropped, saved as "ph.bmp" / "cs.bmp".
+// under a real X server, codes made by our encoder read from a dragged screen
+// rectangle (saved as "cs.bmp") and from pictures opened, pasted or dropped.
 #include "capture/ui/decode_page.h"
 
 #include <QCheckBox>
@@ -126,7 +125,26 @@ class DecodePageTest : public QObject {
     QCOMPARE(ticks(3), (QList<bool>{false, false, false}));
   }
 
-  void presentsRecordsAndHandsOnEachStep() {
+  // Long records are cut at character boundaries; the page shows the records
+  // and hands the text on after each one.
+  void presentsRecordsCutsLongOnesAndHandsOnEachStep() {
+    const QByteArray data = Gbk(QString(600, QChar(0x4E2D)));  // 中, two GBK bytes each
+    QList<QByteArray> sent;
+    QByteArray text = BuildResultText(Records({data, data}).data(), 2, kEncodingChinese,
+                                      [&](const QByteArray& soFar) { sent << soFar; });
+    QCOMPARE(text.size(), kResultTextCapacity - 1);
+    // Each record at most 1023 bytes: 511 characters; the second is cut by the total.
+    const QString first = QStringLiteral("解码信息 1 :\r\n") + QString(511, QChar(0x4E2D)) +
+                          QStringLiteral("\r\n");
+    QCOMPARE(FromGbk(sent[0]), first);
+    QCOMPARE(FromGbk(text).count(QChar(0x4E2D)), 511 + 497);
+    QVERIFY(!FromGbk(text).contains(QChar(0xFFFD)));
+    // UTF-8 data cut inside a character would fail to convert as a whole: it is
+    // cut before that character instead.
+    const QByteArray utf8 = "a" + QString(500, QChar(0x4E2D)).toUtf8();
+    QCOMPARE(FromGbk(BuildResultText(Records({utf8}).data(), 1, kEncodingUnicode)),
+             QStringLiteral("解码信息 1 :\r\na") + QString(340, QChar(0x4E2D)) + QStringLiteral("\r\n"));
+
     makePage();
     QSignalSpy handed(page_.get(), &DecodePage::resultTextReady);
     Publish({QByteArray("ABC"), Gbk(QStringLiteral("中文")), QStringLiteral("中文").toUtf8()});
@@ -147,25 +165,6 @@ class DecodePageTest : public QObject {
     PostDecodeDone(page_.get(), DECODE_NOTHING_FOUND);
     QTRY_COMPARE(resultText(), QStringLiteral("无解码内容"));
     QCOMPARE(page_->soundsPlayed(), 2);
-  }
-
-  void longTextsAreCutAtCharacterBoundaries() {
-    const QByteArray data = Gbk(QString(600, QChar(0x4E2D)));  // 中, two GBK bytes each
-    QList<QByteArray> sent;
-    QByteArray text = BuildResultText(Records({data, data}).data(), 2, kEncodingChinese,
-                                      [&](const QByteArray& soFar) { sent << soFar; });
-    QCOMPARE(text.size(), kResultTextCapacity - 1);
-    // Each record at most 1023 bytes: 511 characters; the second is cut by the total.
-    const QString first = QStringLiteral("解码信息 1 :\r\n") + QString(511, QChar(0x4E2D)) +
-                          QStringLiteral("\r\n");
-    QCOMPARE(FromGbk(sent[0]), first);
-    QCOMPARE(FromGbk(text).count(QChar(0x4E2D)), 511 + 497);
-    QVERIFY(!FromGbk(text).contains(QChar(0xFFFD)));
-    // UTF-8 data cut inside a character would fail to convert as a whole: it is
-    // cut before that character instead.
-    const QByteArray utf8 = "a" + QString(500, QChar(0x4E2D)).toUtf8();
-    QCOMPARE(FromGbk(BuildResultText(Records({utf8}).data(), 1, kEncodingUnicode)),
-             QStringLiteral("解码信息 1 :\r\na") + QString(340, QChar(0x4E2D)) + QStringLiteral("\r\n"));
   }
 
   // A picture opened, pasted or dropped is read and shown at 4 pixels a module.
@@ -218,7 +217,6 @@ class DecodePageTest : public QObject {
       QTest::qWait(50);
       QCOMPARE(resultText(), before);
       QVERIFY(page_->picture().isEmpty() && !copy->isEnabled());
-      QCOMPARE(handed.size(), 0);
       return;
     }
     QTRY_COMPARE(resultText(), QStringLiteral("解码信息 1 :\nHello qrtool 123\n"));
@@ -277,14 +275,11 @@ class DecodePageTest : public QObject {
   }
 
  private:
-  FileFrameSource* makePage(QStringList devices = {QStringLiteral("Camera 1"), QStringLiteral("Camera 2")},
-                            QStringList frames = {}) {
+  void makePage(QStringList devices = {QStringLiteral("Camera 1"), QStringLiteral("Camera 2")}) {
     page_ = std::make_unique<DecodePage>(dir_);
-    auto* source = new FileFrameSource(devices, frames, 0);
-    page_->camera().setBackend(std::unique_ptr<CameraBackend>(source));
+    page_->camera().setBackend(std::make_unique<FileFrameSource>(devices, QStringList(), 0));
     page_->ensureInitialised();
     for (QTimer* t : page_->findChildren<QTimer*>()) t->stop();  // the tests tick
-    return source;
   }
   template <typename T>
   T* control(const char* name) {
