@@ -112,16 +112,13 @@ TEST(SymbolPicture, RefusalsAndFailedWritesReportZero) {
   auto symbol = PatternSymbol(21, 4), notSquare = PatternSymbol(21, 4);
   notSquare->width = 25;
   auto tooSmall = PatternSymbol(17, 6), largest = PatternSymbol(177, 6);
-  auto unencoded = std::make_unique<QrSymbol>();  // rows and width still 0
   const std::string ok = TempDir() + "/ok.jpg", directory = TempDir() + "/a_directory";
   fs::create_directories(directory);
   const struct { const char* name; const QrSymbol* symbol; int scale; std::string path; } cases[] = {
       {"scale 0", symbol.get(), 0, ok}, {"scale 21", symbol.get(), 21, ok},
       {"no symbol", nullptr, 5, ok},    {"not square", notSquare.get(), 5, ok},
       {"no path", symbol.get(), 5, ""},
-      {"17 modules", tooSmall.get(), 5, ok}, {"not encoded", unencoded.get(), 5, ok},
-      {"missing folder", symbol.get(), 5, TempDir() + "/no_such_dir/a.jpg"},
-      {"a folder", symbol.get(), 5, directory},
+      {"17 modules", tooSmall.get(), 5, ok}, {"a folder", symbol.get(), 5, directory},
       {"full device", largest.get(), 5, "/dev/full"},
   };
   for (const auto& c : cases) {
@@ -131,7 +128,6 @@ TEST(SymbolPicture, RefusalsAndFailedWritesReportZero) {
     EXPECT_FALSE(fs::exists(ok)) << c.name;
   }
   EXPECT_TRUE(fs::is_directory(directory));
-  EXPECT_FALSE(fs::exists(TempDir() + "/no_such_dir"));
   EXPECT_EQ(SaveSymbolPicture(largest.get(), 1, ok.c_str()), 211);
   EXPECT_EQ(SaveSymbolPicture(symbol.get(), 20, ok.c_str()), 500);
 }
