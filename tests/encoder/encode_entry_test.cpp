@@ -24,6 +24,10 @@ TEST(Record, CreatedWithDefaultsAndModuleReadsStayInside) {
   EXPECT_EQ(qr_module_is_set(s, 178, 0), 0);
   qr_delete_symbol(s);
   qr_delete_symbol(nullptr);
+  // Capacities per level are checked through the character limits of the pages.
+  int32_t untouched[4] = {-7, -7, -7, -7};
+  EXPECT_EQ(qr_version_capacity(41, untouched) + qr_version_capacity(0, untouched), -2);
+  EXPECT_EQ(untouched[0] + untouched[3], -14);
 }
 
 // Requested level and version in, code, version and level used (or kept) out.
