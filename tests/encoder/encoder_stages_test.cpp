@@ -1,9 +1,8 @@
 // The encoder's stages. Characters, mode classification, the double-byte
-// split, the bit estimate and the data codewords built from them; the
-// Reed-Solomon coder against worked examples and a bit-by-bit field (the block
-// split and interleaving are checked by the round trip in oracle_test.cpp);
-// the penalty score and the choice of mask, which a reader decodes whichever
-// it is, so only these tests see a wrong choice.
+// split, the bit estimate and the data codewords built from them (the
+// Reed-Solomon blocks and their interleaving are checked by the round trip in
+// oracle_test.cpp); the penalty score and the choice of mask, which a reader
+// decodes whichever it is, so only these tests see a wrong choice.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -14,7 +13,6 @@
 #include "encoder/mask.h"
 #include "encoder/matrix.h"
 #include "encoder/qr_encoder.h"
-#include "encoder/reed_solomon.h"
 #include "encoder/segmentation.h"
 #include "qrcore/qr_standard.h"
 
@@ -112,7 +110,6 @@ TEST(Classification, ModesOfRunsAfterEveryPassAndTheirBits) {
       EXPECT_EQ(qr_estimate_bits(modes.data(), static_cast<int32_t>(modes.size())), c.bits) << c.text;
     }
   }
-  EXPECT_EQ(qr_estimate_bits(nullptr, 0), 0);
 }
 
 // Data codewords (or their first bytes) for worked examples, a cut terminator
@@ -140,57 +137,6 @@ TEST(BitStream, DataCodewords) {
   const Bytes full = Codewords(std::string(17, 'z'), 1, qrstd::kLevelL, DATA_MODE);
   EXPECT_EQ(full.front(), 0x41);
   EXPECT_EQ(full.back(), 0xA0);  // low nibble of 'z' (1010), then the terminator
-}
-
-// ---- Reed-Solomon
-
-
-// Carry-less multiplication reduced by `poly`, bit by bit (no tables).
-uint32_t SlowMul(uint32_t a, uint32_t b, uint32_t poly, int m) {
-  uint32_t r = 0;
-  for (; b != 0; b >>= 1) {
-    if (b & 1) r ^= a;
-    a <<= 1;
-    if (a >> m) a ^= poly;
-  }
-  return r;
-}
-
-uint32_t SlowPow2(int e, uint32_t poly, int m) {
-  uint32_t r = 1;
-  for (int i = 0; i < e; ++i) r = SlowMul(r, 2, poly, m);
-  return r;
-}
-
-// Evaluates a polynomial given highest power first at x.
-uint32_t Evaluate(const Bytes& p, uint32_t x, uint32_t poly, int m) {
-  uint32_t r = 0;
-  for (uint8_t c : p) r = SlowMul(r, x, poly, m) ^ c;
-  return r;
-}
-
-TEST(ReedSolomon, CodewordsVanishAtTheGeneratorRoots) {
-  struct Case { int n; int firstRoot; };
-  constexpr uint32_t kPoly = 0x11D;
-  constexpr int kM = 8;
-  std::mt19937 rng(99);
-  // 254 is the largest degree; a first root past 254 wraps round.
-  for (const Case c : {Case{30, 0}, Case{7, 1}, Case{254, 0}, Case{5, 300}}) {
-    RsCoder rs;
-    ASSERT_TRUE(rs_setup_generator(&rs, c.n, c.firstRoot));
-    Bytes codeword(static_cast<size_t>(255 - c.n));
-    for (uint8_t& b : codeword) b = static_cast<uint8_t>(rng() % 256);
-    Bytes ecc(static_cast<size_t>(c.n));
-    rs_compute_ecc(&rs, static_cast<int32_t>(codeword.size()), codeword.data(), ecc.data());
-    codeword.insert(codeword.end(), ecc.begin(), ecc.end());
-    for (int i = 0; i < c.n; ++i) {
-      EXPECT_EQ(Evaluate(codeword, SlowPow2(c.firstRoot + i, kPoly, kM), kPoly, kM), 0u)
-          << "n " << c.n << " root " << i;
-    }
-    if (c.n < 254) {
-      EXPECT_NE(Evaluate(codeword, SlowPow2(c.firstRoot + c.n, kPoly, kM), kPoly, kM), 0u);
-    }
-  }
 }
 
 // ---- Masks

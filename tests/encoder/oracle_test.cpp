@@ -80,9 +80,6 @@ class OracleTest : public ::testing::Test {
     SCOPED_TRACE(label);
     auto symbol = NewSymbol(level, version, mode);
     ASSERT_EQ(Encode(symbol.get(), text), QR_OK) << symbol->errorText;
-    if (version != 0) {
-      EXPECT_EQ(symbol->version, version);
-    }
     const int modulePixels = 3;  // zxing's detector misses some version-40 symbols at 2
     ASSERT_GT(SaveSymbolPicture(symbol.get(), modulePixels, path_.c_str()), 0);
     std::string letter;
