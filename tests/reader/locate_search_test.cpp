@@ -116,10 +116,7 @@ TEST(GeomSearch, CodesFoundFromTheirFinderCentres) {
   };
   for (const auto& r : rows) {
     auto m = geomtest::Encode(r.text, r.version, r.level);
-    RenderOptions o;
-    o.modulePx = r.mpx;
-    o.darkLevel = uint8_t(r.dark);
-    o.lightLevel = uint8_t(r.light);
+    const RenderOptions o{.modulePx = double(r.mpx), .darkLevel = uint8_t(r.dark), .lightLevel = uint8_t(r.light)};
     Grey g = geomtest::Render(m, o);
     double x0, y0;
     CodeOrigin(m, o, g, &x0, &y0);
@@ -147,9 +144,7 @@ TEST(GeomSearch, CodesFoundFromTheirFinderCentres) {
 TEST(GeomSearch, FailureBudgetEndsTheSearch) {
   for (int junk : {34, 35}) {
     auto m = geomtest::Encode("budget", 1, 0);
-    RenderOptions o;
-    o.modulePx = 4;
-    o.width = o.height = 240;
+    const RenderOptions o{.modulePx = 4, .width = 240, .height = 240};
     Grey g = geomtest::Render(m, o);
     Centres cs;
     for (int i = 0; i < junk; i++) cs.Add(5 + 6 * i, 5, 0);  // a centre without edge points
@@ -180,8 +175,7 @@ TEST(GeomSearch, WorkBudgetEndsTheSearch) {
 TEST(GeomSearch, NestedCodeFoundWithTheOuterOne) {
   auto outer = geomtest::Encode("the outer code holds another one", 7, 3);
   ASSERT_EQ(outer.n, 45);
-  RenderOptions oo;
-  oo.modulePx = 8;
+  const RenderOptions oo{.modulePx = 8};
   Grey g = geomtest::Render(outer, oo);
   double ox, oy;
   CodeOrigin(outer, oo, g, &ox, &oy);
