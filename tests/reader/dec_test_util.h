@@ -73,7 +73,7 @@ inline std::vector<std::pair<int, int>> CodewordModules(int version, int k) {
 // Decoded bytes of one code through DecodeSampledCode and BuildTexts, with
 // the status of DecodeSampledCode.
 struct Decoded {
-  int status = 0, version = 0, level = 0;
+  int status = 0;
   std::string text;
 };
 
@@ -84,8 +84,6 @@ inline Decoded DecodeGrid(const std::vector<uint32_t>& grid, int version, int fo
   Decoded d;
   d.status = qrread::DecodeSampledCode(&code, p.get(), qrstd::Gf256Tables(), version, format,
                                        grid.data(), scratch.data());
-  d.version = code.version;
-  d.level = code.ecLevel;
   if (d.status != 0) return d;
   qrread::SymbolSet results{};
   qrread::BuildTexts(&code, 1, p.get(), &results);

@@ -81,17 +81,5 @@ TEST(ScanLineTest, FinderFoundAtItsCentreRunInBothDirections) {
   }
 }
 
-// A finder that ends with its column is reported by the flush at the end.
-TEST(ScanLineTest, ColumnPassesAndAFinderAtTheLineEnd) {
-  const std::vector<uint8_t> px = FinderRow(3, 12, 0);
-  geomtest::Grey g(5, int(px.size()));
-  for (size_t y = 0; y < px.size(); ++y) g.at(4, int(y)) = px[y];
-  const geomtest::PlainScan scan(g);
-  ASSERT_EQ(0, scan.sink.count[0]);
-  ASSERT_EQ(1, scan.sink.count[1]);
-  EXPECT_EQ(4 * 4 + 2, scan.lines[1][0].pos[0]);   // across: the column
-  EXPECT_EQ((12 + 6) * 4, scan.lines[1][0].pos[1]); // along: y of the run start
-}
-
 }  // namespace
 }  // namespace qrread

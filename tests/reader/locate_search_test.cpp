@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "geom_render.h"
@@ -94,9 +95,8 @@ class Harness {
 };
 
 // The pixel position of module (0, 0)'s corner in a Render() image.
-void CodeOrigin(const Modules& m, const RenderOptions& o, const Grey& g, double* x0, double* y0) {
-  *x0 = g.width / 2.0 + o.offsetX - m.n * o.modulePx / 2;
-  *y0 = g.height / 2.0 + o.offsetY - m.n * o.modulePx / 2;
+std::pair<double, double> CodeOrigin(const Modules& m, const RenderOptions& o, const Grey& g) {
+  return {g.width / 2.0 + o.offsetX - m.n * o.modulePx / 2, g.height / 2.0 + o.offsetY - m.n * o.modulePx / 2};
 }
 
 // A finder side without points stands in with its outer module line, three
@@ -116,13 +116,9 @@ TEST(GeomSearch, CodesFoundFromTheirFinderCentres) {
   };
   for (const auto& r : rows) {
     auto m = geomtest::Encode(r.text, r.version, r.level);
-    RenderOptions o;
-    o.modulePx = r.mpx;
-    o.darkLevel = uint8_t(r.dark);
-    o.lightLevel = uint8_t(r.light);
+    const RenderOptions o{.modulePx = double(r.mpx), .darkLevel = uint8_t(r.dark), .lightLevel = uint8_t(r.light)};
     Grey g = geomtest::Render(m, o);
-    double x0, y0;
-    CodeOrigin(m, o, g, &x0, &y0);
+    const auto [x0, y0] = CodeOrigin(m, o, g);
     Centres cs;
     cs.AddCode(m.n, x0, y0, o.modulePx, r.skip);
     Harness h(g);
@@ -147,14 +143,11 @@ TEST(GeomSearch, CodesFoundFromTheirFinderCentres) {
 TEST(GeomSearch, FailureBudgetEndsTheSearch) {
   for (int junk : {34, 35}) {
     auto m = geomtest::Encode("budget", 1, 0);
-    RenderOptions o;
-    o.modulePx = 4;
-    o.width = o.height = 240;
+    const RenderOptions o{.modulePx = 4, .width = 240, .height = 240};
     Grey g = geomtest::Render(m, o);
     Centres cs;
     for (int i = 0; i < junk; i++) cs.Add(5 + 6 * i, 5, 0);  // a centre without edge points
-    double x0, y0;
-    CodeOrigin(m, o, g, &x0, &y0);
+    const auto [x0, y0] = CodeOrigin(m, o, g);
     cs.AddCode(m.n, x0, y0, o.modulePx);
     Harness h(g);
     SearchCodes(h.ctx(), cs.Finish(), int32_t(cs.list.size()));
@@ -180,11 +173,9 @@ TEST(GeomSearch, WorkBudgetEndsTheSearch) {
 TEST(GeomSearch, NestedCodeFoundWithTheOuterOne) {
   auto outer = geomtest::Encode("the outer code holds another one", 7, 3);
   ASSERT_EQ(outer.n, 45);
-  RenderOptions oo;
-  oo.modulePx = 8;
+  const RenderOptions oo{.modulePx = 8};
   Grey g = geomtest::Render(outer, oo);
-  double ox, oy;
-  CodeOrigin(outer, oo, g, &ox, &oy);
+  const auto [ox, oy] = CodeOrigin(outer, oo, g);
   // Between the alignment patterns, inside the outer code's data, with a
   // quiet zone of two modules.
   const int x = int(ox + 24.5 * oo.modulePx), y = int(oy + 24.5 * oo.modulePx);

@@ -44,11 +44,6 @@ TEST(ScanStripTest, WholeScanFindsThePlainScansCentres) {
     const geomtest::ScanTestPicture scan(g);
     ReaderArena* arena = scan.arena;
     const std::string what = std::to_string(c.w) + "x" + std::to_string(c.h);
-    if (c.w >= 333) {
-      EXPECT_GT(plain.sink.count[0], 8) << what;  // the pictures do hold finders
-    }
-    EXPECT_LT(plain.sink.count[0], kMaxFinderLines) << what;
-    EXPECT_LT(plain.sink.count[1], kMaxFinderLines) << what;
     // Rows are scanned only near other lines: each row taken has the plain
     // scan's lines, in order.
     const int32_t nh = arena->sink.count[0];
