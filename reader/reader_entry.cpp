@@ -284,7 +284,9 @@ void MarkRows(const FinderLine* lines, int32_t count, int32_t height, uint8_t* n
     bool marked = true;
     for (int32_t r = r0; r <= r1; ++r) marked = marked && (r == row || need[r] != 0);
     if (marked || !VerticalFinderPlausible(pixels, width, height, lines[i], inverted)) continue;
-    for (int32_t r = r0; r <= r1; ++r) need[r] = r != row;
+    for (int32_t r = r0; r <= r1; ++r) {
+      if (r != row) need[r] = 1;
+    }
   }
 }
 
