@@ -48,22 +48,28 @@ TEST(FinderLineTest, RatiosScalesAndEndings) {
   EXPECT_EQ(0, PushAll(&d, {32, 64}));  // would complete the pattern without the reset
 }
 
-// A 1:1:3:1:1 pattern of `module` pixels after `lead` light pixels.
-std::vector<uint8_t> FinderRow(int module, int lead, int trail) {
+// A 1:1:3:1:1 pattern of `module` pixels after `lead` light pixels, its first
+// dark module `extra` pixels wider.
+std::vector<uint8_t> FinderRow(int module, int lead, int trail, int extra) {
   std::vector<uint8_t> px(static_cast<size_t>(lead), kLight);
   const int pattern[5] = {1, 1, 3, 1, 1};
-  for (int k = 0; k < 5; ++k) px.insert(px.end(), pattern[k] * module, k % 2 ? kLight : kDark);
+  for (int k = 0; k < 5; ++k) {
+    px.insert(px.end(), pattern[k] * module + (k == 0 ? extra : 0), k % 2 ? kLight : kDark);
+  }
   px.insert(px.end(), static_cast<size_t>(trail), kLight);
   return px;
 }
 
 // From the start of the centre run, 1.5 modules to the outer centres; at one
 // pixel per module the position is within a quarter pixel either way. Row 0
-// is scanned forwards, row 1 backwards.
+// is scanned forwards, row 1 backwards. From 4 pixels per module the first
+// outer module is a pixel wider, so that the two offsets differ: both lines
+// give them in image order, the backward one swapping its own.
 TEST(ScanLineTest, FinderFoundAtItsCentreRunInBothDirections) {
   for (int m = 1; m <= 8; ++m) {
-    const int lead = 7 + m;
-    const std::vector<uint8_t> px = FinderRow(m, lead, 9 + 2 * m);
+    const int extra = m >= 4 ? 1 : 0;
+    const int lead = 7 + m + extra;
+    const std::vector<uint8_t> px = FinderRow(m, lead - extra, 9 + 2 * m, extra);
     geomtest::Grey g(int(px.size()), 2);
     std::copy(px.begin(), px.end(), g.px.begin());
     std::copy(px.begin(), px.end(), g.px.begin() + px.size());
@@ -75,8 +81,8 @@ TEST(ScanLineTest, FinderFoundAtItsCentreRunInBothDirections) {
     EXPECT_NEAR(b.pos[0], (lead + 2 * m) * 4, m == 1 ? 1 : 0) << m;
     EXPECT_EQ(f.pos[1] + 4, b.pos[1]);
     if (m > 1) {
-      EXPECT_EQ(std::tie(f.len, f.boffs, f.eoffs), std::make_tuple(12 * m, 6 * m, 6 * m)) << m;
-      EXPECT_EQ(std::tie(f.pos[0], f.len, f.boffs, f.eoffs), std::tie(b.pos[0], b.len, b.eoffs, b.boffs)) << m;
+      EXPECT_EQ(std::tie(f.len, f.boffs, f.eoffs), std::make_tuple(12 * m, 6 * m + 2 * extra, 6 * m)) << m;
+      EXPECT_EQ(std::tie(f.pos[0], f.len, f.boffs, f.eoffs), std::tie(b.pos[0], b.len, b.boffs, b.eoffs)) << m;
     }
   }
 }
