@@ -38,9 +38,12 @@ void InitColumnSums(const uint8_t* grey, int width, int height, int y, int half,
   }
 }
 
-// The window sum at x is a difference of two prefix sums over the column
-// sums extended by `half` copies of the end columns on either side, which
-// leaves the comparison free of any carried state (it vectorises).
+// 255 (dark) when grey + 3, scaled by the window's area, lies below the
+// window sum.
+inline uint8_t DarkPixel(uint32_t grey, uint32_t window, int shift) {
+  return ((grey + 3u) << shift) < window ? 255 : 0;
+}
+
 // The window sum carried along the row (for rows wider than the prefix
 // buffer, which the reader never passes).
 void BinarizeRowCarried(const uint8_t* grey, uint8_t* out, int width, const uint32_t* sums,
@@ -50,7 +53,7 @@ void BinarizeRowCarried(const uint8_t* grey, uint8_t* out, int width, const uint
   for (int c = 0; c < half; ++c) m += sums[Clamp(c, 0, width - 1)];
   const int last = width - 1;
   for (int x = 0; x < width; ++x) {
-    out[x] = ((static_cast<uint32_t>(grey[x]) + 3u) << shift) < m ? 255 : 0;
+    out[x] = DarkPixel(grey[x], m, shift);
     m += sums[x + half < last ? x + half : last];
     m -= sums[x - half > 0 ? x - half : 0];
   }
@@ -77,6 +80,27 @@ uint32_t RunningSums(const uint32_t* src, int n, uint32_t total, uint32_t* dst) 
   return total;
 }
 
+// The prefix sums of a row's column sums with `half` copies of the end
+// columns either side, into prefix[0 .. width + 2 half]; `running` makes the
+// middle part. The window sum at x is then ahead[x] - prefix[x], ahead =
+// prefix + 2 half: a difference free of any carried state, so the
+// comparison vectorises.
+using RunningSumsFn = uint32_t (*)(const uint32_t* src, int n, uint32_t total, uint32_t* dst);
+
+void WindowPrefix(const uint32_t* sums, int width, int half, RunningSumsFn running,
+                  uint32_t* prefix) {
+  uint32_t* p = prefix;
+  *p++ = 0;
+  // The end runs repeat one column: their running sums are multiples.
+  for (int i = 0; i < half; ++i) p[i] = static_cast<uint32_t>(i + 1) * sums[0];
+  p += half;
+  const uint32_t total = running(sums, width, p[-1], p);
+  p += width;
+  for (int i = 0; i < half; ++i) p[i] = total + static_cast<uint32_t>(i + 1) * sums[width - 1];
+}
+
+constexpr int kPrefixSize = kMaxBinarizeWidth + 2 * kMaxBinarizeHalf + 8;
+
 void BinarizeRow(const uint8_t* grey, uint8_t* out, int width, const uint32_t* sums,
                  int logA, int shift) {
   const int half = 1 << (logA - 1);
@@ -84,19 +108,10 @@ void BinarizeRow(const uint8_t* grey, uint8_t* out, int width, const uint32_t* s
     BinarizeRowCarried(grey, out, width, sums, logA, shift);
     return;
   }
-  uint32_t prefix[kMaxBinarizeWidth + 2 * kMaxBinarizeHalf + 1];
-  uint32_t* p = prefix;
-  *p++ = 0;
-  // The end runs repeat one column: their running sums are multiples.
-  for (int i = 0; i < half; ++i) p[i] = static_cast<uint32_t>(i + 1) * sums[0];
-  p += half;
-  const uint32_t total = RunningSums(sums, width, p[-1], p);
-  p += width;
-  for (int i = 0; i < half; ++i) p[i] = total + static_cast<uint32_t>(i + 1) * sums[width - 1];
+  uint32_t prefix[kPrefixSize];
+  WindowPrefix(sums, width, half, RunningSums, prefix);
   const uint32_t* ahead = prefix + 2 * half;
-  for (int x = 0; x < width; ++x) {
-    out[x] = ((static_cast<uint32_t>(grey[x]) + 3u) << shift) < ahead[x] - prefix[x] ? 255 : 0;
-  }
+  for (int x = 0; x < width; ++x) out[x] = DarkPixel(grey[x], ahead[x] - prefix[x], shift);
 }
 
 }  // namespace
@@ -104,8 +119,6 @@ void BinarizeRow(const uint8_t* grey, uint8_t* out, int width, const uint32_t* s
 #if defined(QRREAD_AVX2)
 
 namespace {
-
-#define QRREAD_AVX2_INLINE __attribute__((target("avx2"), always_inline)) inline
 
 // 0xFFFFFFFF where pixel x .. x + 7 is dark: (g + 3) << shift below the window
 // sum. Both sides stay below 2^31, so the signed comparison is exact.
@@ -128,32 +141,35 @@ QRREAD_AVX2_INLINE void SlideSums8(uint32_t* sums, const uint8_t* add, const uin
 
 // The row of BinarizeRow and the column sums' slide to the next row, eight
 // columns at a time (same results).
-__attribute__((target("avx2"))) void BinarizeRowAvx2(const uint8_t* grey, uint8_t* out, int width,
-                                                     uint32_t* sums, int logA, int shift,
-                                                     const uint8_t* add, const uint8_t* remove) {
-  const int half = 1 << (logA - 1);
-  alignas(32) uint32_t prefix[kMaxBinarizeWidth + 2 * kMaxBinarizeHalf + 8];
-  uint32_t* p = prefix;
-  *p++ = 0;
-  for (int i = 0; i < half; ++i) p[i] = static_cast<uint32_t>(i + 1) * sums[0];
-  p += half;
+// RunningSums eight lanes at a time.
+__attribute__((target("avx2"))) uint32_t RunningSumsAvx2(const uint32_t* src, int n, uint32_t total,
+                                                         uint32_t* dst) {
   int i = 0;
-  __m256i carry = _mm256_set1_epi32(static_cast<int>(p[-1]));
+  __m256i carry = _mm256_set1_epi32(static_cast<int>(total));
   const __m256i last = _mm256_set1_epi32(7);
-  for (; i + 8 <= width; i += 8) {
-    __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(sums + i));
+  for (; i + 8 <= n; i += 8) {
+    __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i));
     v = _mm256_add_epi32(v, _mm256_slli_si256(v, 4));
     v = _mm256_add_epi32(v, _mm256_slli_si256(v, 8));
     // The upper four take the lower four's total.
     const __m256i low = _mm256_shuffle_epi32(v, 0xFF);
     v = _mm256_add_epi32(v, _mm256_permute2x128_si256(low, low, 0x08));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + i), _mm256_add_epi32(v, carry));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), _mm256_add_epi32(v, carry));
     carry = _mm256_add_epi32(carry, _mm256_permutevar8x32_epi32(v, last));
   }
-  uint32_t total = static_cast<uint32_t>(_mm256_cvtsi256_si32(carry));
-  for (; i < width; ++i) p[i] = total += sums[i];
-  p += width;
-  for (int k = 0; k < half; ++k) p[k] = total + static_cast<uint32_t>(k + 1) * sums[width - 1];
+  total = static_cast<uint32_t>(_mm256_cvtsi256_si32(carry));
+  for (; i < n; ++i) dst[i] = total += src[i];
+  return total;
+}
+
+// The row of BinarizeRow and the column sums' slide to the next row, eight
+// columns at a time (same results).
+__attribute__((target("avx2"))) void BinarizeRowAvx2(const uint8_t* grey, uint8_t* out, int width,
+                                                     uint32_t* sums, int logA, int shift,
+                                                     const uint8_t* add, const uint8_t* remove) {
+  const int half = 1 << (logA - 1);
+  alignas(32) uint32_t prefix[kPrefixSize];
+  WindowPrefix(sums, width, half, RunningSumsAvx2, prefix);
   const uint32_t* ahead = prefix + 2 * half;
   const __m128i count = _mm_cvtsi32_si128(shift);
   const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
@@ -169,7 +185,7 @@ __attribute__((target("avx2"))) void BinarizeRowAvx2(const uint8_t* grey, uint8_
     for (int k = 0; k < 32; k += 8) SlideSums8(sums + x + k, add + x + k, remove + x + k);
   }
   for (; x < width; ++x) {
-    out[x] = ((static_cast<uint32_t>(grey[x]) + 3u) << shift) < ahead[x] - prefix[x] ? 255 : 0;
+    out[x] = DarkPixel(grey[x], ahead[x] - prefix[x], shift);
     sums[x] += static_cast<uint32_t>(add[x]) - remove[x];
   }
 }

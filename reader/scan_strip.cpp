@@ -105,8 +105,6 @@ inline __m128i Load16(const uint8_t* p) {
 
 namespace {
 
-#define QRREAD_AVX2_INLINE __attribute__((target("avx2"), always_inline)) inline
-
 // Even bytes into the lower half's words, odd bytes into the upper half's.
 QRREAD_AVX2_INLINE __m256i LoadBoth(const uint8_t* e, const uint8_t* o) {
   const __m256i pick = _mm256_setr_epi8(0, -1, 2, -1, 4, -1, 6, -1, 8, -1, 10, -1, 12, -1, 14, -1,

@@ -4,6 +4,8 @@
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define QRREAD_AVX2 1
+// A helper of the AVX2 forms, inlined into them.
+#define QRREAD_AVX2_INLINE __attribute__((target("avx2"), always_inline)) inline
 #endif
 
 namespace qrread {
